@@ -1,0 +1,29 @@
+#include "anwendung.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include "common/schrift.h"
+#include "common/symbol.h"
+
+namespace dravel::app {
+
+void richteAnwendungEin() {
+    QApplication::setApplicationName(QStringLiteral("Dravel"));
+    QApplication::setApplicationVersion(QStringLiteral(DRAVEL_VERSION));
+    QApplication::setWindowIcon(fenstersymbol());
+
+    // The windows speak German whatever the user's locale, so do the
+    // standard buttons of dialogs.
+    static QTranslator qtDeutsch;
+    static bool geladen = false;
+    if (!geladen && qtDeutsch.load(QStringLiteral("qtbase_de"),
+                                   QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtDeutsch);
+        geladen = true;
+    }
+    schrift::richteErsatzschriftenEin();
+}
+
+}  // namespace dravel::app

@@ -1,0 +1,55 @@
+#include "module1.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QWidget>
+
+#include "main_window/steuerung.h"
+
+namespace Module1 {
+namespace {
+QPointer<dravel::Steuerung> g_hauptfenster;
+bool g_programmEndet = false;
+}  // namespace
+
+dravel::Steuerung* Hauptfenster() {
+    if (!g_hauptfenster) g_hauptfenster = new dravel::Steuerung();
+    return g_hauptfenster;
+}
+
+dravel::Steuerung* HauptfensterFallsDa() { return g_hauptfenster; }
+
+void Main() {
+    dravel::Steuerung* fenster = Hauptfenster();
+    fenster->show();
+}
+
+void Beenden() {
+    g_programmEndet = true;
+    // Close without closing routines: hide everything, then leave the event
+    // loop; the windows are deleted when the application object goes.
+    const auto fenster = QApplication::topLevelWidgets();
+    for (QWidget* w : fenster) {
+        w->hide();
+    }
+    QCoreApplication::exit(0);
+}
+
+bool ProgrammEndet() { return g_programmEndet; }
+
+void ZurücksetzenFürTest() {
+    const auto fenster = QApplication::topLevelWidgets();
+    for (QWidget* w : fenster) {
+        if (w->testAttribute(Qt::WA_DeleteOnClose)) {
+            w->hide();
+            delete w;
+        }
+    }
+    g_programmEndet = false;
+    Datenwert = 0;
+    Lesezaehler = 0;
+    Verlaufsindex = 0;
+    Fenstertitel.clear();
+}
+
+}  // namespace Module1

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace dravel {
+class Steuerung;
+class GeneratorFenster;
+}  // namespace dravel
+
+// Program-wide state and the start routine. One copy for the whole program.
+namespace Module1 {
+
+// The byte about to be shown in the main window's read fields.
+inline std::int16_t Datenwert = 0;
+// Running number of history entries, reads and writes together.
+inline std::int32_t Lesezaehler = 0;
+// Slot of the newest history entry (0..9 between entries).
+inline std::int16_t Verlaufsindex = 0;
+// The main window's caption, saved when it loads.
+inline QString Fenstertitel;
+
+// The start routine: creates the main window and shows it without blocking.
+// Nothing touches the port here.
+void Main();
+
+// The program-wide main window, created (and loaded) on first use.
+dravel::Steuerung* Hauptfenster();
+// The main window if it exists, without creating it.
+dravel::Steuerung* HauptfensterFallsDa();
+
+// Ends the program at once: every window closes without its own closing
+// steps and every timer stops. Code that runs a loop of its own inside an
+// event handler checks ProgrammEndet() after pumping events and returns.
+void Beenden();
+bool ProgrammEndet();
+
+// Puts the program-wide state back to program start (tests only): closes and
+// deletes the windows and clears the variables.
+void ZurücksetzenFürTest();
+
+}  // namespace Module1

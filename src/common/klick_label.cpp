@@ -1,0 +1,18 @@
+#include "klick_label.h"
+
+namespace dravel {
+
+void KlickLabel::mousePressEvent(QMouseEvent* event) {
+    gedrückt_ = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void KlickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    const bool klick = gedrückt_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    gedrückt_ = false;
+    event->accept();
+    if (klick) emit clicked();
+}
+
+}  // namespace dravel

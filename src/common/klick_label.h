@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QLabel>
+#include <QMouseEvent>
+
+namespace dravel {
+
+// A plain text label that serves as a button: it reports a click when the
+// left mouse button is pressed and released over it. Like every label it
+// takes no keyboard focus.
+class KlickLabel final : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool gedrückt_ = false;
+};
+
+}  // namespace dravel

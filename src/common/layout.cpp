@@ -1,0 +1,177 @@
+#include "layout.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPalette>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <algorithm>
+#include <vector>
+
+#include "klick_label.h"
+#include "schrift.h"
+#include "statusleiste.h"
+
+namespace dravel::layout {
+namespace {
+
+QWidget* neuesWidget(const Steuerelement& e, QWidget* eltern) {
+    const QString beschriftung = text(e.text);
+    switch (e.art) {
+        case Art::Rahmen:
+            return new QGroupBox(beschriftung, eltern);
+        case Art::Textfeld: {
+            auto* feld = new QLineEdit(beschriftung, eltern);
+            if (e.maxLänge > 0) feld->setMaxLength(e.maxLänge);
+            feld->setReadOnly(e.merkmale & Schreibgeschützt);
+            return feld;
+        }
+        case Art::Knopf:
+            return new QPushButton(beschriftung, eltern);
+        case Art::Kontrollkästchen: {
+            auto* kasten = new QCheckBox(beschriftung, eltern);
+            kasten->setChecked(e.merkmale & Gewählt);
+            return kasten;
+        }
+        case Art::Optionsfeld: {
+            // Option buttons group by their container: auto-exclusive radio
+            // buttons with the same parent do exactly that.
+            auto* knopf = new QRadioButton(beschriftung, eltern);
+            knopf->setChecked(e.merkmale & Gewählt);
+            return knopf;
+        }
+        case Art::Bezeichnung: {
+            QLabel* label = (e.merkmale & Klickbar) ? new KlickLabel(beschriftung, eltern)
+                                                    : new QLabel(beschriftung, eltern);
+            Qt::Alignment ausrichtung = Qt::AlignLeft;
+            if (e.merkmale & Zentriert) ausrichtung = Qt::AlignHCenter;
+            if (e.merkmale & Rechtsbündig) ausrichtung = Qt::AlignRight;
+            label->setAlignment(ausrichtung | Qt::AlignTop);
+            label->setTextFormat(Qt::PlainText);
+            label->setFocusPolicy(Qt::NoFocus);
+            if (e.merkmale & Rahmenlinie) {
+                label->setFrameStyle(QFrame::Box | QFrame::Plain);
+                label->setLineWidth(1);
+                label->setAlignment(ausrichtung | Qt::AlignVCenter);
+            }
+            return label;
+        }
+        case Art::Kombifeld: {
+            auto* kombi = new QComboBox(eltern);
+            kombi->setEditable(true);
+            kombi->setInsertPolicy(QComboBox::NoInsert);
+            kombi->setEditText(beschriftung);
+            return kombi;
+        }
+        case Art::Statusleiste:
+            return new Statusleiste(eltern);
+        case Art::Zeitgeber:
+            break;
+    }
+    return nullptr;
+}
+
+void färbeRot(QWidget* w) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    p.setColor(QPalette::Text, QColor(255, 0, 0));
+    w->setPalette(p);
+}
+
+}  // namespace
+
+void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle,
+                        Gebaut& gebaut) {
+    client->setFont(schrift::standard());
+    std::vector<std::pair<int, QWidget*>> tabfolge;
+
+    for (const Steuerelement& e : tabelle) {
+        const QString name = text(e.name);
+        QWidget* eltern = client;
+        if (!e.container.empty()) {
+            eltern = qobject_cast<QWidget*>(gebaut.nachName.value(text(e.container)));
+            Q_ASSERT_X(eltern, "baueSteuerelemente", "container must come before its controls");
+        }
+
+        if (e.art == Art::Zeitgeber) {
+            auto* timer = new QTimer(client);
+            timer->setObjectName(name);
+            timer->setInterval(e.intervall);
+            if (e.merkmale & Läuft) timer->start();
+            gebaut.nachName.insert(name, timer);
+            continue;
+        }
+
+        QWidget* w = neuesWidget(e, eltern);
+        w->setObjectName(name);
+        w->setGeometry(inPixel(e.links), inPixel(e.oben), inPixel(e.breite), inPixel(e.höhe));
+        if (!e.tooltip.empty()) w->setToolTip(text(e.tooltip));
+        if (e.merkmale & FettSchrift) w->setFont(schrift::fett());
+        if (e.merkmale & KleineSchrift) w->setFont(schrift::klein());
+        if (e.merkmale & RoteSchrift) färbeRot(w);
+        if (e.merkmale & Gesperrt) w->setEnabled(false);
+        if (e.merkmale & Verborgen) w->hide();
+        if (w->focusPolicy() != Qt::NoFocus) tabfolge.emplace_back(e.tab, w);
+        gebaut.nachName.insert(name, w);
+    }
+
+    std::stable_sort(tabfolge.begin(), tabfolge.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < tabfolge.size(); ++i) {
+        QWidget::setTabOrder(tabfolge[i - 1].second, tabfolge[i].second);
+    }
+}
+
+void baueMenüs(QMenuBar* leiste, std::span<const Menüeintrag> tabelle, Gebaut& gebaut) {
+    QHash<QString, QMenu*> menüs;
+    for (const Menüeintrag& m : tabelle) {
+        const QString name = text(m.name);
+        const QString beschriftung = text(m.text);
+        QAction* aktion = nullptr;
+        switch (m.art) {
+            case MenüArt::Titel: {
+                QMenu* menü = leiste->addMenu(beschriftung);
+                menü->setObjectName(name);
+                menüs.insert(name, menü);
+                aktion = menü->menuAction();
+                break;
+            }
+            case MenüArt::Befehl:
+                aktion = leiste->addAction(beschriftung);
+                aktion->setParent(leiste);
+                break;
+            case MenüArt::Untermenü: {
+                QMenu* eltern = menüs.value(text(m.eltern));
+                Q_ASSERT(eltern);
+                QMenu* menü = eltern->addMenu(beschriftung);
+                menü->setObjectName(name);
+                menüs.insert(name, menü);
+                aktion = menü->menuAction();
+                break;
+            }
+            case MenüArt::Eintrag:
+            case MenüArt::Trenner: {
+                QMenu* eltern = menüs.value(text(m.eltern));
+                Q_ASSERT(eltern);
+                aktion = new QAction(beschriftung, eltern);
+                aktion->setSeparator(m.art == MenüArt::Trenner);
+                eltern->addAction(aktion);
+                break;
+            }
+        }
+        aktion->setObjectName(name);
+        aktion->setVisible(m.sichtbar);
+        gebaut.nachName.insert(name, aktion);
+    }
+}
+
+}  // namespace dravel::layout

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QLabel>
+#include <QStatusBar>
+#include <QTimer>
+#include <array>
+
+namespace dravel {
+
+// A status bar with four sunken panels: the first three carry texts the
+// program sets, the fourth is a clock (hours:minutes) that keeps itself up to
+// date without any help from the window.
+class Statusleiste final : public QStatusBar {
+public:
+    explicit Statusleiste(QWidget* parent = nullptr);
+
+    // Panels are numbered 1 to 4, as the user sees them.
+    [[nodiscard]] QLabel* panel(int nummer) const { return panels_.at(nummer - 1); }
+    void setzeText(int nummer, const QString& text) { panel(nummer)->setText(text); }
+    [[nodiscard]] QString text(int nummer) const { return panel(nummer)->text(); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void stelleUhr();
+
+    std::array<QLabel*, 4> panels_{};
+    QTimer uhr_;
+};
+
+}  // namespace dravel

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <cstdint>
+#include <optional>
+
+namespace dravel {
+
+// A byte as nine characters: four binary digits, a blank, four binary digits,
+// most significant first (5 gives "0000 0101"). Values outside 0..255 follow
+// the same digit-by-digit subtraction: 256 and above give "1111 1111",
+// negative values "0000 0000".
+QString dec2bin(std::int16_t dec_in);
+
+// The value of a typed binary text of at most eight characters, read as the
+// low bits (101 is 5, the empty text 0). nullopt when a character is neither
+// 0 nor 1, or the text is longer than eight characters.
+std::optional<std::int16_t> binärWert(QStringView text);
+
+// The byte in decimal and in upper-case hexadecimal, without prefix, sign or
+// leading zeros (the read fields' formats).
+QString dezimalText(std::int16_t wert);
+QString hexText(std::int16_t wert);
+
+// The count under the binary entry field for a text of n characters:
+// "= 1 Bit." in the singular, otherwise "= n Bits.".
+QString bitZählerText(qsizetype n);
+
+}  // namespace dravel

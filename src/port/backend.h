@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace dravel::port {
+
+// One way of reaching I/O ports. Inp32/Out32 forward every call to exactly one
+// backend; everything behind this interface (a simulated port, raw I/O, the
+// ppdev driver, observers that wrap another backend) is invisible to the
+// windows.
+//
+// Contract shared by every implementation:
+//  - read() returns the byte now present at the port, write() puts the byte
+//    there before it returns;
+//  - neither reports failure: a port that cannot be reached reads 0xFF and
+//    ignores writes, like an empty bus;
+//  - calls take effect in the order they are made.
+class Backend {
+public:
+    virtual ~Backend() = default;
+
+    virtual std::uint8_t read(std::uint16_t port) = 0;
+    virtual void write(std::uint16_t port, std::uint8_t value) = 0;
+
+    // Short human-readable name ("simuliert", "ppdev /dev/parport0", ...),
+    // used in start-up messages and trace headers.
+    [[nodiscard]] virtual std::string name() const = 0;
+};
+
+}  // namespace dravel::port

@@ -1,0 +1,42 @@
+#include "port.h"
+
+#include <utility>
+
+#include "simulated_port.h"
+
+namespace dravel::port {
+namespace {
+
+// Plain globals: every port call happens on the user-interface thread.
+BackendFactory g_factory;
+std::unique_ptr<Backend> g_backend;
+
+Backend& bound() {
+    if (!g_backend) {
+        g_backend = g_factory ? g_factory() : nullptr;
+        if (!g_backend) g_backend = std::make_unique<SimulatedPort>();
+    }
+    return *g_backend;
+}
+
+}  // namespace
+
+void selectBackend(BackendFactory factory) { g_factory = std::move(factory); }
+
+void installBackend(std::unique_ptr<Backend> backend) { g_backend = std::move(backend); }
+
+void releaseBackend() { g_backend.reset(); }
+
+Backend* boundBackend() { return g_backend.get(); }
+
+}  // namespace dravel::port
+
+std::int16_t Inp32(std::int16_t address) {
+    return static_cast<std::int16_t>(
+        dravel::port::bound().read(static_cast<std::uint16_t>(address)));
+}
+
+void Out32(std::int16_t address, std::int16_t value) {
+    dravel::port::bound().write(static_cast<std::uint16_t>(address),
+                                static_cast<std::uint8_t>(value & 0xFF));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "backend.h"
+
+// The two routines through which the whole program reaches the hardware.
+// Addresses and values are 16-bit: only the address's 16-bit pattern counts
+// (so -1 is port 65535) and only the low byte of the value is written.
+// Results lie in 0..255. Neither routine reports failure.
+std::int16_t Inp32(std::int16_t address);
+void Out32(std::int16_t address, std::int16_t value);
+
+namespace dravel::port {
+
+using BackendFactory = std::function<std::unique_ptr<Backend>()>;
+
+// Chooses the backend once at start; it is created ("bound") on the first
+// Inp32/Out32 call. Without a choice the simulated port is bound.
+void selectBackend(BackendFactory factory);
+
+// Binds a ready backend now, replacing any bound one (tests, and start-up
+// code that must know before any window opens whether a device opens).
+void installBackend(std::unique_ptr<Backend> backend);
+
+// Releases the bound backend (at exit, and between tests); the next call
+// binds again from the chosen factory.
+void releaseBackend();
+
+// The bound backend, or nullptr before the first port call.
+Backend* boundBackend();
+
+}  // namespace dravel::port

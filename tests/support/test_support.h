@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+#include "port/recording_port.h"
+
+namespace dravel::test {
+
+// Binds a fresh recording double as the port and returns it; the port owns
+// it until the next installBackend/releaseBackend.
+port::RecordingPort& installiereAufzeichnung();
+// The same, but with the simulated port behind the recording.
+port::RecordingPort& installiereAufzeichnungMitSimulation();
+
+// Answers the next modal dialog: once a modal widget is active, calls
+// `antwort` with it (from the event loop, while exec() runs). Gives up after
+// `frist` milliseconds.
+void beantworteNächstenDialog(std::function<void(QWidget*)> antwort, int frist = 5000);
+
+// Common test set-up: application names, German buttons, fonts, a fixed
+// German locale.
+void richteTestanwendungEin();
+
+}  // namespace dravel::test
