@@ -3,6 +3,5 @@
 namespace dravel {
 
 void Steuerung::verbindeBehandlung() {}
-void Steuerung::Generator_Click() {}
 
 }  // namespace dravel

@@ -1,0 +1,7 @@
+#include "steuerung.h"
+
+namespace dravel {
+
+void Steuerung::Generator_Click() {}
+
+}  // namespace dravel
