@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 #include "main_window/steuerung.h"
@@ -21,6 +22,9 @@ dravel::Steuerung* HauptfensterFallsDa() { return g_hauptfenster; }
 
 void Main() {
     dravel::Steuerung* fenster = Hauptfenster();
+    if (const QScreen* bildschirm = QGuiApplication::primaryScreen()) {
+        fenster->move(bildschirm->availableGeometry().center() - fenster->rect().center());
+    }
     fenster->show();
 }
 

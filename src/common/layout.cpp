@@ -20,6 +20,7 @@
 #include "klick_label.h"
 #include "schrift.h"
 #include "statusleiste.h"
+#include "umbruch.h"
 
 namespace dravel::layout {
 namespace {
@@ -28,7 +29,7 @@ QWidget* neuesWidget(const Steuerelement& e, QWidget* eltern) {
     const QString beschriftung = text(e.text);
     switch (e.art) {
         case Art::Rahmen:
-            return new QGroupBox(beschriftung, eltern);
+            return new Rahmen(beschriftung, eltern);
         case Art::Textfeld: {
             auto* feld = new QLineEdit(beschriftung, eltern);
             if (e.maxLänge > 0) feld->setMaxLength(e.maxLänge);
@@ -36,9 +37,9 @@ QWidget* neuesWidget(const Steuerelement& e, QWidget* eltern) {
             return feld;
         }
         case Art::Knopf:
-            return new QPushButton(beschriftung, eltern);
+            return new UmbruchKnopf(beschriftung, eltern);
         case Art::Kontrollkästchen: {
-            auto* kasten = new QCheckBox(beschriftung, eltern);
+            auto* kasten = new UmbruchKästchen(beschriftung, eltern);
             kasten->setChecked(e.merkmale & Gewählt);
             return kasten;
         }

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QTimer>
 
 #include "app/module1.h"
@@ -248,6 +249,21 @@ void Steuerung::Eingabefelder(std::int16_t Daten) {
     Einlesen_dec->setText(dezimalText(Daten));
     Einlesen_hex->setText(hexText(Daten));
     Einlesen_bin->setText(dec2bin(Daten));
+}
+
+void Steuerung::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (erstmalsGezeigt_) return;
+    erstmalsGezeigt_ = true;
+    // The focus goes to the first control in tab order as the window opens.
+    // Where the window is not active yet (no window manager, or it is slow),
+    // the field's focus handler runs now; the focus it gets later on
+    // activation is then no new focus.
+    Eingabe_dec->setFocus(Qt::ActiveWindowFocusReason);
+    if (!Eingabe_dec->hasFocus()) {
+        Eingabe_dec_GotFocus();
+        geparkt_ = Eingabe_dec;
+    }
 }
 
 bool Steuerung::eventFilter(QObject* watched, QEvent* event) {

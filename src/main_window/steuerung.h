@@ -132,6 +132,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void baue();
@@ -145,6 +146,7 @@ private:
     // (another window, a menu, a dialog): getting it back that way is no new
     // focus and does not empty the field.
     QPointer<QObject> geparkt_;
+    bool erstmalsGezeigt_ = false;
 };
 
 }  // namespace dravel
