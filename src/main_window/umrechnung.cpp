@@ -32,6 +32,22 @@ std::optional<std::int16_t> binärWert(QStringView text) {
     return summe;
 }
 
+std::optional<std::int16_t> hexWert(const QString& text) {
+    const QString ziffern = text.trimmed();
+    if (ziffern.isEmpty()) return std::nullopt;
+    int wert = 0;
+    for (QChar c : ziffern) {
+        int z;
+        if (c >= u'0' && c <= u'9') z = c.unicode() - u'0';
+        else if (c >= u'a' && c <= u'f') z = c.unicode() - u'a' + 10;
+        else if (c >= u'A' && c <= u'F') z = c.unicode() - u'A' + 10;
+        else return std::nullopt;
+        wert = wert * 16 + z;
+        if (wert > 0x7FFF) return std::nullopt;
+    }
+    return static_cast<std::int16_t>(wert);
+}
+
 QString dezimalText(std::int16_t wert) { return QString::number(wert); }
 
 QString hexText(std::int16_t wert) { return QString::number(wert, 16).toUpper(); }

@@ -18,6 +18,12 @@ QString dec2bin(std::int16_t dec_in);
 // 0 nor 1, or the text is longer than eight characters.
 std::optional<std::int16_t> binärWert(QStringView text);
 
+// A typed hexadecimal text (digits 0-9, A-F in either case, blanks around
+// it allowed) as a 16-bit value. nullopt for anything else, for the empty
+// text, and for values from 8000 up: four-digit texts 8000..FFFF would only
+// be negative 16-bit patterns, which no byte entry means.
+std::optional<std::int16_t> hexWert(const QString& text);
+
 // The byte in decimal and in upper-case hexadecimal, without prefix, sign or
 // leading zeros (the read fields' formats).
 QString dezimalText(std::int16_t wert);
