@@ -1,5 +1,8 @@
 #pragma once
 
+// moc cannot parse enumerators with umlauts; it needs nothing from here.
+#ifndef Q_MOC_RUN
+
 #include <QHash>
 #include <QString>
 #include <span>
@@ -92,3 +95,5 @@ void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle,
 void baueMenüs(QMenuBar* leiste, std::span<const Menüeintrag> tabelle, Gebaut& gebaut);
 
 }  // namespace dravel::layout
+
+#endif  // Q_MOC_RUN
