@@ -1,0 +1,133 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "backend.h"
+#include "port.h"
+#include "trace_buffer.h"
+#include "vcd_writer.h"
+
+namespace dravel::port {
+
+// The moment the program started, as near as the port code can tell (taken
+// while static objects are set up, before main runs). Trace times count
+// from here.
+std::chrono::steady_clock::time_point programmstart();
+
+// Records port accesses into a VCD file without slowing the thread that
+// makes them: each access is a timestamp and a few stores into a fixed ring
+// (TraceBuffer); a writer thread of its own empties the ring every few
+// milliseconds, formats the changes and writes them in large blocks. No
+// system call happens per access, and memory stays at the ring's size.
+//
+// Nothing is dropped: should the writer ever fall a whole ring behind, the
+// recording thread waits for it. A write error is reported once through
+// `melde` and recording goes on without a file; the program is not stopped.
+class TraceRecorder {
+public:
+    struct Einstellungen {
+        std::string pfad;
+        std::string version = "Dravel " DRAVEL_VERSION;
+        std::vector<std::uint16_t> basen = standardbasen();
+        std::size_t ringgröße = 1 << 18;  // events (16 bytes each)
+        std::chrono::milliseconds takt{20};
+        std::size_t kopfbereich = VcdWriter::kStandardKopfbereich;
+        std::chrono::steady_clock::time_point epoche = programmstart();
+        // Receives each message for standard error, one German line.
+        std::function<void(const std::string&)> melde;
+    };
+
+    // Creates the file. On failure returns nullptr and one German line
+    // naming the file and the reason in `fehler`.
+    static std::unique_ptr<TraceRecorder> öffne(Einstellungen einstellungen, std::string& fehler);
+    ~TraceRecorder();
+
+    TraceRecorder(const TraceRecorder&) = delete;
+    TraceRecorder& operator=(const TraceRecorder&) = delete;
+
+    // One access, from the one thread that makes port calls. The time is
+    // taken here, after the backend has done the access.
+    void zeichneAuf(bool gelesen, std::uint16_t port, std::uint8_t wert) noexcept {
+        if (!aktiv_) return;
+        const auto jetzt = std::chrono::steady_clock::now();
+        const TraceEvent ereignis{
+            static_cast<std::uint64_t>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(jetzt - epoche_).count()),
+            port, wert, gelesen};
+        if (!ring_.versuche(ereignis)) warteAufPlatz(ereignis);
+    }
+
+    // The backend named in the file's header.
+    void nenneBackend(const std::string& name);
+
+    // Writes everything recorded so far, marks the end time and closes the
+    // file; later accesses are not recorded. Called from the thread that
+    // records; safe to call again. False if the file is incomplete because
+    // of a write error.
+    bool beende();
+
+    [[nodiscard]] bool aktiv() const { return aktiv_; }
+    [[nodiscard]] const std::string& pfad() const { return pfad_; }
+
+private:
+    TraceRecorder(Einstellungen einstellungen, std::unique_ptr<VcdWriter> schreiber);
+    void warteAufPlatz(const TraceEvent& ereignis) noexcept;
+    void arbeite();
+    void meldeFehlerEinmal();
+
+    TraceBuffer ring_;
+    std::unique_ptr<VcdWriter> schreiber_;  // owned by the writer thread while it runs
+    std::string pfad_;
+    std::chrono::steady_clock::time_point epoche_;
+    std::chrono::milliseconds takt_;
+    std::function<void(const std::string&)> melde_;
+    bool aktiv_ = true;  // read and written by the recording thread only
+    bool gutBeendet_ = true;
+
+    std::mutex mutex_;  // guards the fields below
+    std::condition_variable wecker_;
+    bool halt_ = false;
+    bool geweckt_ = false;
+    std::string neuerBackendname_;
+    bool fehlerGemeldet_ = false;
+
+    std::thread schreibfaden_;
+};
+
+// A backend in front of another one that hands every access to a recorder.
+// It answers and behaves exactly like the backend it wraps, name included,
+// so windows and start-up messages cannot tell it is there.
+class TracePort final : public Backend {
+public:
+    TracePort(std::unique_ptr<Backend> dahinter, std::shared_ptr<TraceRecorder> recorder);
+
+    std::uint8_t read(std::uint16_t port) override {
+        const std::uint8_t wert = dahinter_->read(port);
+        recorder_->zeichneAuf(true, port, wert);
+        return wert;
+    }
+    void write(std::uint16_t port, std::uint8_t value) override {
+        dahinter_->write(port, value);
+        recorder_->zeichneAuf(false, port, value);
+    }
+    [[nodiscard]] std::string name() const override { return dahinter_->name(); }
+
+    [[nodiscard]] Backend& dahinter() { return *dahinter_; }
+
+private:
+    std::unique_ptr<Backend> dahinter_;
+    std::shared_ptr<TraceRecorder> recorder_;
+};
+
+// The same factory with the recorder in front of every backend it makes.
+BackendFactory mitTrace(BackendFactory fabrik, std::shared_ptr<TraceRecorder> recorder);
+
+}  // namespace dravel::port

@@ -1,0 +1,259 @@
+#include "vcd_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace dravel::port {
+namespace {
+
+// Identifier codes are the printable ASCII characters '!' to '~'.
+constexpr int kErstesZeichen = 33;
+constexpr int kZeichenzahl = 94;
+// Formatted text is written once it reaches this size, so even the longest
+// session writes in large blocks and holds little in memory.
+constexpr std::size_t kBlockgröße = 1 << 20;
+
+std::string hex(std::uint16_t wert, int stellen) {
+    char puffer[8];
+    std::snprintf(puffer, sizeof puffer, "%0*X", stellen, static_cast<unsigned>(wert));
+    return puffer;
+}
+
+}  // namespace
+
+std::vector<std::uint16_t> standardbasen() {
+    return {0x378, 0x278, 0x3BC};
+}
+
+Registername registername(std::uint16_t port, const std::vector<std::uint16_t>& basen) {
+    for (const std::uint16_t basis : basen) {
+        const auto abstand = static_cast<std::uint16_t>(port - basis);
+        if (abstand == 0) return {"daten_0x" + hex(port, 3), 'D'};
+        if (abstand == 1) return {"status_0x" + hex(port, 3), 'S'};
+        if (abstand == 2) return {"steuer_0x" + hex(port, 3), 'C'};
+    }
+    return {"port_0x" + hex(port, 4), 'P'};
+}
+
+std::string dateifehlerText(int fehlernummer) {
+    switch (fehlernummer) {
+        case ENOENT:
+            return "Ordner nicht gefunden";
+        case ENOTDIR:
+            return "ein Teil des Pfads ist kein Ordner";
+        case EACCES:
+        case EPERM:
+            return "keine Berechtigung";
+        case ENOSPC:
+        case EDQUOT:
+            return "Datenträger voll";
+        case EFBIG:
+            return "Datei zu groß";
+        case EROFS:
+            return "Datenträger schreibgeschützt";
+        case EISDIR:
+            return "ist ein Ordner";
+        case ESPIPE:
+            return "keine gewöhnliche Datei";
+        case EIO:
+            return "Ein-/Ausgabefehler";
+        default:
+            return std::strerror(fehlernummer);
+    }
+}
+
+std::unique_ptr<VcdWriter> VcdWriter::erzeuge(const std::string& pfad, Kopf kopf,
+                                              std::vector<std::uint16_t> basen, std::string& fehler,
+                                              std::size_t kopfbereich) {
+    const int fd = ::open(pfad.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        fehler = dateifehlerText(errno);
+        return nullptr;
+    }
+    std::unique_ptr<VcdWriter> schreiber(
+        new VcdWriter(fd, pfad, std::move(kopf), std::move(basen), kopfbereich));
+    if (!schreiber->schreibeAus()) {
+        fehler = schreiber->fehler();
+        return nullptr;
+    }
+    return schreiber;
+}
+
+VcdWriter::VcdWriter(int fd, std::string pfad, Kopf kopf, std::vector<std::uint16_t> basen,
+                     std::size_t kopfbereich)
+    : fd_(fd),
+      pfad_(std::move(pfad)),
+      kopf_(std::move(kopf)),
+      basen_(std::move(basen)),
+      kopfbereich_(std::max<std::size_t>(kopfbereich, 1024)),
+      ende_(static_cast<long long>(kopfbereich_)),
+      index_(2 * 65536, -1),
+      kopfGeändert_(true) {}
+
+VcdWriter::~VcdWriter() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void VcdWriter::nenneBackend(const std::string& backend) {
+    // Bounded so that the header always fits its area.
+    const std::string name = backend.substr(0, 200);
+    if (name == kopf_.backend) return;
+    kopf_.backend = name;
+    kopfGeändert_ = true;
+}
+
+std::string VcdWriter::kopftext(const std::vector<Signal>& signale) const {
+    std::string t;
+    t += "$date\n\t" + kopf_.datum + "\n$end\n";
+    t += "$version\n\t" + kopf_.version + "\n$end\n";
+    t += "$comment\n\tBackend: " + kopf_.backend +
+         "\n\tZeit: Nanosekunden seit Programmstart, monotone Uhr\n$end\n";
+    t += "$timescale 1ns $end\n";
+    for (const bool gelesen : {false, true}) {
+        std::vector<const Signal*> gruppe;
+        for (const Signal& s : signale) {
+            if (s.gelesen == gelesen) gruppe.push_back(&s);
+        }
+        if (gruppe.empty()) continue;
+        std::sort(gruppe.begin(), gruppe.end(),
+                  [](const Signal* a, const Signal* b) { return a->port < b->port; });
+        t += gelesen ? "$scope module gelesen $end\n" : "$scope module geschrieben $end\n";
+        for (const Signal* s : gruppe) {
+            const Registername name = registername(s->port, basen_);
+            t += "$scope module " + name.bereich + " $end\n";
+            std::string kennzeichen;
+            auto code = [&](std::size_t nummer) {
+                kennzeichen.clear();
+                do {
+                    kennzeichen += static_cast<char>(kErstesZeichen + nummer % kZeichenzahl);
+                    nummer /= kZeichenzahl;
+                } while (nummer != 0);
+                return kennzeichen;
+            };
+            t += "$var wire 8 " + code(s->erstesKennzeichen) + " " + name.buchstabe +
+                 " [7:0] $end\n";
+            for (int bit = 0; bit < 8; ++bit) {
+                t += "$var wire 1 " + code(s->erstesKennzeichen + 1 + bit) + " " + name.buchstabe +
+                     std::to_string(bit) + " $end\n";
+            }
+            t += "$upscope $end\n";
+        }
+        t += "$upscope $end\n";
+    }
+    t += "$enddefinitions $end\n";
+    return t;
+}
+
+void VcdWriter::hängeKennzeichenAn(std::size_t nummer) {
+    do {
+        text_ += static_cast<char>(kErstesZeichen + nummer % kZeichenzahl);
+        nummer /= kZeichenzahl;
+    } while (nummer != 0);
+}
+
+int VcdWriter::signalFür(const TraceEvent& ereignis) {
+    int& eintrag = index_[(ereignis.gelesen ? 65536U : 0U) + ereignis.port];
+    if (eintrag != -1) return eintrag;
+    std::vector<Signal> mehr = signale_;
+    mehr.push_back({ereignis.gelesen, ereignis.port, signale_.size() * 9});
+    if (kopftext(mehr).size() > kopfbereich_) {
+        eintrag = -2;
+        ++ausgelassen_;
+        return eintrag;
+    }
+    signale_ = std::move(mehr);
+    kopfGeändert_ = true;
+    eintrag = static_cast<int>(signale_.size() - 1);
+    return eintrag;
+}
+
+void VcdWriter::nimm(const TraceEvent& ereignis) {
+    if (fd_ < 0 || !fehler_.empty()) return;
+    const int nummer = signalFür(ereignis);
+    if (nummer < 0) return;
+    Signal& s = signale_[static_cast<std::size_t>(nummer)];
+    if (s.letzterWert == ereignis.wert) return;
+    if (!zeitGeschrieben_ || ereignis.zeit != letzteZeit_) {
+        text_ += '#';
+        text_ += std::to_string(ereignis.zeit);
+        text_ += '\n';
+        letzteZeit_ = ereignis.zeit;
+        zeitGeschrieben_ = true;
+    }
+    text_ += 'b';
+    for (int bit = 7; bit >= 0; --bit) text_ += ((ereignis.wert >> bit) & 1) ? '1' : '0';
+    text_ += ' ';
+    hängeKennzeichenAn(s.erstesKennzeichen);
+    text_ += '\n';
+    for (int bit = 0; bit < 8; ++bit) {
+        const int neu = (ereignis.wert >> bit) & 1;
+        if (s.letzterWert >= 0 && ((s.letzterWert >> bit) & 1) == neu) continue;
+        text_ += neu ? '1' : '0';
+        hängeKennzeichenAn(s.erstesKennzeichen + 1 + static_cast<std::size_t>(bit));
+        text_ += '\n';
+    }
+    s.letzterWert = ereignis.wert;
+    if (text_.size() >= kBlockgröße) schreibeAus();
+}
+
+bool VcdWriter::schreibeAlles(const char* daten, std::size_t länge, long long position) {
+    while (länge > 0) {
+        const ssize_t n = ::pwrite(fd_, daten, länge, position);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            fehler_ = dateifehlerText(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        daten += n;
+        länge -= static_cast<std::size_t>(n);
+        position += n;
+    }
+    return true;
+}
+
+bool VcdWriter::schreibeAus() {
+    if (fd_ < 0 || !fehler_.empty()) {
+        text_.clear();
+        return fehler_.empty();
+    }
+    if (kopfGeändert_) {
+        // The whole area each time: blanks after the header cover whatever a
+        // shorter earlier version left there (the backend name may shrink).
+        std::string bereich = kopftext(signale_);
+        const std::size_t textlänge = bereich.size();
+        bereich.resize(kopfbereich_, ' ');
+        for (std::size_t i = textlänge + 79; i < kopfbereich_; i += 80) bereich[i] = '\n';
+        bereich.back() = '\n';
+        if (!schreibeAlles(bereich.data(), bereich.size(), 0)) return false;
+        kopfGeändert_ = false;
+    }
+    const bool gut = schreibeAlles(text_.data(), text_.size(), ende_);
+    ende_ += static_cast<long long>(text_.size());
+    text_.clear();
+    return gut;
+}
+
+bool VcdWriter::schließe(std::uint64_t zeit) {
+    if (fd_ < 0) return fehler_.empty();
+    if (fehler_.empty() && (!zeitGeschrieben_ || zeit > letzteZeit_)) {
+        // The end of the recording, so that viewers show the last levels up
+        // to the moment the program ended.
+        text_ += '#';
+        text_ += std::to_string(std::max(zeit, letzteZeit_));
+        text_ += '\n';
+        zeitGeschrieben_ = true;
+        letzteZeit_ = std::max(zeit, letzteZeit_);
+    }
+    schreibeAus();
+    if (::close(fd_) != 0 && fehler_.empty()) fehler_ = dateifehlerText(errno);
+    fd_ = -1;
+    return fehler_.empty();
+}
+
+}  // namespace dravel::port

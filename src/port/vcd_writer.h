@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "trace_buffer.h"
+
+namespace dravel::port {
+
+// Names of a register in the trace: the scope that holds its signals and the
+// letter of its lines ("daten_0x378" with D0..D7, "status_0x379" with S0..S7,
+// "steuer_0x37A" with C0..C7; any other address "port_0x1234" with P0..P7).
+// `basen` are the parallel port base addresses to recognise, first match
+// wins.
+struct Registername {
+    std::string bereich;
+    char buchstabe;
+};
+Registername registername(std::uint16_t port, const std::vector<std::uint16_t>& basen);
+
+// The standard parallel port bases (LPT1 0x378, LPT2 0x278, the old
+// monochrome-card port 0x3BC).
+std::vector<std::uint16_t> standardbasen();
+
+// Writes port accesses as a Value Change Dump (IEEE 1364) with a 1 ns time
+// scale. Each register touched gets an 8-bit vector and eight one-bit wires,
+// once in the scope "geschrieben" for written values and once in "gelesen"
+// for read values, declared when the register is first seen in that
+// direction. Only changes are written, as the format asks.
+//
+// Signals become known during the session while the format wants every
+// declaration before the first change, so the file starts with a header
+// area of fixed size, padded with blanks; a new declaration rewrites that
+// area in place before any change that uses it reaches the file. The file
+// is thus a valid dump whenever the buffered text has been written out.
+//
+// Not thread-safe: one thread (the trace's writer) owns an instance.
+class VcdWriter {
+public:
+    struct Kopf {
+        std::string version;  // "Dravel 1.6.0"
+        std::string backend;  // the port backend's name
+        std::string datum;    // the local date and time at start
+    };
+
+    static constexpr std::size_t kStandardKopfbereich = 64 * 1024;
+
+    // Creates (or empties) the file and writes the header area at once, so
+    // that a missing folder, a refused permission or a full disk shows here.
+    // On failure returns nullptr and a German reason in `fehler`.
+    static std::unique_ptr<VcdWriter> erzeuge(const std::string& pfad, Kopf kopf,
+                                              std::vector<std::uint16_t> basen, std::string& fehler,
+                                              std::size_t kopfbereich = kStandardKopfbereich);
+    ~VcdWriter();
+
+    VcdWriter(const VcdWriter&) = delete;
+    VcdWriter& operator=(const VcdWriter&) = delete;
+
+    // Changes the backend named in the header (rewritten at the next write).
+    void nenneBackend(const std::string& backend);
+
+    // Formats one access; writes to the file in large blocks only.
+    void nimm(const TraceEvent& ereignis);
+
+    // Writes the header (if it changed) and every formatted change. False
+    // once a write has failed; from then on nothing more is written and
+    // `fehler()` holds the first reason.
+    bool schreibeAus();
+
+    // Marks the end of the recording at `zeit`, writes everything out and
+    // closes the file. False if anything failed on the way.
+    bool schließe(std::uint64_t zeit);
+
+    [[nodiscard]] const std::string& fehler() const { return fehler_; }
+    [[nodiscard]] const std::string& pfad() const { return pfad_; }
+    // Registers left out because the header area was full.
+    [[nodiscard]] std::size_t ausgelasseneRegister() const { return ausgelassen_; }
+    [[nodiscard]] std::size_t kopfbereich() const { return kopfbereich_; }
+
+private:
+    struct Signal {
+        bool gelesen;
+        std::uint16_t port;
+        std::size_t erstesKennzeichen;  // vector; the eight lines follow
+        int letzterWert = -1;           // -1: not yet in the file
+    };
+
+    VcdWriter(int fd, std::string pfad, Kopf kopf, std::vector<std::uint16_t> basen,
+              std::size_t kopfbereich);
+
+    [[nodiscard]] std::string kopftext(const std::vector<Signal>& signale) const;
+    void hängeKennzeichenAn(std::size_t nummer);
+    bool schreibeAlles(const char* daten, std::size_t länge, long long position);
+    int signalFür(const TraceEvent& ereignis);
+
+    int fd_;
+    std::string pfad_;
+    Kopf kopf_;
+    std::vector<std::uint16_t> basen_;
+    std::size_t kopfbereich_;
+    long long ende_;  // where the next changes go
+    std::vector<Signal> signale_;
+    std::vector<int> index_;  // [gelesen * 65536 + port] -> signal, -1 unknown, -2 left out
+    std::string text_;        // formatted changes not yet in the file
+    std::uint64_t letzteZeit_ = 0;
+    bool zeitGeschrieben_ = false;
+    bool kopfGeändert_ = false;
+    std::size_t ausgelassen_ = 0;
+    std::string fehler_;
+};
+
+// The reason for a failed file operation as one short German phrase.
+std::string dateifehlerText(int fehlernummer);
+
+}  // namespace dravel::port
