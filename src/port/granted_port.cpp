@@ -1,0 +1,38 @@
+#include "granted_port.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace dravel::port {
+
+MessageSink stderrSink() {
+    return [](const std::string& line) { std::fprintf(stderr, "dravel: %s\n", line.c_str()); };
+}
+
+GrantedPort::GrantedPort(std::unique_ptr<Backend> behind, IoGrants grants, MessageSink messages)
+    : behind_(std::move(behind)), grants_(std::move(grants)), messages_(std::move(messages)) {}
+
+bool GrantedPort::granted(std::uint16_t port) {
+    if (grants_.covers(port)) return true;
+    if (!warned_) {
+        warned_ = true;
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "Adresse 0x%X (%u) gehört zu keinem bekannten Parallelport und bleibt "
+                      "unberührt (liest 255); freigeben mit --allow-io 0x%X-0x%X.",
+                      unsigned(port), unsigned(port), unsigned(port),
+                      unsigned(port) + 2 > 0xFFFF ? 0xFFFFu : unsigned(port) + 2);
+        if (messages_) messages_(text);
+    }
+    return false;
+}
+
+std::uint8_t GrantedPort::read(std::uint16_t port) {
+    return granted(port) ? behind_->read(port) : 0xFF;
+}
+
+void GrantedPort::write(std::uint16_t port, std::uint8_t value) {
+    if (granted(port)) behind_->write(port, value);
+}
+
+}  // namespace dravel::port

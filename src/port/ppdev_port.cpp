@@ -1,0 +1,167 @@
+#include "ppdev_port.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+
+#include <linux/ppdev.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+
+#include "system_calls.h"
+
+namespace dravel::port {
+namespace {
+
+std::string procDirectory(const KernelPort& port) {
+    return "/proc/sys/dev/parport/" + port.name + "/";
+}
+
+[[noreturn]] void refuse(const std::string& text) {
+    throw StartError(text);
+}
+
+}  // namespace
+
+bool printerDriverHolds(SystemCalls& system, const KernelPort& port) {
+    for (const auto& name : system.listDirectory(procDirectory(port) + "devices")) {
+        if (name.rfind("lp", 0) == 0) return true;
+    }
+    return false;
+}
+
+PpdevClaim::PpdevClaim(SystemCalls& system, const KernelPort& port) : system_(system), port_(port) {
+    const std::string device = port.device();
+    const int fd = system_.open(device, O_RDWR);
+    if (fd == -ENOENT || fd == -ENODEV || fd == -ENXIO) {
+        refuse(device +
+               " fehlt: der ppdev-Treiber ist nicht geladen. Abhilfe: sudo modprobe ppdev");
+    }
+    if (fd == -EACCES || fd == -EPERM) {
+        refuse("Keine Berechtigung für " + device +
+               ". Abhilfe: sudo usermod -aG lp $USER, dann neu anmelden");
+    }
+    if (fd < 0) refuse(device + " lässt sich nicht öffnen: " + errnoText(-fd));
+    fd_ = fd;
+    // Exclusive: the claim fails while another driver is registered on the
+    // port, instead of both taking turns on the same lines.
+    int rc = system_.ioctl(fd_, PPEXCL, nullptr);
+    if (rc == 0) rc = system_.ioctl(fd_, PPCLAIM, nullptr);
+    if (rc != 0) {
+        system_.close(fd_);
+        fd_ = -1;
+        if (printerDriverHolds(system_, port_)) {
+            refuse(port_.name + " ist vom Druckertreiber lp belegt. Abhilfe: sudo rmmod lp");
+        }
+        refuse(port_.name + " ist belegt (" + errnoText(-rc) +
+               "): ein anderes Programm oder ein Treiber hält ihn.");
+    }
+}
+
+PpdevClaim::~PpdevClaim() {
+    if (fd_ < 0) return;
+    system_.ioctl(fd_, PPRELEASE, nullptr);
+    system_.close(fd_);
+}
+
+PpdevPort::PpdevPort(SystemCalls& system, std::unique_ptr<PpdevClaim> claim, MessageSink messages)
+    : system_(system), claim_(std::move(claim)), messages_(std::move(messages)) {
+    // The claim put the port into forward mode; saying so again makes the
+    // shadowed direction bit true from the start.
+    int forward = 0;
+    system_.ioctl(claim_->fd(), PPDATADIR, &forward);
+    if (messages_) {
+        messages_(
+            "ppdev erreicht Steuerbit 4 (Interrupt) und die Bits 6 und 7 nicht und kann Bit 5 "
+            "(Richtung) nur setzen: diese Bits zeigen den zuletzt geschriebenen Wert.");
+    }
+}
+
+std::string PpdevPort::name() const {
+    return "ppdev " + claim_->port().device();
+}
+
+std::uint8_t PpdevPort::readRegister(unsigned long request) {
+    unsigned char value = 0xFF;
+    if (system_.ioctl(claim_->fd(), request, &value) != 0) return 0xFF;
+    return value;
+}
+
+void PpdevPort::outside(std::uint16_t port) {
+    if (warnedOutside_ || !messages_) return;
+    warnedOutside_ = true;
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "ppdev erreicht nur die Register 0x%X-0x%X von %s; Adresse 0x%X (%u) liest "
+                  "255, Schreiben bleibt ohne Wirkung.",
+                  unsigned(base()), unsigned(base()) + 2, claim_->port().device().c_str(),
+                  unsigned(port), unsigned(port));
+    messages_(text);
+}
+
+std::uint8_t PpdevPort::read(std::uint16_t port) {
+    switch (unsigned(port) - base()) {
+        case 0:
+            return readRegister(PPRDATA);
+        case 1:
+            return readRegister(PPRSTATUS);
+        case 2:
+            return static_cast<std::uint8_t>((readRegister(PPRCONTROL) & kReachableControl) |
+                                             shadow_);
+        default:
+            outside(port);
+            return 0xFF;
+    }
+}
+
+void PpdevPort::write(std::uint16_t port, std::uint8_t value) {
+    switch (unsigned(port) - base()) {
+        case 0: {
+            unsigned char data = value;
+            system_.ioctl(claim_->fd(), PPWDATA, &data);
+            return;
+        }
+        case 1:
+            return;  // the status register has nothing to write
+        case 2: {
+            unsigned char control = value & kReachableControl;
+            system_.ioctl(claim_->fd(), PPWCONTROL, &control);
+            if ((value ^ shadow_) & kDirectionBit) {
+                int reverse = (value & kDirectionBit) ? 1 : 0;
+                if (system_.ioctl(claim_->fd(), PPDATADIR, &reverse) != 0) {
+                    // Direction unchanged: keep the shadow telling the truth.
+                    value = static_cast<std::uint8_t>((value & ~kDirectionBit) |
+                                                      (shadow_ & kDirectionBit));
+                }
+            }
+            shadow_ = value & static_cast<std::uint8_t>(~kReachableControl);
+            return;
+        }
+        default:
+            outside(port);
+            return;
+    }
+}
+
+std::unique_ptr<Backend> openPpdevPort(SystemCalls& system, const std::string& device,
+                                       MessageSink messages) {
+    static const std::string kPrefix = "/dev/parport";
+    const std::string digits =
+        device.rfind(kPrefix, 0) == 0 ? device.substr(kPrefix.size()) : std::string{};
+    if (digits.empty() || digits.size() > 3 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+        refuse("Unbekannter Port „" + device +
+               "“. Abhilfe: --port raw oder --port /dev/parportN (siehe --list-ports)");
+    }
+    const int number = std::stoi(digits);
+    for (const auto& port : kernelPorts(system)) {
+        if (port.number != number) continue;
+        auto claim = std::make_unique<PpdevClaim>(system, port);
+        return std::make_unique<PpdevPort>(system, std::move(claim), std::move(messages));
+    }
+    refuse("Der Kernel kennt keinen Port parport" + digits +
+           ". Abhilfe: sudo modprobe parport_pc ppdev, dann --list-ports");
+}
+
+}  // namespace dravel::port

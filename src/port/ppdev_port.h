@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "backend.h"
+#include "io_grants.h"
+#include "start_error.h"
+
+namespace dravel::port {
+
+class SystemCalls;
+
+// An exclusive claim on one /dev/parportN, held from construction to
+// destruction: while it is held, no other driver (the printer driver lp in
+// particular) drives the port's lines.
+class PpdevClaim {
+public:
+    // Throws StartError (cause and fix) when the device cannot be opened or
+    // claimed.
+    PpdevClaim(SystemCalls& system, const KernelPort& port);
+    ~PpdevClaim();
+    PpdevClaim(const PpdevClaim&) = delete;
+    PpdevClaim& operator=(const PpdevClaim&) = delete;
+
+    [[nodiscard]] int fd() const { return fd_; }
+    [[nodiscard]] const KernelPort& port() const { return port_; }
+
+private:
+    SystemCalls& system_;
+    KernelPort port_;
+    int fd_ = -1;
+};
+
+// The kernel's ppdev driver. The port's registers appear at its own base
+// address: base is the data register, base + 1 status, base + 2 control.
+// ppdev reaches control bits 0..3 in both directions and bit 5 only through
+// its data-direction call; bit 4 (interrupt enable) and bits 6 and 7 are out
+// of reach. Those bits, and bit 5 when read, come from a shadow holding what
+// was last written, and the start says so once.
+class PpdevPort final : public Backend {
+public:
+    // Control bits ppdev reads back from the driver's copy.
+    static constexpr std::uint8_t kReachableControl = 0x0F;
+    static constexpr std::uint8_t kDirectionBit = 0x20;
+
+    PpdevPort(SystemCalls& system, std::unique_ptr<PpdevClaim> claim, MessageSink messages);
+
+    std::uint8_t read(std::uint16_t port) override;
+    void write(std::uint16_t port, std::uint8_t value) override;
+    [[nodiscard]] std::string name() const override;
+
+    [[nodiscard]] std::uint16_t base() const { return claim_->port().base; }
+
+private:
+    std::uint8_t readRegister(unsigned long request);
+    void outside(std::uint16_t port);
+
+    SystemCalls& system_;
+    std::unique_ptr<PpdevClaim> claim_;
+    MessageSink messages_;
+    std::uint8_t shadow_ = 0;  // control bits 4..7 as last written
+    bool warnedOutside_ = false;
+};
+
+// Opens "/dev/parportN" through ppdev. Throws StartError with cause and fix
+// (no such port, no permission, busy with the printer driver).
+std::unique_ptr<Backend> openPpdevPort(SystemCalls& system, const std::string& device,
+                                       MessageSink messages);
+
+// Whether the printer driver lp has registered itself on the port.
+bool printerDriverHolds(SystemCalls& system, const KernelPort& port);
+
+}  // namespace dravel::port

@@ -1,0 +1,150 @@
+#include "raw_port.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "granted_port.h"
+#include "system_calls.h"
+
+namespace dravel::port {
+namespace {
+
+constexpr int kCapSysRawio = 17;
+
+// Claims the kernel's ports before raw I/O starts. A busy port ends the start
+// (the printer driver would fight over the lines); a device the user may not
+// open only costs the protection, which is said once.
+std::vector<std::unique_ptr<PpdevClaim>> claimKernelPorts(SystemCalls& system,
+                                                          const MessageSink& messages) {
+    std::vector<std::unique_ptr<PpdevClaim>> claims;
+    for (const auto& port : kernelPorts(system)) {
+        if (!system.exists(port.device())) continue;
+        if (!system.mayReadWrite(port.device())) {
+            if (messages) {
+                messages(port.device() +
+                         " lässt sich nicht belegen; der Druckertreiber könnte dazwischenfunken. "
+                         "Abhilfe: sudo usermod -aG lp $USER");
+            }
+            continue;
+        }
+        claims.push_back(std::make_unique<PpdevClaim>(system, port));
+    }
+    return claims;
+}
+
+std::string rawRefusal(SystemCalls& system, int error) {
+    const std::string lockdown = kernelLockdown(system);
+    if (lockdown == "integrity" || lockdown == "confidentiality") {
+        return "Raw-I/O verweigert: der Kernel ist gesperrt (Lockdown „" + lockdown +
+               "“). Abhilfe: --port /dev/parportN (ppdev) oder Secure Boot abschalten";
+    }
+    if (error == -EPERM || error == -EACCES || !hasRawIoCapability(system)) {
+        return "Raw-I/O verweigert: CAP_SYS_RAWIO fehlt. Abhilfe: als root starten oder sudo "
+               "setcap cap_sys_rawio+ep $(command -v dravel); ohne root: --port /dev/parportN";
+    }
+    return "Raw-I/O nicht möglich: " + errnoText(-error) + ". Abhilfe: --port /dev/parportN";
+}
+
+}  // namespace
+
+IopermPort::IopermPort(SystemCalls& system, std::vector<IoRange> opened,
+                       std::vector<std::unique_ptr<PpdevClaim>> claims)
+    : system_(system), opened_(std::move(opened)), claims_(std::move(claims)) {}
+
+IopermPort::~IopermPort() {
+    for (const auto& range : opened_) system_.ioperm(range.first, range.count(), false);
+}
+
+std::uint8_t IopermPort::read(std::uint16_t port) {
+    return system_.inb(port);
+}
+
+void IopermPort::write(std::uint16_t port, std::uint8_t value) {
+    system_.outb(port, value);
+}
+
+DevPortPort::DevPortPort(SystemCalls& system, int fd,
+                         std::vector<std::unique_ptr<PpdevClaim>> claims)
+    : system_(system), fd_(fd), claims_(std::move(claims)) {}
+
+DevPortPort::~DevPortPort() {
+    system_.close(fd_);
+}
+
+std::uint8_t DevPortPort::read(std::uint16_t port) {
+    unsigned char value = 0xFF;
+    if (system_.pread(fd_, &value, 1, port) != 1) return 0xFF;
+    return value;
+}
+
+void DevPortPort::write(std::uint16_t port, std::uint8_t value) {
+    const unsigned char byte = value;
+    system_.pwrite(fd_, &byte, 1, port);
+}
+
+std::unique_ptr<Backend> openRawPort(SystemCalls& system, const IoGrants& grants,
+                                     MessageSink messages, RawAccess access) {
+    std::unique_ptr<Backend> raw;
+    int error = -ENOSYS;
+    if (access != RawAccess::DevPort) {
+        error = 0;
+        std::vector<IoRange> opened;
+        for (const auto& range : grants.ranges()) {
+            error = system.ioperm(range.first, range.count(), true);
+            if (error != 0) break;
+            opened.push_back(range);
+        }
+        if (error == 0) {
+            raw = std::make_unique<IopermPort>(system, std::move(opened),
+                                               claimKernelPorts(system, messages));
+        } else {
+            for (const auto& range : opened) system.ioperm(range.first, range.count(), false);
+        }
+    }
+    if (!raw && access != RawAccess::Ioperm) {
+        const int fd = system.open("/dev/port", O_RDWR);
+        if (fd >= 0) {
+            try {
+                raw = std::make_unique<DevPortPort>(system, fd, claimKernelPorts(system, messages));
+            } catch (...) {
+                system.close(fd);
+                throw;
+            }
+        } else if (access == RawAccess::DevPort || error == -ENOSYS) {
+            error = fd;
+        }
+    }
+    if (!raw) throw StartError(rawRefusal(system, error));
+    return std::make_unique<GrantedPort>(std::move(raw), grants, std::move(messages));
+}
+
+std::string kernelLockdown(SystemCalls& system) {
+    // "none [integrity] confidentiality": the active mode is in brackets.
+    const auto text = system.readFile("/sys/kernel/security/lockdown");
+    if (!text) return {};
+    const auto open = text->find('[');
+    const auto close = text->find(']', open);
+    if (open == std::string::npos || close == std::string::npos) return {};
+    return text->substr(open + 1, close - open - 1);
+}
+
+bool hasRawIoCapability(SystemCalls& system) {
+    const auto status = system.readFile("/proc/self/status");
+    if (!status) return false;
+    const auto at = status->find("CapEff:");
+    if (at == std::string::npos) return false;
+    unsigned long long mask = 0;
+    for (std::size_t i = at + 7; i < status->size() && (*status)[i] != '\n'; ++i) {
+        const char c = (*status)[i];
+        if (c >= '0' && c <= '9') {
+            mask = mask * 16 + unsigned(c - '0');
+        } else if (c >= 'a' && c <= 'f') {
+            mask = mask * 16 + unsigned(c - 'a' + 10);
+        }
+    }
+    return (mask >> kCapSysRawio) & 1;
+}
+
+}  // namespace dravel::port

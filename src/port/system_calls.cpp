@@ -1,0 +1,100 @@
+#include "system_calls.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <sys/io.h>
+#define DRAVEL_HAS_PORT_IO 1
+#endif
+
+namespace dravel::port {
+namespace {
+
+class RealSystem final : public SystemCalls {
+public:
+    int open(const std::string& path, int flags) override {
+        const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+        return fd >= 0 ? fd : -errno;
+    }
+    void close(int fd) override { ::close(fd); }
+    int ioctl(int fd, unsigned long request, void* argument) override {
+        return ::ioctl(fd, request, argument) == 0 ? 0 : -errno;
+    }
+    int ioperm(unsigned long from, unsigned long count, bool enable) override {
+#ifdef DRAVEL_HAS_PORT_IO
+        return ::ioperm(from, count, enable ? 1 : 0) == 0 ? 0 : -errno;
+#else
+        (void)from, (void)count, (void)enable;
+        return -ENOSYS;
+#endif
+    }
+    std::uint8_t inb(std::uint16_t port) override {
+#ifdef DRAVEL_HAS_PORT_IO
+        return ::inb(port);
+#else
+        (void)port;
+        return 0xFF;
+#endif
+    }
+    void outb(std::uint16_t port, std::uint8_t value) override {
+#ifdef DRAVEL_HAS_PORT_IO
+        ::outb(value, port);
+#else
+        (void)port, (void)value;
+#endif
+    }
+    long pread(int fd, void* buffer, std::size_t count, long offset) override {
+        const ssize_t n = ::pread(fd, buffer, count, offset);
+        return n >= 0 ? static_cast<long>(n) : -errno;
+    }
+    long pwrite(int fd, const void* buffer, std::size_t count, long offset) override {
+        const ssize_t n = ::pwrite(fd, buffer, count, offset);
+        return n >= 0 ? static_cast<long>(n) : -errno;
+    }
+    std::optional<std::string> readFile(const std::string& path) override {
+        std::ifstream file(path);
+        if (!file) return std::nullopt;
+        std::ostringstream text;
+        text << file.rdbuf();
+        if (file.bad()) return std::nullopt;
+        return text.str();
+    }
+    std::vector<std::string> listDirectory(const std::string& path) override {
+        std::vector<std::string> names;
+        DIR* dir = ::opendir(path.c_str());
+        if (!dir) return names;
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(dir);
+        return names;
+    }
+    bool exists(const std::string& path) override {
+        return ::access(path.c_str(), F_OK) == 0;
+    }
+    bool mayReadWrite(const std::string& path) override {
+        return ::access(path.c_str(), R_OK | W_OK) == 0;
+    }
+};
+
+}  // namespace
+
+SystemCalls& realSystem() {
+    static RealSystem system;
+    return system;
+}
+
+std::string errnoText(int error) {
+    return std::strerror(error);
+}
+
+}  // namespace dravel::port

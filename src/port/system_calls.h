@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dravel::port {
+
+// Every operating-system call the hardware backends make, behind one
+// interface, so that the tests can play the kernel without touching a real
+// I/O port. Calls that can fail return 0 (or a count) on success and the
+// negated errno on failure, which keeps the fakes simple.
+class SystemCalls {
+public:
+    virtual ~SystemCalls() = default;
+
+    virtual int open(const std::string& path, int flags) = 0;  // fd or -errno
+    virtual void close(int fd) = 0;
+    virtual int ioctl(int fd, unsigned long request, void* argument) = 0;
+    virtual int ioperm(unsigned long from, unsigned long count, bool enable) = 0;
+    virtual std::uint8_t inb(std::uint16_t port) = 0;
+    virtual void outb(std::uint16_t port, std::uint8_t value) = 0;
+    virtual long pread(int fd, void* buffer, std::size_t count, long offset) = 0;
+    virtual long pwrite(int fd, const void* buffer, std::size_t count, long offset) = 0;
+
+    // Whole content of a (usually /proc or /sys) file; nullopt if unreadable.
+    virtual std::optional<std::string> readFile(const std::string& path) = 0;
+    // Names in a directory, without "." and ".."; empty if there is none.
+    virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
+    virtual bool exists(const std::string& path) = 0;
+    // Whether this process may open the path for reading and writing.
+    virtual bool mayReadWrite(const std::string& path) = 0;
+};
+
+// The real kernel. inb/outb are x86 instructions; elsewhere they behave as an
+// empty bus (and ioperm is refused, so the raw backend never gets there).
+SystemCalls& realSystem();
+
+// Text of an errno value as the C library words it.
+std::string errnoText(int error);
+
+}  // namespace dravel::port
