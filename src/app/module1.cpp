@@ -5,11 +5,13 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "generator/generator_fenster.h"
 #include "main_window/steuerung.h"
 
 namespace Module1 {
 namespace {
 QPointer<dravel::Steuerung> g_hauptfenster;
+QPointer<dravel::GeneratorFenster> g_generatorfenster;
 bool g_programmEndet = false;
 }  // namespace
 
@@ -19,6 +21,20 @@ dravel::Steuerung* Hauptfenster() {
 }
 
 dravel::Steuerung* HauptfensterFallsDa() { return g_hauptfenster; }
+
+dravel::GeneratorFenster* Generatorfenster() {
+    // A closed window whose output run is still unwinding is no longer the
+    // generator window; it goes by itself.
+    if (!g_generatorfenster || g_generatorfenster->geschlossen()) {
+        g_generatorfenster = new dravel::GeneratorFenster();
+    }
+    return g_generatorfenster;
+}
+
+dravel::GeneratorFenster* GeneratorfensterFallsDa() {
+    if (!g_generatorfenster || g_generatorfenster->geschlossen()) return nullptr;
+    return g_generatorfenster;
+}
 
 void Main() {
     dravel::Steuerung* fenster = Hauptfenster();

@@ -29,6 +29,12 @@ dravel::Steuerung* Hauptfenster();
 // The main window if it exists, without creating it.
 dravel::Steuerung* HauptfensterFallsDa();
 
+// The program-wide generator window, created (and loaded) on first use and
+// again after the user closed it; never two at a time.
+dravel::GeneratorFenster* Generatorfenster();
+// The generator window if one is open, without creating it.
+dravel::GeneratorFenster* GeneratorfensterFallsDa();
+
 // Ends the program at once: every window closes without its own closing
 // steps and every timer stops. Code that runs a loop of its own inside an
 // event handler checks ProgrammEndet() after pumping events and returns.

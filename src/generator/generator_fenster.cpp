@@ -1,0 +1,371 @@
+#include "generator_fenster.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <chrono>
+
+#include "app/module1.h"
+#include "common/symbol.h"
+#include "common/zahlen.h"
+#include "generator_logik.h"
+#include "main_window/steuerung.h"
+#include "port/port.h"
+
+namespace dravel {
+namespace {
+
+const QString kStart = QStringLiteral("Start");
+const QString kStop = QStringLiteral("Stop");
+const QString kAktiv = QStringLiteral("   [aktiv]");
+
+using Zähler = std::chrono::steady_clock;
+
+// A label whose caption is wider than its fixed box (the substitute font runs
+// wider than the one the layout was drawn for) gets its letters moved closer
+// together until the caption fits, so "... Ein Zeichen = " stays whole
+// beside the time-base label.
+void passeEin(QLabel* label) {
+    if (label->wordWrap() || label->text().isEmpty()) return;
+    QFont schrift = label->font();
+    for (int schritt = 1; schritt <= 10; ++schritt) {
+        if (QFontMetrics(schrift).horizontalAdvance(label->text()) <= label->width()) break;
+        schrift.setLetterSpacing(QFont::AbsoluteSpacing, -0.1 * schritt);
+    }
+    label->setFont(schrift);
+}
+
+}  // namespace
+
+GeneratorFenster::GeneratorFenster(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("GeneratorFenster"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Signalgenerator (Unvollendet!!)"));
+    setWindowIcon(fenstersymbol());
+    baue();
+    verbinde();
+    Form_Load();
+
+    // Centred over the main window where there is one.
+    if (const QWidget* haupt = Module1::HauptfensterFallsDa(); haupt && haupt->isVisible()) {
+        move(haupt->frameGeometry().center() - rect().center());
+    }
+    // Key preview: the window sees every key before the control with the
+    // focus does. Filtering at the application also covers controls that
+    // come and go (a combo box's line edit).
+    qApp->installEventFilter(this);
+}
+
+GeneratorFenster::~GeneratorFenster() {
+    if (qApp) qApp->removeEventFilter(this);
+}
+
+template <typename T>
+T* GeneratorFenster::element(const char* name) const {
+    auto* objekt = dynamic_cast<T*>(gebaut_.nachName.value(QString::fromUtf8(name)));
+    Q_ASSERT_X(objekt, "GeneratorFenster", name);
+    return objekt;
+}
+
+void GeneratorFenster::baue() {
+    layout::baueSteuerelemente(this, generatorSteuerelemente(), gebaut_);
+    setFixedSize(layout::inPixel(kClientBreite), layout::inPixel(kClientHöhe));
+
+    Label1 = element<QLabel>("Label1");
+    Frame1 = element<QGroupBox>("Frame1");
+    TaktEn = element<QCheckBox>("TaktEn");
+    TaktKanal = element<QComboBox>("TaktKanal");
+    Syncron = element<QRadioButton>("Syncron");
+    Asyncron = element<QRadioButton>("Asyncron");
+    Frame2 = element<QGroupBox>("Frame2");
+    Binärstring = element<QLineEdit>("Binärstring");
+    Label2 = element<QLabel>("Label2");
+    AusgabeKanal1 = element<QComboBox>("AusgabeKanal1");
+    Label3 = element<QLabel>("Label3");
+    Frame3 = element<QGroupBox>("Frame3");
+    Adresse = element<QLineEdit>("Adresse");
+    Label4 = element<QLabel>("Label4");
+    OptSingle = element<QRadioButton>("OptSingle");
+    OptLoop = element<QRadioButton>("OptLoop");
+    StartStop = element<QPushButton>("StartStop");
+    Label5 = element<QLabel>("Label5");
+    Zeitbasis = element<QLineEdit>("Zeitbasis");
+    Einzeltakt = element<QPushButton>("Einzeltakt");
+    BasisAnz = element<QLabel>("BasisAnz");
+    Übernehmen = element<QPushButton>("Übernehmen");
+    Identisch = element<QLabel>("Identisch");
+    Frame4 = element<QGroupBox>("Frame4");
+    AusgabeKanal2 = element<QComboBox>("AusgabeKanal2");
+    Binärstring2 = element<QLineEdit>("Binärstring2");
+    Identisch2 = element<QLabel>("Identisch2");
+    Label7 = element<QLabel>("Label7");
+    Label8 = element<QLabel>("Label8");
+    BasisAnz2 = element<QLabel>("BasisAnz2");
+    Kanal2En = element<QCheckBox>("Kanal2En");
+    TaktTimer = element<QTimer>("TaktTimer");
+
+    for (QLabel* label : findChildren<QLabel*>()) passeEin(label);
+}
+
+void GeneratorFenster::verbinde() {
+    connect(Kanal2En, &QCheckBox::stateChanged, this, [this] { Kanal2En_Click(); });
+    connect(Adresse, &QLineEdit::textChanged, this, [this] { Adresse_Change(); });
+    connect(Zeitbasis, &QLineEdit::textChanged, this, [this] { Zeitbasis_Change(); });
+    connect(Übernehmen, &QPushButton::clicked, this, [this] { Übernehmen_Click(); });
+    connect(StartStop, &QPushButton::clicked, this, [this] { StartStop_Click(); });
+    connect(TaktEn, &QCheckBox::stateChanged, this, [this] { TaktEn_Click(); });
+    connect(Einzeltakt, &QPushButton::clicked, this, [this] { Einzeltakt_Click(); });
+}
+
+void GeneratorFenster::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (erstmalsGezeigt_) return;
+    erstmalsGezeigt_ = true;
+    TaktEn->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+// --- settings and window state ------------------------------------------
+
+void GeneratorFenster::Form_Load() {
+    GenFenstertitel = windowTitle();
+    for (int i = 0; i <= 7; ++i) {
+        const QString eintrag = QString::number(i);
+        AusgabeKanal1->addItem(eintrag);
+        AusgabeKanal2->addItem(eintrag);
+        TaktKanal->addItem(eintrag);
+    }
+    Zeitbasiswert = 0.1f;
+    GenAdresse = 888;
+}
+
+void GeneratorFenster::Form_Unload() {}
+
+void GeneratorFenster::Adresse_Change() {
+    Übernehmen->setEnabled(true);
+}
+
+void GeneratorFenster::Zeitbasis_Change() {
+    Übernehmen->setEnabled(true);
+}
+
+void GeneratorFenster::Übernehmen_Click() {
+    // Each setting that cannot be read keeps its value; the rest still apply.
+    if (const auto adresse = generator::adresseAusText(Adresse->text())) GenAdresse = *adresse;
+    if (const auto zeitbasis = generator::zeitbasisAusText(Zeitbasis->text())) {
+        Zeitbasiswert = *zeitbasis;
+    }
+    if (const auto intervall = generator::taktIntervall(Zeitbasiswert)) {
+        TaktTimer->setInterval(*intervall);
+    }
+    Übernehmen->setEnabled(false);
+    BasisAnz->setText(generator::zeitbasisText(Zeitbasiswert, QLocale()));
+    BasisAnz2->setText(BasisAnz->text());
+}
+
+void GeneratorFenster::Kanal2En_Click() {
+    Frame4->setEnabled(Kanal2En->checkState() != Qt::Unchecked);
+}
+
+void GeneratorFenster::Form_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {
+    constexpr std::int16_t kStrg = 2;
+    if (Shift != kStrg) return;
+    if (KeyCode == 83) OptSingle->setChecked(true);  // S
+    if (KeyCode == 76) OptLoop->setChecked(true);    // L
+}
+
+void GeneratorFenster::Form_KeyPress(std::int16_t KeyAscii) {
+    if (KeyAscii == 13) StartStop_Click();
+}
+
+bool GeneratorFenster::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+    auto* ziel = static_cast<QWidget*>(watched);
+    if (ziel->window() != this) return false;
+    // A key the focused control leaves alone travels on to its parents; the
+    // window handles it once, on its way to the first of them.
+    const QWidget* fokus = QApplication::focusWidget();
+    const QWidget* erster = (fokus && fokus->window() == this) ? fokus : this;
+    if (ziel != erster) return false;
+
+    const auto* taste = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers m = taste->modifiers();
+    const auto shift = static_cast<std::int16_t>((m & Qt::ShiftModifier ? 1 : 0) |
+                                                 (m & Qt::ControlModifier ? 2 : 0) |
+                                                 (m & Qt::AltModifier ? 4 : 0));
+    // Keys beyond the 16-bit codes (function and cursor keys) are no
+    // shortcut here.
+    const auto code = taste->key() <= 0xFFFF ? static_cast<std::int16_t>(taste->key()) : 0;
+
+    // Enter may run a whole output from here, and that run may close the
+    // window: the event then must not go on to a control that is gone.
+    const QPointer<QWidget> empfänger = ziel;
+    Form_KeyDown(code, shift);
+    int zeichen = 0;
+    if (!taste->text().isEmpty())
+        zeichen = taste->text().at(0).unicode();
+    else if (taste->key() == Qt::Key_Return || taste->key() == Qt::Key_Enter)
+        zeichen = 13;
+    if (zeichen != 0 && empfänger) Form_KeyPress(static_cast<std::int16_t>(zeichen));
+    return empfänger.isNull() || geschlossen_;
+}
+
+void GeneratorFenster::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    geschlossen_ = true;
+    if (laufTiefe_ > 0) {
+        // The run is on the stack below this handler: stop it, and let the
+        // window go only once the outermost run has returned.
+        Stoppen();
+        setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    event->accept();
+}
+
+// --- waits and bit setting ------------------------------------------------
+
+void GeneratorFenster::TimerDelay(const float& DelaySekunden) {
+    if (Zaehlerfrequenz == 0) Zaehlerfrequenz = Zähler::period::den / Zähler::period::num;
+    // Whole counter ticks: a float of seconds would lose the resolution of a
+    // short step once the machine has run for a while.
+    const std::int64_t dauer = generator::warteTakte(DelaySekunden, Zaehlerfrequenz);
+    const std::int64_t start = Zähler::now().time_since_epoch().count();
+    for (;;) {
+        const std::int64_t vergangen = Zähler::now().time_since_epoch().count() - start;
+        QCoreApplication::processEvents();
+        if (vergangen >= dauer || vergangen < 0 || abbrechen()) return;
+    }
+}
+
+std::int16_t GeneratorFenster::SetzeBit(const std::int16_t& Bit, const std::int16_t& Wert) {
+    return generator::setzeBitWert(Inp32(GenAdresse), Bit, Wert);
+}
+
+// --- output engine ----------------------------------------------------------
+
+void GeneratorFenster::StartStop_Click() {
+    if (StartStop->text() == kStop) {
+        Stoppen();
+        return;
+    }
+    Starten();
+}
+
+void GeneratorFenster::Stoppen() {
+    TaktTimer->stop();
+    setWindowTitle(GenFenstertitel);
+    StartStop->setText(kStart);
+}
+
+void GeneratorFenster::Starten() {
+    setWindowTitle(GenFenstertitel + kAktiv);
+    StartStop->setText(kStop);
+    Binärstring->setText(generator::großbuchstaben(Binärstring->text()));
+    Binärstring2->setText(generator::großbuchstaben(Binärstring2->text()));
+
+    // Both strings equally long, the shorter one filled up with "0".
+    const qsizetype länge1 = Binärstring->text().size();
+    const qsizetype länge2 = Binärstring2->text().size();
+    if (länge1 > länge2)
+        Binärstring2->setText(Binärstring2->text() + QString(länge1 - länge2, u'0'));
+    else if (länge2 > länge1)
+        Binärstring->setText(Binärstring->text() + QString(länge2 - länge1, u'0'));
+
+    const qsizetype n = Binärstring->text().size();
+    Bitfolge2.assign(static_cast<std::size_t>(n) + 1, 0);
+    Bitfolge1.assign(static_cast<std::size_t>(n) + 1, 0);
+
+    const bool taktAn = TaktEn->checkState() == Qt::Checked;
+    if (taktAn || Kanal2En->checkState() == Qt::Checked) {
+        if (generator::startKollision(AusgabeKanal1->currentText(), AusgabeKanal2->currentText(),
+                                      TaktKanal->currentText(), taktAn)) {
+            Identisch->show();
+            Identisch2->show();
+            Stoppen();
+            return;
+        }
+    }
+    Identisch->hide();
+    Identisch2->hide();
+
+    Bitfolge1 = generator::pegelfolge(Binärstring->text(), n);
+    Bitfolge2 = generator::pegelfolge(Binärstring2->text(), n);
+
+    ++laufTiefe_;
+    Ausgabeschleife();
+    --laufTiefe_;
+    if (laufTiefe_ == 0 && geschlossen_ && !testAttribute(Qt::WA_DeleteOnClose)) deleteLater();
+}
+
+void GeneratorFenster::SchreibeKanal(const QComboBox* kanal, std::int16_t Wert) {
+    // A line number that is no 16-bit whole number skips this channel.
+    const auto bit = zuGanzzahl16(kanal->currentText(), QLocale());
+    if (!bit) return;
+    Out32(GenAdresse, SetzeBit(*bit, Wert));
+}
+
+void GeneratorFenster::Ausgabeschleife() {
+    std::int16_t Schrittindex = 0;
+    for (;;) {
+        // A run started inside this one's wait may have replaced the levels.
+        const auto obererIndex = static_cast<std::int16_t>(Bitfolge1.size() - 1);
+        if (Schrittindex > obererIndex) Schrittindex = 0;
+        const auto i = static_cast<std::size_t>(Schrittindex);
+
+        SchreibeKanal(AusgabeKanal1, Bitfolge1[i]);
+        if (Kanal2En->checkState() != Qt::Unchecked && i < Bitfolge2.size()) {
+            SchreibeKanal(AusgabeKanal2, Bitfolge2[i]);
+        }
+
+        ++Schrittindex;
+        if (Schrittindex == obererIndex) {
+            Schrittindex = 0;
+            if (OptSingle->isChecked()) StartStop_Click();
+        }
+
+        QCoreApplication::processEvents();
+        if (abbrechen()) return;
+        TimerDelay(Zeitbasiswert / 1000.0f);
+        if (abbrechen()) return;
+        if (StartStop->text() == kStart) return;
+    }
+}
+
+bool GeneratorFenster::abbrechen() const {
+    return geschlossen_ || Module1::ProgrammEndet();
+}
+
+// --- clock settings -------------------------------------------------------------
+
+void GeneratorFenster::TaktEn_Click() {
+    const bool an = TaktEn->checkState() != Qt::Unchecked;
+    TaktKanal->setEnabled(an);
+    Syncron->setEnabled(an);
+    Asyncron->setEnabled(an);
+    if (TaktEn->checkState() == Qt::Checked || Kanal2En->checkState() == Qt::Checked) {
+        if (generator::taktKollision(AusgabeKanal1->currentText(), AusgabeKanal2->currentText(),
+                                     TaktKanal->currentText())) {
+            Identisch->show();
+            Identisch2->show();
+            return;
+        }
+    }
+    Identisch->hide();
+    Identisch2->hide();
+}
+
+void GeneratorFenster::Einzeltakt_Click() {
+    EinzeltaktAngefordert = -1;
+}
+
+}  // namespace dravel
