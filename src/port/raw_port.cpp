@@ -96,11 +96,19 @@ std::unique_ptr<Backend> openRawPort(SystemCalls& system, const IoGrants& grants
             if (error != 0) break;
             opened.push_back(range);
         }
-        if (error == 0) {
-            raw = std::make_unique<IopermPort>(system, std::move(opened),
-                                               claimKernelPorts(system, messages));
-        } else {
+        const auto closeOpened = [&] {
             for (const auto& range : opened) system.ioperm(range.first, range.count(), false);
+        };
+        if (error != 0) {
+            closeOpened();
+        } else {
+            try {
+                auto claims = claimKernelPorts(system, messages);
+                raw = std::make_unique<IopermPort>(system, std::move(opened), std::move(claims));
+            } catch (...) {
+                closeOpened();  // a busy port ends the start without leaving access behind
+                throw;
+            }
         }
     }
     if (!raw && access != RawAccess::Ioperm) {
