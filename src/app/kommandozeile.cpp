@@ -1,13 +1,68 @@
 #include "kommandozeile.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <cstdio>
+#include <string>
 
+#include "port/io_grants.h"
 #include "port/port.h"
+#include "port/port_report.h"
+#include "port/ppdev_port.h"
+#include "port/raw_port.h"
 #include "port/simulated_port.h"
+#include "port/start_error.h"
+#include "port/system_calls.h"
 
 namespace dravel::app {
+namespace {
+
+void meldeFehler(const std::string& zeile) {
+    std::fprintf(stderr, "dravel: %s\n", zeile.c_str());
+}
+
+// Reads every --allow-io range; nullopt (after a message) if one is wrong.
+std::optional<port::IoGrants> freigaben(const QStringList& bereiche) {
+    port::IoGrants grants;
+    for (const QString& text : bereiche) {
+        const auto bereich = port::parseIoRange(text.toStdString());
+        if (!bereich) {
+            meldeFehler("--allow-io „" + text.toStdString() +
+                        "“ ist kein Adressbereich. Beispiel: --allow-io 0xE800-0xE807");
+            return std::nullopt;
+        }
+        grants.add(*bereich);
+    }
+    return grants;
+}
+
+// The factory for the backend named by --port (empty: the simulated port).
+// A factory that cannot start its backend throws port::StartError. Observers
+// that record every access wrap the factory returned here.
+std::optional<port::BackendFactory> backendFabrik(const QString& wahl,
+                                                  const port::IoGrants& zusätzlich) {
+    if (wahl.isEmpty()) {
+        return [] { return std::make_unique<port::SimulatedPort>(); };
+    }
+    if (wahl == QLatin1String("raw")) {
+        return [zusätzlich]() -> std::unique_ptr<port::Backend> {
+            auto& system = port::realSystem();
+            port::IoGrants grants = port::kernelGrants(system);
+            for (const auto& bereich : zusätzlich.ranges()) grants.add(bereich);
+            return port::openRawPort(system, grants, port::stderrSink());
+        };
+    }
+    if (wahl.startsWith(QLatin1String("/dev/parport"))) {
+        const std::string gerät = wahl.toStdString();
+        return [gerät]() -> std::unique_ptr<port::Backend> {
+            return port::openPpdevPort(port::realSystem(), gerät, port::stderrSink());
+        };
+    }
+    meldeFehler("Unbekannter Port „" + wahl.toStdString() +
+                "“. Abhilfe: --port raw oder --port /dev/parportN (siehe --list-ports)");
+    return std::nullopt;
+}
+
+}  // namespace
 
 std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
     QCommandLineParser parser;
@@ -16,10 +71,22 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
                                    QStringLiteral("Zeigt diese Hilfe."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Zeigt die Versionsnummer."));
-    parser.addOption(hilfe);
-    parser.addOption(version);
+    const QCommandLineOption portWahl(
+        QStringLiteral("port"),
+        QStringLiteral("Echter Port: „raw“ (Raw-I/O, braucht root oder CAP_SYS_RAWIO) oder "
+                       "/dev/parportN (ppdev, Gruppe lp). Ohne: simulierter Port."),
+        QStringLiteral("BACKEND"));
+    const QCommandLineOption portsZeigen(
+        QStringLiteral("list-ports"),
+        QStringLiteral("Zeigt die Parallelports des Kernels und was ihrer Nutzung im Weg steht."));
+    const QCommandLineOption erlaubeIo(
+        QStringLiteral("allow-io"),
+        QStringLiteral("Gibt mit --port raw einen weiteren Adressbereich frei, z. B. "
+                       "0xE800-0xE807 (PCI-Express-Karten). Mehrfach möglich."),
+        QStringLiteral("BEREICH"));
+    parser.addOptions({hilfe, version, portWahl, portsZeigen, erlaubeIo});
     if (!parser.parse(argumente)) {
-        std::fprintf(stderr, "dravel: %s\n", qPrintable(parser.errorText()));
+        meldeFehler(parser.errorText().toStdString());
         return 2;
     }
     if (parser.isSet(hilfe)) {
@@ -30,11 +97,44 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
         std::printf("dravel %s\n", DRAVEL_VERSION);
         return 0;
     }
-    port::selectBackend([] { return std::make_unique<port::SimulatedPort>(); });
-    std::fputs("dravel: simulierter Port an 0x378 (888), keine Hardware.\n", stderr);
+    if (!parser.positionalArguments().isEmpty()) {
+        meldeFehler("Unerwartetes Argument „" + parser.positionalArguments().first().toStdString() +
+                    "“. Abhilfe: dravel --help");
+        return 2;
+    }
+    const auto zusätzlich = freigaben(parser.values(erlaubeIo));
+    if (!zusätzlich) return 2;
+    if (parser.isSet(portsZeigen)) {
+        std::fputs(port::describePorts(port::realSystem()).c_str(), stdout);
+        return 0;
+    }
+
+    const QString wahl = parser.value(portWahl);
+    if (!zusätzlich->ranges().empty() && wahl != QLatin1String("raw")) {
+        meldeFehler("--allow-io wirkt nur mit --port raw und bleibt hier ohne Wirkung.");
+    }
+    const auto fabrik = backendFabrik(wahl, *zusätzlich);
+    if (!fabrik) return 2;
+
+    // Built now, not on the first port call, so that a port that cannot be
+    // had ends the program before any window opens.
+    try {
+        auto backend = (*fabrik)();
+        if (wahl.isEmpty()) {
+            std::fputs("dravel: simulierter Port an 0x378 (888), keine Hardware.\n", stderr);
+        } else {
+            std::fprintf(stderr, "dravel: %s\n", backend->name().c_str());
+        }
+        port::installBackend(std::move(backend));
+    } catch (const port::StartError& fehler) {
+        meldeFehler(fehler.what());
+        return 2;
+    }
     return std::nullopt;
 }
 
-void räumeAuf() { port::releaseBackend(); }
+void räumeAuf() {
+    port::releaseBackend();
+}
 
 }  // namespace dravel::app
