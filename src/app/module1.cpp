@@ -58,11 +58,14 @@ void Beenden() {
 bool ProgrammEndet() { return g_programmEndet; }
 
 void ZurücksetzenFürTest() {
-    const auto fenster = QApplication::topLevelWidgets();
-    for (QWidget* w : fenster) {
-        if (w->testAttribute(Qt::WA_DeleteOnClose)) {
+    // Deleting one window deletes its menus and dialogs too, so hold the
+    // list through guarded pointers.
+    QList<QPointer<QWidget>> fenster;
+    for (QWidget* w : QApplication::topLevelWidgets()) fenster << w;
+    for (const QPointer<QWidget>& w : fenster) {
+        if (w && w->testAttribute(Qt::WA_DeleteOnClose)) {
             w->hide();
-            delete w;
+            delete w.data();
         }
     }
     g_programmEndet = false;

@@ -29,6 +29,12 @@ void releaseBackend() { g_backend.reset(); }
 
 Backend* boundBackend() { return g_backend.get(); }
 
+namespace detail {
+std::uint64_t g_valuesOutsideByte = 0;
+}
+
+std::uint64_t valuesOutsideByte() { return detail::g_valuesOutsideByte; }
+
 }  // namespace dravel::port
 
 std::int16_t Inp32(std::int16_t address) {
@@ -37,6 +43,8 @@ std::int16_t Inp32(std::int16_t address) {
 }
 
 void Out32(std::int16_t address, std::int16_t value) {
+    if (value & ~0xFF) [[unlikely]]
+        ++dravel::port::detail::g_valuesOutsideByte;
     dravel::port::bound().write(static_cast<std::uint16_t>(address),
                                 static_cast<std::uint8_t>(value & 0xFF));
 }

@@ -32,4 +32,8 @@ void releaseBackend();
 // The bound backend, or nullptr before the first port call.
 Backend* boundBackend();
 
+// How many Out32 calls so far passed a value outside 0..255 (only its low
+// byte was written). The windows never should; tests hold them to it.
+std::uint64_t valuesOutsideByte();
+
 }  // namespace dravel::port
