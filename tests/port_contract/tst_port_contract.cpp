@@ -1,0 +1,156 @@
+// The two port routines' contract and the simulated port behind them.
+#include <QTest>
+#include <memory>
+
+#include "port/port.h"
+#include "port/recording_port.h"
+#include "port/simulated_port.h"
+
+using namespace dravel::port;
+using Call = RecordingPort::Call;
+
+class TestPortContract : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() {
+        releaseBackend();
+        selectBackend(nullptr);
+    }
+    void addressIsTakenAsIts16BitPattern();
+    void onlyTheLowByteIsWrittenAndCounted();
+    void backendIsBoundOnFirstUseFromTheChoice();
+    void simulatedPortIsTheDefault();
+    void simulatedDataLatchesAndReadsOutsideLinesWhenInput();
+    void simulatedControlKeepsSixBitsAndReadsTopBitsHigh();
+    void simulatedStatusIsIdleAndOtherAddressesAreEmptyBus_data();
+    void simulatedStatusIsIdleAndOtherAddressesAreEmptyBus();
+    void simulatedPortAtAnotherBase();
+    void recordingAnswersFromScriptThenRegisterOrWrappedBackend();
+};
+
+void TestPortContract::addressIsTakenAsIts16BitPattern() {
+    auto aufzeichnung = std::make_unique<RecordingPort>();
+    auto* port = aufzeichnung.get();
+    installBackend(std::move(aufzeichnung));
+    Out32(-1, 1);
+    Out32(-6144, 2);  // 0xE800, where PCI Express cards live
+    Out32(888, 3);
+    Inp32(-32768);
+    QCOMPARE(port->calls(), (std::vector<Call>{RecordingPort::w(65535, 1), RecordingPort::w(0xE800, 2),
+                                               RecordingPort::w(888, 3), RecordingPort::r(0x8000, 0xFF)}));
+}
+
+void TestPortContract::onlyTheLowByteIsWrittenAndCounted() {
+    auto aufzeichnung = std::make_unique<RecordingPort>();
+    auto* port = aufzeichnung.get();
+    installBackend(std::move(aufzeichnung));
+    const auto vorher = valuesOutsideByte();
+    Out32(888, 255);
+    Out32(888, 0);
+    QCOMPARE(valuesOutsideByte(), vorher);
+    Out32(888, 0x1234);
+    Out32(888, -1);
+    QCOMPARE(valuesOutsideByte(), vorher + 2);
+    QCOMPARE(port->writes().at(2).value, std::uint8_t(0x34));
+    QCOMPARE(port->writes().at(3).value, std::uint8_t(0xFF));
+    QCOMPARE(Inp32(888), std::int16_t(0xFF));  // results stay 0..255
+}
+
+void TestPortContract::backendIsBoundOnFirstUseFromTheChoice() {
+    int erzeugt = 0;
+    selectBackend([&erzeugt] {
+        ++erzeugt;
+        return std::make_unique<SimulatedPort>(0x278);
+    });
+    QVERIFY(boundBackend() == nullptr);
+    QCOMPARE(erzeugt, 0);
+    Out32(0x278, 0x5A);
+    QCOMPARE(erzeugt, 1);
+    QCOMPARE(Inp32(0x278), std::int16_t(0x5A));
+    QCOMPARE(erzeugt, 1);
+    QVERIFY(boundBackend()->name().find("0x278") != std::string::npos);
+}
+
+void TestPortContract::simulatedPortIsTheDefault() {
+    QCOMPARE(Inp32(890), std::int16_t(0xCC));
+    QVERIFY(dynamic_cast<SimulatedPort*>(boundBackend()));
+}
+
+void TestPortContract::simulatedDataLatchesAndReadsOutsideLinesWhenInput() {
+    SimulatedPort port;
+    QCOMPARE(port.read(0x378), std::uint8_t(0x00));  // power-on
+    port.write(0x378, 0xA5);
+    QCOMPARE(port.read(0x378), std::uint8_t(0xA5));
+    port.write(0x37A, 0x2C);  // bit 5: lines are inputs, nothing attached
+    QCOMPARE(port.read(0x378), std::uint8_t(0xFF));
+    port.write(0x378, 0x11);  // the latch still takes it
+    port.write(0x37A, 0x0C);
+    QCOMPARE(port.read(0x378), std::uint8_t(0x11));
+}
+
+void TestPortContract::simulatedControlKeepsSixBitsAndReadsTopBitsHigh() {
+    SimulatedPort port;
+    QCOMPARE(port.read(0x37A), std::uint8_t(0xCC));
+    port.write(0x37A, 0x00);
+    QCOMPARE(port.read(0x37A), std::uint8_t(0xC0));
+    port.write(0x37A, 0x3F);
+    QCOMPARE(port.read(0x37A), std::uint8_t(0xFF));
+    port.write(0x37A, 0x15);
+    QCOMPARE(port.read(0x37A), std::uint8_t(0xD5));
+}
+
+void TestPortContract::simulatedStatusIsIdleAndOtherAddressesAreEmptyBus_data() {
+    QTest::addColumn<int>("adresse");
+    QTest::addColumn<int>("wert");
+    QTest::newRow("status") << 0x379 << 0x78;
+    QTest::newRow("below base") << 0x377 << 0xFF;
+    QTest::newRow("ECP space") << 0x778 << 0xFF;
+    QTest::newRow("other LPT") << 0x278 << 0xFF;
+    QTest::newRow("port 0") << 0 << 0xFF;
+    QTest::newRow("port 65535") << 65535 << 0xFF;
+}
+
+void TestPortContract::simulatedStatusIsIdleAndOtherAddressesAreEmptyBus() {
+    QFETCH(int, adresse);
+    QFETCH(int, wert);
+    SimulatedPort port;
+    port.write(std::uint16_t(adresse), 0x00);  // ignored everywhere but data and control
+    port.write(0x379, 0x00);                   // status is read-only
+    QCOMPARE(int(port.read(std::uint16_t(adresse))), wert);
+    QCOMPARE(port.read(0x378), std::uint8_t(0x00));
+}
+
+void TestPortContract::simulatedPortAtAnotherBase() {
+    SimulatedPort port(0xFFFE);  // the registers wrap around the top of the space
+    port.write(0xFFFE, 0x42);
+    QCOMPARE(port.read(0xFFFE), std::uint8_t(0x42));
+    QCOMPARE(port.read(0xFFFF), SimulatedPort::kIdleStatus);
+    QCOMPARE(port.read(0x0000), std::uint8_t(0xCC));
+    QCOMPARE(port.read(0x378), std::uint8_t(0xFF));
+}
+
+void TestPortContract::recordingAnswersFromScriptThenRegisterOrWrappedBackend() {
+    RecordingPort frei;
+    frei.setRegister(1, 7);
+    frei.script(1, {1, 2});
+    QCOMPARE(frei.read(1), std::uint8_t(1));
+    QCOMPARE(frei.read(1), std::uint8_t(2));
+    QCOMPARE(frei.read(1), std::uint8_t(7));
+    frei.write(1, 9);
+    QCOMPARE(frei.read(1), std::uint8_t(9));
+    frei.setWritesLatch(false);
+    frei.write(1, 3);
+    QCOMPARE(frei.read(1), std::uint8_t(9));
+    QCOMPARE(frei.calls().size(), std::size_t(7));
+    for (std::size_t i = 1; i < frei.calls().size(); ++i) {
+        QVERIFY(frei.calls()[i - 1].time <= frei.calls()[i].time);
+    }
+
+    RecordingPort vorne(std::make_unique<SimulatedPort>());
+    vorne.write(0x378, 0x66);
+    QCOMPARE(vorne.read(0x378), std::uint8_t(0x66));
+    QCOMPARE(vorne.read(0x379), SimulatedPort::kIdleStatus);
+}
+
+QTEST_APPLESS_MAIN(TestPortContract)
+#include "tst_port_contract.moc"
