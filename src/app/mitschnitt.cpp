@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -25,6 +26,10 @@ bool starteMitschnitt(const QString& datei, const std::vector<std::uint16_t>& ba
         return false;
     }
     g_recorder = std::move(recorder);
+    // Also on a path out of the program that passes by räumeAuf (an early
+    // return from main, std::exit): the file is completed all the same.
+    static const bool amEnde = std::atexit([] { beendeMitschnitt(); }) == 0;
+    (void)amEnde;
     return true;
 }
 

@@ -199,6 +199,7 @@ private slots:
         }
         // The file ends with the moment the recording ended.
         QVERIFY(d.letzteZeit >= vorEnde);
+        QVERIFY(d.letzteZeit > d.letzteÄnderung);
     }
 
     void headerNamesVersionBackendAndDate() {

@@ -70,6 +70,7 @@ std::optional<VcdDatei> leseVcdText(const std::string& text, std::string& fehler
         if (it == kennungen.end()) return false;
         if (static_cast<int>(wert.size()) != it->second.breite) return false;
         datei.verlauf[it->second.name].push_back({datei.letzteZeit, wert});
+        datei.letzteÄnderung = datei.letzteZeit;
         return true;
     };
 

@@ -24,7 +24,8 @@ struct VcdDatei {
     std::vector<std::string> namen;
     std::map<std::string, int> breite;
     std::map<std::string, std::vector<VcdÄnderung>> verlauf;
-    std::uint64_t letzteZeit = 0;  // the last time stamp in the file
+    std::uint64_t letzteZeit = 0;      // the last time stamp in the file
+    std::uint64_t letzteÄnderung = 0;  // the time of the last change of any signal
 
     [[nodiscard]] bool hat(const std::string& name) const { return breite.count(name) != 0; }
     // The changes of one signal; empty if it has none or is not declared.

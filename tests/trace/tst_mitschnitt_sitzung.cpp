@@ -1,0 +1,195 @@
+// Whole sessions with the trace in front of the simulated port: what the
+// generator and the main window produce, read back from the file, and a
+// complete file at "Schließen" during a run and after SIGINT/SIGTERM.
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+
+#include "app/kommandozeile.h"
+#include "app/mitschnitt.h"
+#include "app/module1.h"
+#include "app/signale.h"
+#include "generator/generator_fenster.h"
+#include "main_window/steuerung.h"
+#include "port/port.h"
+#include "port/recording_port.h"
+#include "port/simulated_port.h"
+#include "test_support.h"
+#include "vcd_leser.h"
+
+using namespace dravel;
+using test::VcdDatei;
+
+namespace {
+
+const std::string kD = "geschrieben.daten_0x378.D";
+const std::string kD3 = "geschrieben.daten_0x378.D3";
+
+std::vector<std::string> werte(const VcdDatei& datei, const std::string& name) {
+    std::vector<std::string> w;
+    for (const auto& ä : datei.von(name)) w.push_back(ä.wert);
+    return w;
+}
+
+}  // namespace
+
+class MitschnittSitzungTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir ordner_;
+    QString datei_;
+    port::RecordingPort* gesehen_ = nullptr;  // what reached the port, behind the trace
+
+    // The start-up steps of the program for a session with a trace.
+    void starteSitzung(const QString& name) {
+        datei_ = ordner_.filePath(name);
+        QVERIFY(app::starteMitschnitt(datei_));
+        auto aufzeichnung =
+            std::make_unique<port::RecordingPort>(std::make_unique<port::SimulatedPort>());
+        gesehen_ = aufzeichnung.get();
+        port::installBackend(app::mitMitschnitt(std::move(aufzeichnung)));
+        Module1::Main();
+        Module1::Hauptfenster()->Timer2->stop();
+    }
+
+    GeneratorFenster* generator(const QString& muster, bool einmal) {
+        GeneratorFenster* g = Module1::Generatorfenster();
+        g->show();
+        g->Binärstring->setText(muster);
+        g->AusgabeKanal1->setCurrentText("3");
+        (einmal ? g->OptSingle : g->OptLoop)->setChecked(true);
+        return g;
+    }
+
+    // The bytes written to the data register, each change once, as the
+    // port saw them (read before the backend is released).
+    std::vector<std::string> geschriebeneWechsel() const {
+        std::vector<std::string> w;
+        for (const auto& aufruf : gesehen_->writesTo(0x378)) {
+            std::string b;
+            for (int bit = 7; bit >= 0; --bit) b += ((aufruf.value >> bit) & 1) ? '1' : '0';
+            if (w.empty() || w.back() != b) w.push_back(b);
+        }
+        return w;
+    }
+
+    // Nothing lost and the end marked: every change the port saw is in the
+    // file, and the file ends after the last of them (the end mark is only
+    // written when the trace is completed).
+    void prüfeVollständig(const VcdDatei& d, const std::vector<std::string>& erwartet) {
+        QVERIFY(erwartet.size() > 4);
+        QCOMPARE(werte(d, kD), erwartet);
+        QVERIFY(d.letzteZeit > d.letzteÄnderung);
+    }
+
+    VcdDatei lies() {
+        std::string fehler;
+        const auto datei = test::leseVcdDatei(datei_.toStdString(), fehler);
+        if (!datei) qWarning("%s: %s", qPrintable(datei_), fehler.c_str());
+        return datei.value_or(VcdDatei{});
+    }
+
+private slots:
+    void initTestCase() { test::richteTestanwendungEin(); }
+
+    void cleanup() {
+        app::räumeAuf();
+        app::beendeMitschnitt();
+        Module1::ZurücksetzenFürTest();
+    }
+
+    void generatorPatternAppearsOnItsLineStepByStep() {
+        starteSitzung("muster.vcd");
+        GeneratorFenster* g = generator("1010 1100", true);
+        // Time base 0.1 ms, one pass: returns when the pass is done.
+        g->StartStop_Click();
+        QCOMPARE(g->StartStop->text(), QString("Start"));
+        app::räumeAuf();
+
+        const VcdDatei d = lies();
+        // Levels per step 1,0,1,0,0,1,1,0,0; only changes are in the file,
+        // so steps 4, 6 and 8 add nothing.
+        QCOMPARE(werte(d, kD3), (std::vector<std::string>{"1", "0", "1", "0", "1", "0"}));
+        QCOMPARE(werte(d, kD), (std::vector<std::string>{"00001000", "00000000", "00001000",
+                                                         "00000000", "00001000", "00000000"}));
+        // The generator reads the register before every write.
+        QVERIFY(d.von("gelesen.daten_0x378.D").size() >= 5);
+        // Every step lasts at least the time base; the changes lie 1, 1, 1,
+        // 2 and 2 steps apart.
+        const auto ä = d.von(kD3);
+        const std::vector<int> schritte{1, 1, 1, 2, 2};
+        double summe = 0;
+        for (std::size_t i = 1; i < ä.size(); ++i) {
+            QVERIFY(ä[i].zeit > ä[i - 1].zeit);
+            const auto abstand = ä[i].zeit - ä[i - 1].zeit;
+            QVERIFY2(abstand >= static_cast<std::uint64_t>(schritte[i - 1]) * 100000,
+                     qPrintable(QString::number(abstand)));
+            summe += static_cast<double>(abstand) / schritte[i - 1];
+        }
+        qInfo("mean step in the trace: %.1f µs", summe / 5 / 1000.0);
+    }
+
+    void allAndNoneAppearAsFullAndEmptyBytes() {
+        starteSitzung("alle_keine.vcd");
+        Steuerung* s = Module1::Hauptfenster();
+        s->Alle_Click();
+        s->Keine_Click();
+        s->Alle_Click();
+        app::räumeAuf();
+        const VcdDatei d = lies();
+        QCOMPARE(werte(d, kD), (std::vector<std::string>{"11111111", "00000000", "11111111"}));
+        QCOMPARE(werte(d, "geschrieben.daten_0x378.D7"), (std::vector<std::string>{"1", "0", "1"}));
+    }
+
+    void schliessenDuringARunLeavesACompleteFile() {
+        starteSitzung("schliessen.vcd");
+        GeneratorFenster* g = generator("1010 1100", false);
+        // "Schließen" from inside the run, as a click would come in.
+        QTimer::singleShot(50, Module1::Hauptfenster(),
+                           [] { Module1::Hauptfenster()->Schließen_Click(); });
+        g->StartStop_Click();
+        QVERIFY(Module1::ProgrammEndet());
+        const auto erwartet = geschriebeneWechsel();
+        // What main does after the event loop has been left.
+        app::räumeAuf();
+        QVERIFY(!app::mitschnittLäuft());
+        prüfeVollständig(lies(), erwartet);
+    }
+
+    void aSignalEndsTheProgramWithACompleteFile_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+    void aSignalEndsTheProgramWithACompleteFile() {
+        QFETCH(int, signal);
+        app::fangeSignaleAb();
+        starteSitzung("signal.vcd");
+        GeneratorFenster* g = generator("1010 1100", false);
+        QTimer::singleShot(0, g, [g] { g->StartStop_Click(); });
+        QTimer::singleShot(60, g, [signal] { std::raise(signal); });
+        const int status = QApplication::exec();
+        QCOMPARE(status, 128 + signal);
+        QVERIFY(Module1::ProgrammEndet());
+        const auto erwartet = geschriebeneWechsel();
+        app::räumeAuf();
+        prüfeVollständig(lies(), erwartet);
+    }
+
+    void withoutATraceTheBackendIsUnchanged() {
+        QVERIFY(!app::mitschnittLäuft());
+        auto* roh = new port::SimulatedPort(0x278);
+        auto backend = app::mitMitschnitt(std::unique_ptr<port::Backend>(roh));
+        QCOMPARE(backend.get(), roh);
+        QVERIFY(!app::mitMitschnitt(port::BackendFactory{}));
+    }
+};
+
+QTEST_MAIN(MitschnittSitzungTest)
+#include "tst_mitschnitt_sitzung.moc"
