@@ -71,10 +71,21 @@ PpdevPort::PpdevPort(SystemCalls& system, std::unique_ptr<PpdevClaim> claim, Mes
     // shadowed direction bit true from the start.
     int forward = 0;
     system_.ioctl(claim_->fd(), PPDATADIR, &forward);
+    // The claim also set bit 4 from the port's IRQ ("7", or "-1" for none).
+    std::string bit4 = "Steuerbit 4 (Interrupt) erreicht ppdev nicht";
+    if (const auto irq = system_.readFile(procDirectory(claim_->port()) + "irq")) {
+        const bool none = irq->rfind("-1", 0) == 0;
+        const bool number = !irq->empty() && (*irq)[0] >= '0' && (*irq)[0] <= '9';
+        if (none || number) {
+            driverInterrupt_ = number;
+            bit4 = std::string("Steuerbit 4 (Interrupt) hält der Treiber auf ") +
+                   (number ? "1" : "0") + ", Schreiben ändert es nicht";
+        }
+    }
     if (messages_) {
-        messages_(
-            "ppdev erreicht Steuerbit 4 (Interrupt) und die Bits 6 und 7 nicht und kann Bit 5 "
-            "(Richtung) nur setzen: diese Bits zeigen den zuletzt geschriebenen Wert.");
+        messages_("ppdev: " + bit4 +
+                  "; Bit 5 (Richtung) kann ppdev nur setzen, die Bits 6 und 7 gar nicht: sie "
+                  "zeigen den zuletzt geschriebenen Wert.");
     }
 }
 
@@ -106,9 +117,15 @@ std::uint8_t PpdevPort::read(std::uint16_t port) {
             return readRegister(PPRDATA);
         case 1:
             return readRegister(PPRSTATUS);
-        case 2:
+        case 2: {
+            std::uint8_t shown = shadow_;
+            if (driverInterrupt_) {
+                shown = static_cast<std::uint8_t>((shown & ~kInterruptBit) |
+                                                  (*driverInterrupt_ ? kInterruptBit : 0));
+            }
             return static_cast<std::uint8_t>((readRegister(PPRCONTROL) & kReachableControl) |
-                                             shadow_);
+                                             shown);
+        }
         default:
             outside(port);
             return 0xFF;

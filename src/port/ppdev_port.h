@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,12 +39,16 @@ private:
 // address: base is the data register, base + 1 status, base + 2 control.
 // ppdev reaches control bits 0..3 in both directions and bit 5 only through
 // its data-direction call; bit 4 (interrupt enable) and bits 6 and 7 are out
-// of reach. Those bits, and bit 5 when read, come from a shadow holding what
-// was last written, and the start says so once.
+// of reach. Bit 4 is the driver's: its claim switches interrupts on when the
+// port has an IRQ and off when it has none, whatever is written, so it reads
+// as the driver set it (as written only if the kernel does not say). Bit 5
+// and bits 6 and 7 read back from a shadow of what was last written. The
+// start says so once.
 class PpdevPort final : public Backend {
 public:
     // Control bits ppdev reads back from the driver's copy.
     static constexpr std::uint8_t kReachableControl = 0x0F;
+    static constexpr std::uint8_t kInterruptBit = 0x10;
     static constexpr std::uint8_t kDirectionBit = 0x20;
 
     PpdevPort(SystemCalls& system, std::unique_ptr<PpdevClaim> claim, MessageSink messages);
@@ -62,6 +67,8 @@ private:
     std::unique_ptr<PpdevClaim> claim_;
     MessageSink messages_;
     std::uint8_t shadow_ = 0;  // control bits 4..7 as last written
+    // The driver's interrupt-enable bit, when the kernel tells the port's IRQ.
+    std::optional<bool> driverInterrupt_;
     bool warnedOutside_ = false;
 };
 

@@ -89,6 +89,40 @@ private slots:
         QCOMPARE(int(port->read(0x37A)), readBack);
     }
 
+    void ppdevInterruptBitIsTheDrivers_data() {
+        QTest::addColumn<QString>("irqFile");  // "" for none
+        QTest::addColumn<int>("written");
+        QTest::addColumn<int>("readBack");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("port with IRQ, bit 4 written 0") << "7\n"
+                                                        << 0x0C << 0x1C << "hält der Treiber auf 1";
+        QTest::newRow("port with IRQ, bit 4 written 1") << "7\n"
+                                                        << 0x1C << 0x1C << "hält der Treiber auf 1";
+        QTest::newRow("port without IRQ, bit 4 written 1")
+            << "-1\n"
+            << 0x1C << 0x0C << "hält der Treiber auf 0";
+        QTest::newRow("kernel does not say") << "" << 0x1C << 0x1C << "erreicht ppdev nicht";
+        QTest::newRow("unreadable IRQ text") << "x\n" << 0x0C << 0x0C << "erreicht ppdev nicht";
+    }
+    void ppdevInterruptBitIsTheDrivers() {
+        QFETCH(QString, irqFile);
+        QFETCH(int, written);
+        QFETCH(int, readBack);
+        QFETCH(QString, note);
+        FakeSystem system;
+        system.addParport0();
+        if (!irqFile.isEmpty()) {
+            system.files["/proc/sys/dev/parport/parport0/irq"] = irqFile.toStdString();
+        }
+        Messages messages;
+        auto port = openPpdevPort(system, "/dev/parport0", messages.sink());
+        port->write(0x37A, static_cast<std::uint8_t>(written));
+        QCOMPARE(int(port->read(0x37A)), readBack);
+        QCOMPARE(messages.lines.size(), std::size_t(1));
+        QVERIFY2(QString::fromStdString(messages.lines[0]).contains(note),
+                 messages.lines[0].c_str());
+    }
+
     void ppdevDirectionGoesBackOut() {
         FakeSystem system;
         system.addParport0();

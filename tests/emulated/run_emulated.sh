@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Boots a small Linux under QEMU (TCG, no KVM) with QEMU's emulated ISA
+# parallel port and runs the static guest test program in it. Fails loudly
+# (never passes silently) when QEMU, busybox or the kernel cannot be had.
+#
+#   run_emulated.sh GUEST_PROGRAM WORK_FOLDER
+#
+# The kernel package is fetched with apt-get download once and cached in
+# WORK_FOLDER/cache; it is unpacked, not installed.
+set -euo pipefail
+
+GUEST="$1"
+WORK="$2"
+CACHE="$WORK/cache"
+BOOT_TIMEOUT=150
+
+fail() {
+    echo "EMULATED TEST FAILED: $*" >&2
+    exit 1
+}
+
+for tool in qemu-system-x86_64 cpio gzip dpkg-deb tar od; do
+    command -v "$tool" >/dev/null || fail "$tool fehlt (scripts/common.sh installiert PAKETE_TEST)"
+done
+BUSYBOX=/bin/busybox
+[ -x "$BUSYBOX" ] || fail "$BUSYBOX fehlt (Paket busybox-static)"
+if ldd "$BUSYBOX" >/dev/null 2>&1; then
+    fail "$BUSYBOX ist dynamisch gebunden; das Paket busybox-static wird gebraucht"
+fi
+[ -x "$GUEST" ] || fail "Gastprogramm $GUEST fehlt"
+
+# The kernel: the version linux-image-amd64 depends on (not the cloud
+# flavour, which lacks the parallel port drivers).
+mkdir -p "$CACHE"
+paket="$(apt-cache depends linux-image-amd64 2>/dev/null |
+    sed -n 's/^ *Depends: \(linux-image-[0-9].*-amd64\)$/\1/p' | head -n1 || true)"
+deb=""
+if [ -n "$paket" ]; then
+    deb="$(ls "$CACHE/${paket}"_*.deb 2>/dev/null | head -n1 || true)"
+    if [ -z "$deb" ]; then
+        echo "Lade $paket herunter ..."
+        (cd "$CACHE" && apt-get download -q "$paket" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
+        deb="$(ls "$CACHE/${paket}"_*.deb 2>/dev/null | head -n1 || true)"
+    fi
+else
+    # No package lists (offline): a kernel cached earlier still serves.
+    deb="$(ls "$CACHE"/linux-image-*-amd64_*.deb 2>/dev/null | head -n1 || true)"
+fi
+[ -n "$deb" ] && [ -s "$deb" ] ||
+    fail "Kernelpaket nicht zu bekommen (apt-get update gelaufen? Paket: ${paket:-unbekannt})"
+
+kernel_dir="$CACHE/$(basename "$deb" .deb)"
+if [ ! -f "$kernel_dir/.entpackt" ]; then
+    rm -rf "$kernel_dir"
+    mkdir -p "$kernel_dir"
+    dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$kernel_dir" --wildcards \
+        './boot/vmlinuz-*' '*/drivers/parport/parport.ko*' '*/drivers/parport/parport_pc.ko*' \
+        '*/drivers/char/ppdev.ko*' '*/drivers/char/lp.ko*'
+    touch "$kernel_dir/.entpackt"
+fi
+vmlinuz="$(ls "$kernel_dir"/boot/vmlinuz-* 2>/dev/null | head -n1 || true)"
+[ -n "$vmlinuz" ] || fail "kein vmlinuz in $deb"
+
+# The initramfs: busybox, the four modules, the guest program, /init.
+root="$WORK/initramfs"
+rm -rf "$root"
+mkdir -p "$root/bin" "$root/modules" "$root/proc" "$root/sys" "$root/dev" "$root/tmp"
+cp "$BUSYBOX" "$root/bin/busybox"
+cp "$GUEST" "$root/guest_test"
+touch "$root/dravel-emulated-machine"  # the guest program refuses to run without it
+for modul in parport parport_pc ppdev lp; do
+    datei="$(find "$kernel_dir/lib" -name "$modul.ko*" | head -n1)"
+    [ -n "$datei" ] || fail "Modul $modul fehlt im Kernelpaket"
+    case "$datei" in
+        *.ko.xz) xz -dc "$datei" >"$root/modules/$modul.ko" ;;
+        *.ko.zst) zstd -qdc "$datei" >"$root/modules/$modul.ko" ;;
+        *) cp "$datei" "$root/modules/$modul.ko" ;;
+    esac
+done
+cat >"$root/init" <<'INIT'
+#!/bin/busybox sh
+/bin/busybox --install -s /bin
+export PATH=/bin
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+mount -t securityfs securityfs /sys/kernel/security 2>/dev/null
+for m in parport parport_pc ppdev; do insmod /modules/$m.ko || echo "GUEST-INSMOD-FAILED $m"; done
+cat /proc/sys/dev/parport/parport0/irq
+/guest_test
+insmod /modules/lp.ko || echo "GUEST-INSMOD-FAILED lp"
+/guest_test --printer-driver-loaded
+poweroff -f
+INIT
+chmod +x "$root/init"
+(cd "$root" && find . | cpio -o -H newc --quiet | gzip -1) >"$WORK/initramfs.cpio.gz"
+
+console="$WORK/console.log"
+out="$WORK/parallel.out"
+rm -f "$console" "$out"
+echo "Starte QEMU mit $(basename "$vmlinuz") ..."
+status=0
+timeout "$BOOT_TIMEOUT" qemu-system-x86_64 -accel tcg -m 256M -nographic -nodefaults \
+    -serial stdio -no-reboot -parallel "file:$out" -kernel "$vmlinuz" \
+    -initrd "$WORK/initramfs.cpio.gz" \
+    -append "console=ttyS0 panic=-1 rdinit=/init loglevel=3" </dev/null >"$console" 2>&1 ||
+    status=$?
+tr -d '\r' <"$console" >"$console.txt"
+cat "$console.txt"
+[ "$status" -eq 0 ] || fail "QEMU endete mit Status $status (124: Zeitlimit)"
+grep -q '^GUEST-INSMOD-FAILED' "$console.txt" && fail "Module ließen sich nicht laden"
+grep -qx 'DRAVEL-GUEST main: PASS.*' "$console.txt" || fail "Gastprüfungen (main) nicht bestanden"
+grep -qx 'DRAVEL-GUEST lp: PASS.*' "$console.txt" || fail "Gastprüfungen (lp) nicht bestanden"
+
+# Every byte strobed out must have reached QEMU's parallel output, in order.
+[ -f "$out" ] || fail "keine Parallelport-Ausgabe $out"
+gesendet="$(sed -n 's/^SENT \([0-9A-F]*\)$/\1/p' "$console.txt" | tr -d '\n' | tr 'A-F' 'a-f')"
+angekommen="$(od -An -v -tx1 "$out" | tr -d ' \n')"
+[ -n "$gesendet" ] || fail "der Gast meldete keine gesendeten Bytes"
+if [ "$angekommen" != "$gesendet" ]; then
+    echo "gesendet:   $gesendet" >&2
+    echo "angekommen: $angekommen" >&2
+    fail "die Parallelport-Ausgabe weicht vom Gesendeten ab"
+fi
+echo "EMULATED TEST PASSED: $(($(printf '%s' "$gesendet" | wc -c) / 2)) Bytes am Parallelport angekommen"
