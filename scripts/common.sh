@@ -8,7 +8,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PAKETE_PROGRAMM=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgl-dev
                  fonts-liberation2)
 # What the tests need beyond that (the emulated-machine test, VCD checks).
-PAKETE_TEST=(xauth xvfb gtkwave)
+PAKETE_TEST=(xauth xvfb gtkwave qemu-system-x86 busybox-static cpio)
 
 installiere_fehlende() {
     local fehlend=()
