@@ -240,9 +240,11 @@ void GeneratorFenster::TimerDelay(const float& DelaySekunden) {
     // short step once the machine has run for a while.
     const std::int64_t dauer = generator::warteTakte(DelaySekunden, Zaehlerfrequenz);
     const std::int64_t start = Zähler::now().time_since_epoch().count();
+    // Events first, then the clock: the wait then ends at the first look at
+    // the clock past its end, not one event-pump pass later.
     for (;;) {
-        const std::int64_t vergangen = Zähler::now().time_since_epoch().count() - start;
         QCoreApplication::processEvents();
+        const std::int64_t vergangen = Zähler::now().time_since_epoch().count() - start;
         if (vergangen >= dauer || vergangen < 0 || abbrechen()) return;
     }
 }
