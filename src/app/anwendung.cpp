@@ -24,6 +24,8 @@ void richteAnwendungEin() {
         geladen = true;
     }
     schrift::richteErsatzschriftenEin();
+    // Menus, dialogs and message boxes speak in the windows' standard font.
+    QApplication::setFont(schrift::standard());
 }
 
 }  // namespace dravel::app

@@ -163,7 +163,8 @@ void baueMenüs(QMenuBar* leiste, std::span<const Menüeintrag> tabelle, Gebaut&
             case MenüArt::Trenner: {
                 QMenu* eltern = menüs.value(text(m.eltern));
                 Q_ASSERT(eltern);
-                aktion = new QAction(beschriftung, eltern);
+                // A separator shows a line only; its "-" caption is no text.
+                aktion = new QAction(m.art == MenüArt::Trenner ? QString() : beschriftung, eltern);
                 aktion->setSeparator(m.art == MenüArt::Trenner);
                 eltern->addAction(aktion);
                 break;
