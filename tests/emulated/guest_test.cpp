@@ -321,6 +321,29 @@ void checkPrinterDriverLoaded() {
     std::printf("%s", report.c_str());
 }
 
+// Booted with lockdown=integrity: raw I/O is refused with the lockdown named,
+// ppdev still works.
+void checkLockdown() {
+    check(kernelLockdown(realSystem()) == "integrity", "Lockdown: Kernel meldet integrity");
+    const std::string raw =
+        startError([] { openRawPort(realSystem(), kernelGrants(realSystem()), {}); });
+    check(contains(raw, "Lockdown „integrity“") && contains(raw, "--port /dev/parportN"),
+          "Lockdown: Raw-I/O verweigert: " + raw);
+    const std::string devPort = startError(
+        [] { openRawPort(realSystem(), kernelGrants(realSystem()), {}, RawAccess::DevPort); });
+    check(contains(devPort, "Lockdown"), "Lockdown: /dev/port verweigert: " + devPort);
+    std::unique_ptr<Backend> port;
+    const std::string pp =
+        startError([&] { port = openPpdevPort(realSystem(), "/dev/parport0", {}); });
+    check(pp.empty() && port, "Lockdown: ppdev startet" + (pp.empty() ? "" : " (" + pp + ")"));
+    if (port) {
+        port->write(kData, 0xA7);
+        checkEqual(port->read(kData), 0xA7, "Lockdown: ppdev Daten lesen zurück");
+    }
+    const std::string report = describePorts(realSystem());
+    check(contains(report, "verboten durch Kernel-Lockdown"), "Lockdown: Portliste nennt ihn");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -330,10 +353,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "guest_test: nur im emulierten Rechner (run_emulated.sh)\n");
         return 2;
     }
-    const bool printerPhase = argc > 1 && std::strcmp(argv[1], "--printer-driver-loaded") == 0;
-    const char* phase = printerPhase ? "lp" : "main";
-    if (printerPhase) {
+    std::printf("\n");  // the console may still hold half a line of the kernel's
+    const std::string option = argc > 1 ? argv[1] : "";
+    const char* phase = option == "--printer-driver-loaded" ? "lp"
+                        : option == "--lockdown"            ? "lockdown"
+                                                            : "main";
+    if (option == "--printer-driver-loaded") {
         checkPrinterDriverLoaded();
+    } else if (option == "--lockdown") {
+        checkLockdown();
     } else {
         std::printf("%s", describePorts(realSystem()).c_str());
         checkKernelGrants();

@@ -86,35 +86,50 @@ mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
 mount -t securityfs securityfs /sys/kernel/security 2>/dev/null
 for m in parport parport_pc ppdev; do insmod /modules/$m.ko || echo "GUEST-INSMOD-FAILED $m"; done
-cat /proc/sys/dev/parport/parport0/irq
-/guest_test
-insmod /modules/lp.ko || echo "GUEST-INSMOD-FAILED lp"
-/guest_test --printer-driver-loaded
+if grep -q 'dravel.phase=lockdown' /proc/cmdline; then
+    /guest_test --lockdown
+else
+    /guest_test
+    insmod /modules/lp.ko || echo "GUEST-INSMOD-FAILED lp"
+    /guest_test --printer-driver-loaded
+fi
 poweroff -f
 INIT
 chmod +x "$root/init"
 (cd "$root" && find . | cpio -o -H newc --quiet | gzip -1) >"$WORK/initramfs.cpio.gz"
 
-console="$WORK/console.log"
-out="$WORK/parallel.out"
-rm -f "$console" "$out"
-echo "Starte QEMU mit $(basename "$vmlinuz") ..."
-status=0
-timeout "$BOOT_TIMEOUT" qemu-system-x86_64 -accel tcg -m 256M -nographic -nodefaults \
-    -serial stdio -no-reboot -parallel "file:$out" -kernel "$vmlinuz" \
-    -initrd "$WORK/initramfs.cpio.gz" \
-    -append "console=ttyS0 panic=-1 rdinit=/init loglevel=3" </dev/null >"$console" 2>&1 ||
-    status=$?
-tr -d '\r' <"$console" >"$console.txt"
-cat "$console.txt"
-[ "$status" -eq 0 ] || fail "QEMU endete mit Status $status (124: Zeitlimit)"
-grep -q '^GUEST-INSMOD-FAILED' "$console.txt" && fail "Module ließen sich nicht laden"
-grep -qx 'DRAVEL-GUEST main: PASS.*' "$console.txt" || fail "Gastprüfungen (main) nicht bestanden"
-grep -qx 'DRAVEL-GUEST lp: PASS.*' "$console.txt" || fail "Gastprüfungen (lp) nicht bestanden"
+# boote NAME ZUSATZPARAMETER: one run of the guest; its console log ends up
+# in $WORK/NAME.txt with the CRs of the serial line removed.
+boote() {
+    local name="$1" extra="$2" status=0
+    echo "Starte QEMU ($name) mit $(basename "$vmlinuz") ..."
+    rm -f "$WORK/$name.log" "$WORK/$name.out"
+    timeout "$BOOT_TIMEOUT" qemu-system-x86_64 -accel tcg -m 256M -nographic -nodefaults \
+        -serial stdio -no-reboot -parallel "file:$WORK/$name.out" -kernel "$vmlinuz" \
+        -initrd "$WORK/initramfs.cpio.gz" \
+        -append "console=ttyS0 panic=-1 rdinit=/init loglevel=3 $extra" \
+        </dev/null >"$WORK/$name.log" 2>&1 || status=$?
+    tr -d '\r' <"$WORK/$name.log" >"$WORK/$name.txt"
+    cat "$WORK/$name.txt"
+    [ "$status" -eq 0 ] || fail "QEMU ($name) endete mit Status $status (124: Zeitlimit)"
+    if grep -q '^GUEST-INSMOD-FAILED' "$WORK/$name.txt"; then
+        fail "Module ließen sich nicht laden ($name)"
+    fi
+}
+
+boote normal ""
+console="$WORK/normal.txt"
+out="$WORK/normal.out"
+grep -qx 'DRAVEL-GUEST main: PASS.*' "$console" || fail "Gastprüfungen (main) nicht bestanden"
+grep -qx 'DRAVEL-GUEST lp: PASS.*' "$console" || fail "Gastprüfungen (lp) nicht bestanden"
+
+boote lockdown "lockdown=integrity dravel.phase=lockdown"
+grep -qx 'DRAVEL-GUEST lockdown: PASS.*' "$WORK/lockdown.txt" ||
+    fail "Gastprüfungen (lockdown) nicht bestanden"
 
 # Every byte strobed out must have reached QEMU's parallel output, in order.
 [ -f "$out" ] || fail "keine Parallelport-Ausgabe $out"
-gesendet="$(sed -n 's/^SENT \([0-9A-F]*\)$/\1/p' "$console.txt" | tr -d '\n' | tr 'A-F' 'a-f')"
+gesendet="$(sed -n 's/^SENT \([0-9A-F]*\)$/\1/p' "$console" | tr -d '\n' | tr 'A-F' 'a-f')"
 angekommen="$(od -An -v -tx1 "$out" | tr -d ' \n')"
 [ -n "$gesendet" ] || fail "der Gast meldete keine gesendeten Bytes"
 if [ "$angekommen" != "$gesendet" ]; then
