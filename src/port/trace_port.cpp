@@ -1,6 +1,8 @@
 #include "trace_port.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <utility>
 
@@ -19,6 +21,27 @@ std::string ortszeitText() {
     char puffer[64];
     std::strftime(puffer, sizeof puffer, "%Y-%m-%d %H:%M:%S %z", &ortszeit);
     return puffer;
+}
+
+// The time-stamp counter serves as a clock only where the processor says it
+// runs at one rate in every power state and on every core.
+bool zählerTauglich() {
+#if defined(__x86_64__) || defined(__i386__)
+    std::FILE* cpuinfo = std::fopen("/proc/cpuinfo", "r");
+    if (!cpuinfo) return false;
+    char zeile[4096];
+    bool konstant = false, durchlaufend = false;
+    while (std::fgets(zeile, sizeof zeile, cpuinfo)) {
+        if (std::strncmp(zeile, "flags", 5) != 0) continue;
+        konstant = std::strstr(zeile, " constant_tsc") != nullptr;
+        durchlaufend = std::strstr(zeile, " nonstop_tsc") != nullptr;
+        break;
+    }
+    std::fclose(cpuinfo);
+    return konstant && durchlaufend;
+#else
+    return false;
+#endif
 }
 
 void aufStandardfehler(const std::string& zeile) {
@@ -53,7 +76,9 @@ TraceRecorder::TraceRecorder(Einstellungen einstellungen, std::unique_ptr<VcdWri
       epoche_(einstellungen.epoche),
       takt_(einstellungen.takt),
       melde_(einstellungen.melde ? std::move(einstellungen.melde)
-                                 : std::function<void(const std::string&)>(aufStandardfehler)) {
+                                 : std::function<void(const std::string&)>(aufStandardfehler)),
+      zähler_(einstellungen.zählerErlaubt && zählerTauglich()) {
+    vorher_ = stützpunkt();
     schreibfaden_ = std::thread([this] { arbeite(); });
 }
 
@@ -92,6 +117,24 @@ void TraceRecorder::meldeFehlerEinmal() {
     }
 }
 
+TraceRecorder::Stützpunkt TraceRecorder::stützpunkt() const {
+    if (!zähler_) return {0, nanosekunden()};
+    // The clock read between two counter readings: their middle belongs to
+    // it. Of a few tries the tightest counts; an interrupted one is useless.
+    Stützpunkt bester{};
+    std::uint64_t engste = ~std::uint64_t{0};
+    for (int versuch = 0; versuch < 8; ++versuch) {
+        const std::uint64_t vor = zählerstand();
+        const std::uint64_t ns = nanosekunden();
+        const std::uint64_t nach = zählerstand();
+        if (nach - vor < engste) {
+            engste = nach - vor;
+            bester = {vor + (nach - vor) / 2, ns};
+        }
+    }
+    return bester;
+}
+
 void TraceRecorder::arbeite() {
     std::size_t gemeldeteAuslassungen = 0;
     for (;;) {
@@ -107,7 +150,31 @@ void TraceRecorder::arbeite() {
         if (!backendname.empty()) schreiber_->nenneBackend(backendname);
         // After halt_ is seen no more events come: the recording thread set
         // it after its last one.
-        ring_.leere([this](const TraceEvent& e) { schreiber_->nimm(e); });
+        if (zähler_) {
+            // Counter stamps become clock times on the line through the last
+            // two points: exact at the points, interpolated between them
+            // (events pushed just after the newer point extrapolate a little).
+            const Stützpunkt jetzt = stützpunkt();
+            const Stützpunkt a = vorher_;
+            const long double steigung = jetzt.zähler > a.zähler
+                                             ? static_cast<long double>(jetzt.ns - a.ns) /
+                                                   static_cast<long double>(jetzt.zähler - a.zähler)
+                                             : 0.0L;
+            ring_.leere([&](TraceEvent e) {
+                const long double ns =
+                    static_cast<long double>(a.ns) +
+                    (static_cast<long double>(e.zeit) - static_cast<long double>(a.zähler)) *
+                        steigung;
+                const std::uint64_t zeit = ns > 0 ? static_cast<std::uint64_t>(ns) : 0;
+                // The file's times must not go back, whatever the rounding.
+                letzteZeit_ = std::max(letzteZeit_, zeit);
+                e.zeit = letzteZeit_;
+                schreiber_->nimm(e);
+            });
+            vorher_ = jetzt;
+        } else {
+            ring_.leere([this](const TraceEvent& e) { schreiber_->nimm(e); });
+        }
         if (!schreiber_->schreibeAus()) meldeFehlerEinmal();
         if (schreiber_->ausgelasseneRegister() > gemeldeteAuslassungen) {
             if (gemeldeteAuslassungen == 0) {
@@ -130,8 +197,10 @@ bool TraceRecorder::beende() {
     }
     wecker_.notify_one();
     schreibfaden_.join();
-    const auto endzeit = static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(ende - epoche_).count());
+    const auto endzeit =
+        std::max(letzteZeit_,
+                 static_cast<std::uint64_t>(
+                     std::chrono::duration_cast<std::chrono::nanoseconds>(ende - epoche_).count()));
     gutBeendet_ = schreiber_->schließe(endzeit);
     if (!gutBeendet_) meldeFehlerEinmal();
     return gutBeendet_;

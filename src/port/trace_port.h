@@ -13,6 +13,9 @@
 #include "backend.h"
 #include "port.h"
 #include "trace_buffer.h"
+#if defined(__x86_64__) || defined(__i386__)
+#include <x86intrin.h>
+#endif
 #include "vcd_writer.h"
 
 namespace dravel::port {
@@ -41,6 +44,10 @@ public:
         std::chrono::milliseconds takt{20};
         std::size_t kopfbereich = VcdWriter::kStandardKopfbereich;
         std::chrono::steady_clock::time_point epoche = programmstart();
+        // The processor's time-stamp counter where it runs at a constant
+        // rate (a fraction of the cost of reading the clock); otherwise, or
+        // when switched off, the monotonic clock at every access.
+        bool zählerErlaubt = true;
         // Receives each message for standard error, one German line.
         std::function<void(const std::string&)> melde;
     };
@@ -57,13 +64,12 @@ public:
     // taken here, after the backend has done the access.
     void zeichneAuf(bool gelesen, std::uint16_t port, std::uint8_t wert) noexcept {
         if (!aktiv_) return;
-        const auto jetzt = std::chrono::steady_clock::now();
-        const TraceEvent ereignis{
-            static_cast<std::uint64_t>(
-                std::chrono::duration_cast<std::chrono::nanoseconds>(jetzt - epoche_).count()),
-            port, wert, gelesen};
+        const TraceEvent ereignis{zähler_ ? zählerstand() : nanosekunden(), port, wert, gelesen};
         if (!ring_.versuche(ereignis)) warteAufPlatz(ereignis);
     }
+
+    // True when accesses are stamped with the time-stamp counter.
+    [[nodiscard]] bool nutztZähler() const { return zähler_; }
 
     // The backend named in the file's header.
     void nenneBackend(const std::string& name);
@@ -78,7 +84,21 @@ public:
     [[nodiscard]] const std::string& pfad() const { return pfad_; }
 
 private:
+    // A counter reading and the monotonic clock's time taken together; the
+    // writer turns counter stamps into clock times between two such points.
+    struct Stützpunkt {
+        std::uint64_t zähler;
+        std::uint64_t ns;
+    };
+
     TraceRecorder(Einstellungen einstellungen, std::unique_ptr<VcdWriter> schreiber);
+    static std::uint64_t zählerstand() noexcept;
+    std::uint64_t nanosekunden() const noexcept {
+        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                              std::chrono::steady_clock::now() - epoche_)
+                                              .count());
+    }
+    Stützpunkt stützpunkt() const;
     void warteAufPlatz(const TraceEvent& ereignis) noexcept;
     void arbeite();
     void meldeFehlerEinmal();
@@ -89,6 +109,7 @@ private:
     std::chrono::steady_clock::time_point epoche_;
     std::chrono::milliseconds takt_;
     std::function<void(const std::string&)> melde_;
+    bool zähler_;
     bool aktiv_ = true;  // read and written by the recording thread only
     bool gutBeendet_ = true;
 
@@ -99,8 +120,20 @@ private:
     std::string neuerBackendname_;
     bool fehlerGemeldet_ = false;
 
+    // Writer thread only: the two last points, and the last time written.
+    Stützpunkt vorher_{};
+    std::uint64_t letzteZeit_ = 0;
+
     std::thread schreibfaden_;
 };
+
+inline std::uint64_t TraceRecorder::zählerstand() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
+    return __rdtsc();
+#else
+    return 0;
+#endif
+}
 
 // A backend in front of another one that hands every access to a recorder.
 // It answers and behaves exactly like the backend it wraps, name included,
