@@ -28,6 +28,7 @@
 
 #include "app/anwendung.h"
 #include "generator/generator_fenster.h"
+#include "generator_trace.h"
 #include "port/backend.h"
 #include "port/port.h"
 
@@ -175,5 +176,6 @@ int main(int argc, char* argv[]) {
                         ? maschine.schritteProSekunde / basis.schritteProSekunde
                         : 0.0);
     }
+    dravel::bench::druckeTraceMehraufwand(schritte);
     return 0;
 }
