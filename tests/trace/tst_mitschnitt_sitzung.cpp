@@ -107,6 +107,7 @@ private slots:
     void generatorPatternAppearsOnItsLineStepByStep() {
         starteSitzung("muster.vcd");
         GeneratorFenster* g = generator("1010 1100", true);
+        QVERIFY(QTest::qWaitForWindowExposed(g));
         // Time base 0.1 ms, one pass: returns when the pass is done.
         g->StartStop_Click();
         QCOMPARE(g->StartStop->text(), QString("Start"));
@@ -159,6 +160,20 @@ private slots:
         // What main does after the event loop has been left.
         app::räumeAuf();
         QVERIFY(!app::mitschnittLäuft());
+        prüfeVollständig(lies(), erwartet);
+    }
+
+    void closingTheLastWindowDuringARunLeavesACompleteFile() {
+        starteSitzung("fenster_zu.vcd");
+        GeneratorFenster* g = generator("1010 1100", false);
+        QTimer::singleShot(0, g, [g] { g->StartStop_Click(); });
+        // The main window first (the generator keeps running), then the
+        // generator window: the last one closed ends the event loop.
+        QTimer::singleShot(40, Module1::Hauptfenster(), [] { Module1::Hauptfenster()->close(); });
+        QTimer::singleShot(80, g, [g] { g->close(); });
+        QCOMPARE(QApplication::exec(), 0);
+        const auto erwartet = geschriebeneWechsel();
+        app::räumeAuf();
         prüfeVollständig(lies(), erwartet);
     }
 

@@ -1,0 +1,97 @@
+// The program itself with --trace: a file that cannot be created ends it
+// before any window opens, and SIGINT/SIGTERM end it with a complete file.
+
+#include <signal.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "port/simulated_port.h"
+#include "vcd_leser.h"
+
+using dravel::test::VcdDatei;
+
+namespace {
+
+QProcessEnvironment umgebung() {
+    QProcessEnvironment u = QProcessEnvironment::systemEnvironment();
+    u.insert("QT_QPA_PLATFORM", "offscreen");
+    return u;
+}
+
+}  // namespace
+
+class MitschnittProgrammTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir ordner_;
+
+private slots:
+    void aFileThatCannotBeCreatedEndsTheProgramBeforeAnyWindow_data() {
+        QTest::addColumn<QString>("pfad");
+        QTest::addColumn<QString>("grund");
+        QTest::newRow("no such folder")
+            << ordner_.filePath("fehlt/x.vcd") << "Ordner nicht gefunden";
+        QTest::newRow("a folder") << ordner_.path() << "ist ein Ordner";
+        QTest::newRow("disk full") << "/dev/full"
+                                   << "Datenträger voll";
+    }
+    void aFileThatCannotBeCreatedEndsTheProgramBeforeAnyWindow() {
+        QFETCH(QString, pfad);
+        QFETCH(QString, grund);
+        QProcess programm;
+        programm.setProcessEnvironment(umgebung());
+        programm.start(DRAVEL_PROGRAMM, {"--trace", pfad});
+        // With a window open the program would wait for the user.
+        QVERIFY(programm.waitForFinished(20000));
+        QCOMPARE(programm.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(programm.exitCode(), 2);
+        const QString fehler = QString::fromUtf8(programm.readAllStandardError());
+        const QStringList zeilen = fehler.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(zeilen.size(), 1);
+        QVERIFY2(zeilen[0].contains(pfad) && zeilen[0].contains(grund), qPrintable(zeilen[0]));
+    }
+
+    void aSignalEndsTheProgramWithACompleteTrace_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+    void aSignalEndsTheProgramWithACompleteTrace() {
+        QFETCH(int, signal);
+        const QString datei = ordner_.filePath(QString("signal%1.vcd").arg(signal));
+        QProcess programm;
+        programm.setProcessEnvironment(umgebung());
+        programm.start(DRAVEL_PROGRAMM, {"--trace", datei});
+        QVERIFY(programm.waitForStarted());
+        // The status bar's first refresh reads the three registers; the
+        // writer puts them into the file within a few milliseconds.
+        std::string fehler;
+        bool gelesen = false;
+        for (int i = 0; i < 400 && !gelesen; ++i) {
+            QTest::qWait(25);
+            const auto d = dravel::test::leseVcdDatei(datei.toStdString(), fehler);
+            gelesen = d && !d->von("gelesen.status_0x379.S").empty();
+        }
+        QVERIFY2(gelesen, fehler.c_str());
+        QCOMPARE(programm.state(), QProcess::Running);
+
+        QCOMPARE(::kill(static_cast<pid_t>(programm.processId()), signal), 0);
+        QVERIFY(programm.waitForFinished(20000));
+        QCOMPARE(programm.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(programm.exitCode(), 128 + signal);
+
+        const auto d = dravel::test::leseVcdDatei(datei.toStdString(), fehler);
+        QVERIFY2(d, fehler.c_str());
+        QCOMPARE(d->von("gelesen.status_0x379.S").front().wert, std::string("01111000"));
+        QVERIFY(!d->von("gelesen.steuer_0x37A.C").empty());
+        // Only a completed trace ends with the moment the recording ended.
+        QVERIFY(d->letzteZeit > d->letzteÄnderung);
+        QVERIFY(d->kopf.at("comment").find("Backend: " + dravel::port::SimulatedPort().name()) !=
+                std::string::npos);
+    }
+};
+
+QTEST_GUILESS_MAIN(MitschnittProgrammTest)
+#include "tst_mitschnitt_programm.moc"
