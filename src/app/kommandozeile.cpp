@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/mitschnitt.h"
 #include "port/io_grants.h"
 #include "port/port.h"
 #include "port/port_report.h"
@@ -134,6 +135,8 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
 }
 
 void räumeAuf() {
+    // The trace first: it completes its file while the port is still bound.
+    beendeMitschnitt();
     port::releaseBackend();
 }
 
