@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include "app/module1.h"
 #include "generator/generator_fenster.h"
@@ -64,6 +66,7 @@ private slots:
     void refusesToStartWhenOutputsShareALine_data();
     void refusesToStartWhenOutputsShareALine();
     void mainWindowWritesBetweenSteps();
+    void closingTheWindowStopsTheRunFirst_data();
     void closingTheWindowStopsTheRunFirst();
     void schliessenEndsTheRunAtOnce();
     void singleStepButtonNeverTouchesThePort();
@@ -408,11 +411,53 @@ void TestGeneratorLauf::mainWindowWritesBetweenSteps() {
     QCOMPARE(alsListe(stand.geschrieben()), (QList<int>{1, 0, 0xFF, 0xFF, 0xFE}));
 }
 
+void TestGeneratorLauf::closingTheWindowStopsTheRunFirst_data() {
+    QTest::addColumn<bool>("mitEnter");
+    QTest::addColumn<bool>("verschachtelt");
+    QTest::addColumn<bool>("ausEreignisschleife");
+    QTest::newRow("run started by a click") << false << false << false;
+    QTest::newRow("run started by Enter") << true << false << false;
+    QTest::newRow("closed inside a nested run") << false << true << false;
+    // As in the program: the click arrives from a running event loop.
+    QTest::newRow("click from the event loop") << false << false << true;
+    QTest::newRow("Enter from the event loop") << true << false << true;
+    QTest::newRow("nested, from the event loop") << false << true << true;
+}
+
 void TestGeneratorLauf::closingTheWindowStopsTheRunFirst() {
+    QFETCH(bool, mitEnter);
+    QFETCH(bool, verschachtelt);
+    QFETCH(bool, ausEreignisschleife);
     klicke(fenster->OptLoop);
-    stand.haken->nachSchreiben(3, [this] { fenster->close(); });
-    starte();
-    QCOMPARE(stand.geschrieben().size(), std::size_t(3));
+    int schreibt = 3;
+    if (verschachtelt) {
+        stand.haken->nachSchreiben(2, [this] {
+            klicke(fenster->StartStop);
+            klicke(fenster->StartStop);
+        });
+        schreibt = 4;
+    }
+    stand.haken->nachSchreiben(schreibt, [this] { fenster->close(); });
+
+    fenster->Binärstring->setFocus();
+    const auto los = [&] {
+        if (mitEnter)
+            QTest::keyClick(fenster->Binärstring, Qt::Key_Return);
+        else
+            starte();
+    };
+    if (ausEreignisschleife) {
+        QEventLoop schleife;
+        QTimer::singleShot(0, &schleife, [&] {
+            los();
+            schleife.quit();
+        });
+        schleife.exec();
+    } else {
+        los();
+    }
+
+    QCOMPARE(stand.geschrieben().size(), std::size_t(schreibt));
     QVERIFY(!fenster->isVisible());
     QVERIFY(!Module1::GeneratorfensterFallsDa());
     QTRY_VERIFY(fenster.isNull());
