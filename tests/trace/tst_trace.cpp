@@ -142,7 +142,7 @@ private slots:
         std::mt19937 zufall(7);
         std::vector<std::string> erwartet;
         int vorher = -1;
-        for (int i = 0; i < 3000; ++i) {
+        for (int i = 0; i < 1500; ++i) {
             // Often the same value again, which must not show as a change.
             const int wert = (zufall() % 3 == 0) ? vorher : static_cast<int>(zufall() % 256);
             if (wert < 0) continue;
@@ -295,7 +295,7 @@ private slots:
         auto recorder = öffne(e);
         QVERIFY(recorder);
         TracePort port(std::make_unique<RecordingPort>(), recorder);
-        constexpr int kZugriffe = 200000;
+        constexpr int kZugriffe = 50000;
         for (int i = 0; i < kZugriffe; ++i) port.write(0x378, static_cast<std::uint8_t>(i));
         QVERIFY(recorder->beende());
         const VcdDatei d = lies(e.pfad);

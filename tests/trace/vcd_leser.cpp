@@ -1,6 +1,8 @@
 #include "vcd_leser.h"
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace dravel::test {
@@ -25,18 +27,19 @@ bool istPegel(char c) {
 
 }  // namespace
 
-std::vector<VcdÄnderung> VcdDatei::von(const std::string& name) const {
+const std::vector<VcdÄnderung>& VcdDatei::von(const std::string& name) const {
+    static const std::vector<VcdÄnderung> keine;
     const auto it = verlauf.find(name);
-    return it == verlauf.end() ? std::vector<VcdÄnderung>{} : it->second;
+    return it == verlauf.end() ? keine : it->second;
 }
 
 std::string VcdDatei::wertBei(const std::string& name, std::uint64_t zeit) const {
-    std::string wert;
-    for (const VcdÄnderung& ä : von(name)) {
-        if (ä.zeit > zeit) break;
-        wert = ä.wert;
-    }
-    return wert;
+    const auto& änderungen = von(name);
+    // The last change at or before `zeit`; several at one time: the last wins.
+    const auto nach =
+        std::upper_bound(änderungen.begin(), änderungen.end(), zeit,
+                         [](std::uint64_t z, const VcdÄnderung& ä) { return z < ä.zeit; });
+    return nach == änderungen.begin() ? std::string() : std::prev(nach)->wert;
 }
 
 std::optional<VcdDatei> leseVcdText(const std::string& text, std::string& fehler) {

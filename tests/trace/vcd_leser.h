@@ -29,7 +29,7 @@ struct VcdDatei {
 
     [[nodiscard]] bool hat(const std::string& name) const { return breite.count(name) != 0; }
     // The changes of one signal; empty if it has none or is not declared.
-    [[nodiscard]] std::vector<VcdÄnderung> von(const std::string& name) const;
+    [[nodiscard]] const std::vector<VcdÄnderung>& von(const std::string& name) const;
     // The signal's value at `zeit` (the last change at or before it), "" if none.
     [[nodiscard]] std::string wertBei(const std::string& name, std::uint64_t zeit) const;
 };
