@@ -94,7 +94,11 @@ VcdWriter::VcdWriter(int fd, std::string pfad, Kopf kopf, std::vector<std::uint1
       kopfbereich_(std::max<std::size_t>(kopfbereich, 1024)),
       ende_(static_cast<long long>(kopfbereich_)),
       index_(2 * 65536, -1),
-      kopfGeändert_(true) {}
+      kopfGeändert_(true) {
+    // The time line starts with the program, not with the first access.
+    text_ = "#0\n";
+    zeitGeschrieben_ = true;
+}
 
 VcdWriter::~VcdWriter() {
     if (fd_ >= 0) ::close(fd_);

@@ -243,22 +243,17 @@ private slots:
         QVERIFY(recorder);
         TracePort port(std::make_unique<RecordingPort>(), recorder);
         port.write(0x378, 0x11);
-        // Wait until the writer has put changes after the header area, so the
-        // next declaration has to rewrite a header that is followed by data.
-        for (int i = 0; i < 500 && QFileInfo(QString::fromStdString(e.pfad)).size() <=
-                                       static_cast<qint64>(e.kopfbereich);
-             ++i) {
+        // Wait until the writer has put the change into the file, so the next
+        // declarations have to rewrite a header that is followed by data.
+        std::vector<std::string> mitten;
+        std::string fehler;
+        for (int i = 0; i < 1000 && mitten.empty(); ++i) {
             QTest::qWait(2);
+            const auto d = leseVcdDatei(e.pfad, fehler);
+            QVERIFY2(d, fehler.c_str());  // valid at every moment, not only at the end
+            mitten = werte(*d, "geschrieben.daten_0x378.D");
         }
-        QVERIFY(QFileInfo(QString::fromStdString(e.pfad)).size() >
-                static_cast<qint64>(e.kopfbereich));
-        {
-            std::string fehler;
-            const auto mitten = leseVcdDatei(e.pfad, fehler);
-            QVERIFY2(mitten, fehler.c_str());
-            QCOMPARE(werte(*mitten, "geschrieben.daten_0x378.D"),
-                     std::vector<std::string>{"00010001"});
-        }
+        QCOMPARE(mitten, std::vector<std::string>{"00010001"});
         for (int i = 0; i < 40; ++i) port.write(static_cast<std::uint16_t>(0x1000 + i), 0x22);
         port.read(0x378);
         QVERIFY(recorder->beende());
