@@ -20,7 +20,14 @@ std::vector<std::unique_ptr<PpdevClaim>> claimKernelPorts(SystemCalls& system,
                                                           const MessageSink& messages) {
     std::vector<std::unique_ptr<PpdevClaim>> claims;
     for (const auto& port : kernelPorts(system)) {
-        if (!system.exists(port.device())) continue;
+        if (!system.exists(port.device())) {
+            // Without ppdev nothing keeps the printer driver off the lines.
+            if (printerDriverHolds(system, port)) {
+                throw StartError(port.name +
+                                 " ist vom Druckertreiber lp belegt. Abhilfe: sudo rmmod lp");
+            }
+            continue;
+        }
         if (!system.mayReadWrite(port.device())) {
             if (messages) {
                 messages(port.device() +

@@ -12,7 +12,7 @@ set -euo pipefail
 GUEST="$1"
 WORK="$2"
 CACHE="$WORK/cache"
-BOOT_TIMEOUT=150
+BOOT_TIMEOUT=75  # per boot; two boots stay inside the ctest limit of 170 s
 
 fail() {
     echo "EMULATED TEST FAILED: $*" >&2
@@ -49,6 +49,8 @@ fi
 [ -n "$deb" ] && [ -s "$deb" ] ||
     fail "Kernelpaket nicht zu bekommen (apt-get update gelaufen? Paket: ${paket:-unbekannt})"
 
+# Only the kernel in use stays cached.
+find "$CACHE" -mindepth 1 -maxdepth 1 ! -name "$(basename "$deb" .deb)*" -exec rm -rf {} +
 kernel_dir="$CACHE/$(basename "$deb" .deb)"
 if [ ! -f "$kernel_dir/.entpackt" ]; then
     rm -rf "$kernel_dir"

@@ -338,6 +338,16 @@ private slots:
         QVERIFY(system.openFds.empty());
     }
 
+    void rawRefusesThePrinterDriversPortAlsoWithoutPpdev() {
+        FakeSystem system;
+        system.addParport0();
+        system.devices.erase("/dev/parport0");
+        system.directories["/proc/sys/dev/parport/parport0/devices"].push_back("lp");
+        const QString error = startError([&] { openRawPort(system, kernelGrants(system), {}); });
+        QVERIFY2(error.contains("sudo rmmod lp"), qPrintable(error));
+        QVERIFY(allIopermClosed(system));
+    }
+
     void rawGoesOnWithoutAClaimItMayNotMake() {
         FakeSystem system;
         system.addParport0();
