@@ -6,6 +6,8 @@
 // compare the parallel output file with it.
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -308,6 +310,39 @@ void checkUnprivileged() {
     check(WIFEXITED(status) && WEXITSTATUS(status) == 0, "Benutzer ohne Rechte: alle Prüfungen");
 }
 
+// A plain user in group lp (gid 7, as on Debian) opens ppdev without root;
+// raw I/O stays refused.
+void checkGroupLp() {
+    constexpr gid_t kLp = 7;
+    check(chown("/dev/parport0", 0, kLp) == 0 && chmod("/dev/parport0", 0660) == 0,
+          "Gruppe lp: /dev/parport0 gehört root:lp, 0660");
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(1, &kLp) != 0 || setgid(1000) != 0 || setuid(1000) != 0) _exit(3);
+        g_checks = g_failures = 0;
+        std::unique_ptr<Backend> port;
+        const std::string pp =
+            startError([&] { port = openPpdevPort(realSystem(), "/dev/parport0", {}); });
+        check(pp.empty() && port,
+              "Gruppe lp: ppdev startet ohne root" + (pp.empty() ? "" : " (" + pp + ")"));
+        if (port) {
+            port->write(kData, 0x69);
+            checkEqual(port->read(kData), 0x69, "Gruppe lp: Daten lesen zurück");
+        }
+        port.reset();
+        const std::string report = describePorts(realSystem());
+        check(contains(report, "/dev/parport0: Zugriff erlaubt"),
+              "Gruppe lp: Portliste zeigt den Zugriff");
+        std::fflush(stdout);
+        _exit(g_failures == 0 && g_checks == 3 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    check(WIFEXITED(status) && WEXITSTATUS(status) == 0, "Benutzer in Gruppe lp: alle Prüfungen");
+    chmod("/dev/parport0", 0600);
+}
+
 void checkPrinterDriverLoaded() {
     const std::string pp = startError([] { openPpdevPort(realSystem(), "/dev/parport0", {}); });
     check(contains(pp, "Druckertreiber lp") && contains(pp, "rmmod lp"),
@@ -373,6 +408,7 @@ int main(int argc, char** argv) {
         checkGrantsOnHardware(realSystem(), RawAccess::Ioperm, "Freigaben ioperm");
         checkGrantsOnHardware(realSystem(), RawAccess::DevPort, "Freigaben dev-port");
         checkUnprivileged();
+        checkGroupLp();
     }
     std::printf("DRAVEL-GUEST %s: %s (%d Prüfungen, %d fehlgeschlagen)\n", phase,
                 g_failures == 0 && g_checks > 0 ? "PASS" : "FAIL", g_checks, g_failures);
