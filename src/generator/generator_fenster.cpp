@@ -192,8 +192,8 @@ bool GeneratorFenster::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
     auto* ziel = static_cast<QWidget*>(watched);
     if (ziel->window() != this) return false;
-    // A key the focused control leaves alone travels on to its parents; the
-    // window handles it once, on its way to the first of them.
+    // A key the focused control ignores travels on to its parents and passes
+    // here again; the window takes it once, at the control it was sent to.
     const QWidget* fokus = QApplication::focusWidget();
     const QWidget* erster = (fokus && fokus->window() == this) ? fokus : this;
     if (ziel != erster) return false;

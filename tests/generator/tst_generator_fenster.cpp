@@ -75,6 +75,7 @@ private slots:
     void passModeKeysWorkFromAnyControl();
     void enterStartsARunAndStillReachesTheControl_data();
     void enterStartsARunAndStillReachesTheControl();
+    void keysOfTheMainWindowAreNotTheGenerators();
     void clockCheckBoxEnablesAndChecks_data();
     void clockCheckBoxEnablesAndChecks();
     void bitStringsAcceptAtMost32767Characters();
@@ -319,6 +320,19 @@ void TestGeneratorFenster::enterStartsARunAndStillReachesTheControl() {
     QCOMPARE(stand.aufzeichnung->writes().size(), std::size_t(1));
     QCOMPARE(fenster->StartStop->text(), QStringLiteral("Start"));
     QCOMPARE(zähler.anzahl, 1);
+}
+
+void TestGeneratorFenster::keysOfTheMainWindowAreNotTheGenerators() {
+    dravel::Steuerung* haupt = Module1::Hauptfenster();
+    haupt->show();
+    haupt->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(haupt));
+    fenster->Binärstring->setText(QStringLiteral("h"));  // a start would write "H"
+    haupt->Eingabe_hex->setFocus();
+    QTest::keyClick(haupt->Eingabe_hex, Qt::Key_L, Qt::ControlModifier);
+    QTest::keyClick(haupt->Eingabe_hex, Qt::Key_Return);
+    QVERIFY(fenster->OptSingle->isChecked());
+    QCOMPARE(fenster->Binärstring->text(), QStringLiteral("h"));
 }
 
 void TestGeneratorFenster::clockCheckBoxEnablesAndChecks_data() {
