@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <utility>
 
 #include "granted_port.h"
@@ -132,6 +133,18 @@ std::unique_ptr<Backend> openRawPort(SystemCalls& system, const IoGrants& grants
         }
     }
     if (!raw) throw StartError(rawRefusal(system, error));
+    if (messages) {
+        // Said at start, so that nobody wonders later why an address reads 255.
+        std::string reach;
+        for (const auto& range : grants.ranges()) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%s0x%X-0x%X", reach.empty() ? "" : ", ",
+                          unsigned(range.first), unsigned(range.last));
+            reach += text;
+        }
+        messages(raw->name() + " erreicht nur " + (reach.empty() ? "keine Adresse" : reach) +
+                 "; weitere mit --allow-io.");
+    }
     return std::make_unique<GrantedPort>(std::move(raw), grants, std::move(messages));
 }
 

@@ -221,7 +221,8 @@ void checkGrantsOnHardware(SystemCalls& system, RawAccess access, const std::str
         checkEqual(watch->read(kData), data, p + "nicht freigegebene Adresse blieb unbeschrieben");
         checkEqual(watch->read(kControl), control, p + "Steuerregister blieb unbeschrieben");
     }
-    check(messages.lines.size() == 1 && contains(messages.lines[0], "--allow-io"),
+    check(messages.lines.size() == 2 && contains(messages.lines[0], "erreicht nur 0x278-0x27A;") &&
+              contains(messages.lines[1], "--allow-io 0x378-0x37A"),
           p + "eine Meldung nennt --allow-io");
 
     const unsigned mask = watch->read(0x21);
