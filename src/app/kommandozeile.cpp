@@ -1,6 +1,9 @@
 #include "kommandozeile.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <cstdio>
 #include <string>
 
@@ -16,6 +19,18 @@
 
 namespace dravel::app {
 namespace {
+
+// The parser's own words ("Aufruf:", its error texts) in German too.
+void sprichDeutsch() {
+    static QTranslator qtDeutsch;
+    static bool geladen = false;
+    if (!geladen && QCoreApplication::instance() &&
+        qtDeutsch.load(QStringLiteral("qtbase_de"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(&qtDeutsch);
+        geladen = true;
+    }
+}
 
 void meldeFehler(const std::string& zeile) {
     std::fprintf(stderr, "dravel: %s\n", zeile.c_str());
@@ -66,6 +81,7 @@ std::optional<port::BackendFactory> backendFabrik(const QString& wahl,
 }  // namespace
 
 std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
+    sprichDeutsch();
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Dravel – Parallelport von Hand steuern."));
     const QCommandLineOption hilfe({QStringLiteral("h"), QStringLiteral("help")},
@@ -87,7 +103,7 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
         QStringLiteral("BEREICH"));
     parser.addOptions({hilfe, version, portWahl, portsZeigen, erlaubeIo});
     if (!parser.parse(argumente)) {
-        meldeFehler(parser.errorText().toStdString());
+        meldeFehler(parser.errorText().toStdString() + " Abhilfe: dravel --help");
         return 2;
     }
     if (parser.isSet(hilfe)) {
