@@ -300,6 +300,9 @@ void GeneratorFenster::Starten() {
     Identisch->hide();
     Identisch2->hide();
 
+    // Line numbers are read afresh with the locale in force now.
+    zeile1_ = {};
+    zeile2_ = {};
     Bitfolge1 = generator::pegelfolge(Binärstring->text(), n);
     Bitfolge2 = generator::pegelfolge(Binärstring2->text(), n);
 
@@ -309,11 +312,15 @@ void GeneratorFenster::Starten() {
     if (laufTiefe_ == 0 && geschlossen_ && !testAttribute(Qt::WA_DeleteOnClose)) deleteLater();
 }
 
-void GeneratorFenster::SchreibeKanal(const QComboBox* kanal, std::int16_t Wert) {
+void GeneratorFenster::SchreibeKanal(const QComboBox* kanal, Zeilenwahl& zeile, std::int16_t Wert) {
+    const QString text = kanal->currentText();
+    if (text != zeile.text) {
+        zeile.text = text;
+        zeile.bit = zuGanzzahl16(text, QLocale());
+    }
     // A line number that is no 16-bit whole number skips this channel.
-    const auto bit = zuGanzzahl16(kanal->currentText(), QLocale());
-    if (!bit) return;
-    Out32(GenAdresse, SetzeBit(*bit, Wert));
+    if (!zeile.bit) return;
+    Out32(GenAdresse, SetzeBit(*zeile.bit, Wert));
 }
 
 void GeneratorFenster::Ausgabeschleife() {
@@ -324,9 +331,9 @@ void GeneratorFenster::Ausgabeschleife() {
         if (Schrittindex > obererIndex) Schrittindex = 0;
         const auto i = static_cast<std::size_t>(Schrittindex);
 
-        SchreibeKanal(AusgabeKanal1, Bitfolge1[i]);
+        SchreibeKanal(AusgabeKanal1, zeile1_, Bitfolge1[i]);
         if (Kanal2En->checkState() != Qt::Unchecked && i < Bitfolge2.size()) {
-            SchreibeKanal(AusgabeKanal2, Bitfolge2[i]);
+            SchreibeKanal(AusgabeKanal2, zeile2_, Bitfolge2[i]);
         }
 
         ++Schrittindex;

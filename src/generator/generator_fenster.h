@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -132,11 +133,19 @@ private:
     void Stoppen();
     void Starten();
     void Ausgabeschleife();
-    void SchreibeKanal(const QComboBox* kanal, std::int16_t Wert);
+    // The line number typed for one channel, converted again only when the
+    // text changes (the conversion costs more than the rest of a step).
+    struct Zeilenwahl {
+        QString text;
+        std::optional<std::int16_t> bit;
+    };
+    void SchreibeKanal(const QComboBox* kanal, Zeilenwahl& zeile, std::int16_t Wert);
     // A run must return at once: the window was closed or the program ends.
     [[nodiscard]] bool abbrechen() const;
 
     layout::Gebaut gebaut_;
+    Zeilenwahl zeile1_;
+    Zeilenwahl zeile2_;
     int laufTiefe_ = 0;
     bool geschlossen_ = false;
     bool erstmalsGezeigt_ = false;
