@@ -32,8 +32,16 @@ fi
 # The kernel: the version linux-image-amd64 depends on (not the cloud
 # flavour, which lacks the parallel port drivers).
 mkdir -p "$CACHE"
-paket="$(apt-cache depends linux-image-amd64 2>/dev/null |
-    sed -n 's/^ *Depends: \(linux-image-[0-9].*-amd64\)$/\1/p' | head -n1 || true)"
+kernelpaket() {
+    apt-cache depends linux-image-amd64 2>/dev/null |
+        sed -n 's/^ *Depends: \(linux-image-[0-9].*-amd64\)$/\1/p' | head -n1 || true
+}
+paket="$(kernelpaket)"
+if [ -z "$paket" ] && [ "$(id -u)" -eq 0 ]; then
+    # A fresh machine may have no package lists yet.
+    apt-get update -qq >/dev/null 2>&1 || true
+    paket="$(kernelpaket)"
+fi
 deb=""
 if [ -n "$paket" ]; then
     deb="$(ls "$CACHE/${paket}"_*.deb 2>/dev/null | head -n1 || true)"
