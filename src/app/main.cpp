@@ -1,10 +1,34 @@
 #include <QApplication>
+#include <QCoreApplication>
+#include <cstring>
 
 #include "app/anwendung.h"
 #include "app/kommandozeile.h"
 #include "app/module1.h"
 
+namespace {
+
+// Options that only print and end: they run without a display, so that
+// --help and --list-ports work over SSH and on machines without X.
+bool nurAusgabe(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        for (const char* option : {"-h", "--help", "--help-all", "-v", "--version", "--list-ports"}) {
+            if (std::strcmp(argv[i], option) == 0) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    if (nurAusgabe(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        const auto ende = dravel::app::werteKommandozeileAus(QCoreApplication::arguments());
+        dravel::app::räumeAuf();
+        return ende.value_or(0);
+    }
+
     QApplication app(argc, argv);
     if (const auto ende = dravel::app::werteKommandozeileAus(QApplication::arguments())) {
         return *ende;
