@@ -149,6 +149,7 @@ int main(int argc, char* argv[]) {
         if (std::strcmp(argv[i], "--schritte") == 0)
             schritte = std::max(100, std::atoi(argv[i + 1]));
     }
+    dravel::app::wähleEreignisschleife();  // the event loop the program runs on
     QApplication app(argc, argv);
     dravel::app::richteAnwendungEin();
 

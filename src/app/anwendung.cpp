@@ -9,6 +9,10 @@
 
 namespace dravel::app {
 
+void wähleEreignisschleife() {
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
+}
+
 void richteAnwendungEin() {
     QApplication::setApplicationName(QStringLiteral("Dravel"));
     QApplication::setApplicationVersion(QStringLiteral(DRAVEL_VERSION));

@@ -29,6 +29,7 @@ int main(int argc, char* argv[]) {
         return ende.value_or(0);
     }
 
+    dravel::app::wähleEreignisschleife();
     QApplication app(argc, argv);
     if (const auto ende = dravel::app::werteKommandozeileAus(QApplication::arguments())) {
         return *ende;
