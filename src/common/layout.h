@@ -83,6 +83,19 @@ inline QString text(std::string_view utf8) {
 // Everything a builder made, by name.
 struct Gebaut {
     QHash<QString, QObject*> nachName;
+
+    // The control or menu item of that name, as the kind the window expects
+    // (a wrong name or kind is a fault in the window's own table).
+    template <typename T>
+    T* finde(const char* name) const {
+        auto* objekt = dynamic_cast<T*>(nachName.value(QString::fromUtf8(name)));
+        Q_ASSERT_X(objekt, "layout::Gebaut::finde", name);
+        return objekt;
+    }
+    template <typename T>
+    T* finde(const QString& name) const {
+        return finde<T>(name.toUtf8().constData());
+    }
 };
 
 // Builds the controls of one table onto a client widget: containers first

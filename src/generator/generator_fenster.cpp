@@ -71,49 +71,42 @@ GeneratorFenster::~GeneratorFenster() {
     if (qApp) qApp->removeEventFilter(this);
 }
 
-template <typename T>
-T* GeneratorFenster::element(const char* name) const {
-    auto* objekt = dynamic_cast<T*>(gebaut_.nachName.value(QString::fromUtf8(name)));
-    Q_ASSERT_X(objekt, "GeneratorFenster", name);
-    return objekt;
-}
-
 void GeneratorFenster::baue() {
     layout::baueSteuerelemente(this, generatorSteuerelemente(), gebaut_);
     setFixedSize(layout::inPixel(kClientBreite), layout::inPixel(kClientHöhe));
 
-    Label1 = element<QLabel>("Label1");
-    Frame1 = element<QGroupBox>("Frame1");
-    TaktEn = element<QCheckBox>("TaktEn");
-    TaktKanal = element<QComboBox>("TaktKanal");
-    Syncron = element<QRadioButton>("Syncron");
-    Asyncron = element<QRadioButton>("Asyncron");
-    Frame2 = element<QGroupBox>("Frame2");
-    Binärstring = element<QLineEdit>("Binärstring");
-    Label2 = element<QLabel>("Label2");
-    AusgabeKanal1 = element<QComboBox>("AusgabeKanal1");
-    Label3 = element<QLabel>("Label3");
-    Frame3 = element<QGroupBox>("Frame3");
-    Adresse = element<QLineEdit>("Adresse");
-    Label4 = element<QLabel>("Label4");
-    OptSingle = element<QRadioButton>("OptSingle");
-    OptLoop = element<QRadioButton>("OptLoop");
-    StartStop = element<QPushButton>("StartStop");
-    Label5 = element<QLabel>("Label5");
-    Zeitbasis = element<QLineEdit>("Zeitbasis");
-    Einzeltakt = element<QPushButton>("Einzeltakt");
-    BasisAnz = element<QLabel>("BasisAnz");
-    Übernehmen = element<QPushButton>("Übernehmen");
-    Identisch = element<QLabel>("Identisch");
-    Frame4 = element<QGroupBox>("Frame4");
-    AusgabeKanal2 = element<QComboBox>("AusgabeKanal2");
-    Binärstring2 = element<QLineEdit>("Binärstring2");
-    Identisch2 = element<QLabel>("Identisch2");
-    Label7 = element<QLabel>("Label7");
-    Label8 = element<QLabel>("Label8");
-    BasisAnz2 = element<QLabel>("BasisAnz2");
-    Kanal2En = element<QCheckBox>("Kanal2En");
-    TaktTimer = element<QTimer>("TaktTimer");
+    Label1 = gebaut_.finde<QLabel>("Label1");
+    Frame1 = gebaut_.finde<QGroupBox>("Frame1");
+    TaktEn = gebaut_.finde<QCheckBox>("TaktEn");
+    TaktKanal = gebaut_.finde<QComboBox>("TaktKanal");
+    Syncron = gebaut_.finde<QRadioButton>("Syncron");
+    Asyncron = gebaut_.finde<QRadioButton>("Asyncron");
+    Frame2 = gebaut_.finde<QGroupBox>("Frame2");
+    Binärstring = gebaut_.finde<QLineEdit>("Binärstring");
+    Label2 = gebaut_.finde<QLabel>("Label2");
+    AusgabeKanal1 = gebaut_.finde<QComboBox>("AusgabeKanal1");
+    Label3 = gebaut_.finde<QLabel>("Label3");
+    Frame3 = gebaut_.finde<QGroupBox>("Frame3");
+    Adresse = gebaut_.finde<QLineEdit>("Adresse");
+    Label4 = gebaut_.finde<QLabel>("Label4");
+    OptSingle = gebaut_.finde<QRadioButton>("OptSingle");
+    OptLoop = gebaut_.finde<QRadioButton>("OptLoop");
+    StartStop = gebaut_.finde<QPushButton>("StartStop");
+    Label5 = gebaut_.finde<QLabel>("Label5");
+    Zeitbasis = gebaut_.finde<QLineEdit>("Zeitbasis");
+    Einzeltakt = gebaut_.finde<QPushButton>("Einzeltakt");
+    BasisAnz = gebaut_.finde<QLabel>("BasisAnz");
+    Übernehmen = gebaut_.finde<QPushButton>("Übernehmen");
+    Identisch = gebaut_.finde<QLabel>("Identisch");
+    Frame4 = gebaut_.finde<QGroupBox>("Frame4");
+    AusgabeKanal2 = gebaut_.finde<QComboBox>("AusgabeKanal2");
+    Binärstring2 = gebaut_.finde<QLineEdit>("Binärstring2");
+    Identisch2 = gebaut_.finde<QLabel>("Identisch2");
+    Label7 = gebaut_.finde<QLabel>("Label7");
+    Label8 = gebaut_.finde<QLabel>("Label8");
+    BasisAnz2 = gebaut_.finde<QLabel>("BasisAnz2");
+    Kanal2En = gebaut_.finde<QCheckBox>("Kanal2En");
+    TaktTimer = gebaut_.finde<QTimer>("TaktTimer");
 
     for (QLabel* label : findChildren<QLabel*>()) passeEin(label);
 }

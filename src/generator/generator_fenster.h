@@ -127,8 +127,6 @@ protected:
 private:
     void baue();
     void verbinde();
-    template <typename T>
-    T* element(const char* name) const;
 
     void Stoppen();
     void Starten();

@@ -61,13 +61,6 @@ Steuerung::Steuerung(QWidget* parent) : QMainWindow(parent) {
 
 Steuerung::~Steuerung() = default;
 
-template <typename T>
-T* Steuerung::element(const char* name) const {
-    auto* objekt = dynamic_cast<T*>(gebaut_.nachName.value(QString::fromUtf8(name)));
-    Q_ASSERT_X(objekt, "Steuerung", name);
-    return objekt;
-}
-
 void Steuerung::baue() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("Client"));
@@ -77,48 +70,48 @@ void Steuerung::baue() {
     menuBar()->setFont(schrift::standard());
     layout::baueMenüs(menuBar(), steuerungMenüs(), gebaut_);
 
-    Eingabefeld = element<QGroupBox>("Eingabefeld");
-    Einlesefeld = element<QGroupBox>("Einlesefeld");
-    Frame1 = element<QGroupBox>("Frame1");
-    Frame2 = element<QGroupBox>("Frame2");
-    Eingabe_dec = element<QLineEdit>("Eingabe_dec");
-    Eingabe_hex = element<QLineEdit>("Eingabe_hex");
-    Eingabe_bin = element<QLineEdit>("Eingabe_bin");
-    Einlesen_dec = element<QLineEdit>("Einlesen_dec");
-    Einlesen_hex = element<QLineEdit>("Einlesen_hex");
-    Einlesen_bin = element<QLineEdit>("Einlesen_bin");
-    Einlesenknopf = element<QPushButton>("Einlesenknopf");
-    Ausgabeknopf = element<QPushButton>("Ausgabeknopf");
-    Perm_Einlesen = element<QCheckBox>("Perm_Einlesen");
-    Links = element<KlickLabel>("Links");
-    Rechts = element<KlickLabel>("Rechts");
-    Inkr = element<KlickLabel>("Inkr");
-    Dekr = element<KlickLabel>("Dekr");
-    Keine = element<KlickLabel>("Keine");
-    Alle = element<KlickLabel>("Alle");
-    Modus = element<KlickLabel>("Modus");
-    C_Bit[4] = element<KlickLabel>("C_Bit(4)");
-    C_Bit[5] = element<KlickLabel>("C_Bit(5)");
-    bin_counter = element<QLabel>("bin_counter");
-    Label1 = element<QLabel>("Label1");
-    StatusBar = element<Statusleiste>("StatusBar");
-    Timer1 = element<QTimer>("Timer1");
-    Timer2 = element<QTimer>("Timer2");
+    Eingabefeld = gebaut_.finde<QGroupBox>("Eingabefeld");
+    Einlesefeld = gebaut_.finde<QGroupBox>("Einlesefeld");
+    Frame1 = gebaut_.finde<QGroupBox>("Frame1");
+    Frame2 = gebaut_.finde<QGroupBox>("Frame2");
+    Eingabe_dec = gebaut_.finde<QLineEdit>("Eingabe_dec");
+    Eingabe_hex = gebaut_.finde<QLineEdit>("Eingabe_hex");
+    Eingabe_bin = gebaut_.finde<QLineEdit>("Eingabe_bin");
+    Einlesen_dec = gebaut_.finde<QLineEdit>("Einlesen_dec");
+    Einlesen_hex = gebaut_.finde<QLineEdit>("Einlesen_hex");
+    Einlesen_bin = gebaut_.finde<QLineEdit>("Einlesen_bin");
+    Einlesenknopf = gebaut_.finde<QPushButton>("Einlesenknopf");
+    Ausgabeknopf = gebaut_.finde<QPushButton>("Ausgabeknopf");
+    Perm_Einlesen = gebaut_.finde<QCheckBox>("Perm_Einlesen");
+    Links = gebaut_.finde<KlickLabel>("Links");
+    Rechts = gebaut_.finde<KlickLabel>("Rechts");
+    Inkr = gebaut_.finde<KlickLabel>("Inkr");
+    Dekr = gebaut_.finde<KlickLabel>("Dekr");
+    Keine = gebaut_.finde<KlickLabel>("Keine");
+    Alle = gebaut_.finde<KlickLabel>("Alle");
+    Modus = gebaut_.finde<KlickLabel>("Modus");
+    C_Bit[4] = gebaut_.finde<KlickLabel>("C_Bit(4)");
+    C_Bit[5] = gebaut_.finde<KlickLabel>("C_Bit(5)");
+    bin_counter = gebaut_.finde<QLabel>("bin_counter");
+    Label1 = gebaut_.finde<QLabel>("Label1");
+    StatusBar = gebaut_.finde<Statusleiste>("StatusBar");
+    Timer1 = gebaut_.finde<QTimer>("Timer1");
+    Timer2 = gebaut_.finde<QTimer>("Timer2");
 
-    Datei = element<QAction>("Datei");
-    PortÄndern = element<QAction>("PortÄndern");
-    restart = element<QAction>("restart");
-    Unter_Datei = element<QAction>("Unter_Datei");
-    Schließen = element<QAction>("Schließen");
-    Extras = element<QAction>("Extras");
+    Datei = gebaut_.finde<QAction>("Datei");
+    PortÄndern = gebaut_.finde<QAction>("PortÄndern");
+    restart = gebaut_.finde<QAction>("restart");
+    Unter_Datei = gebaut_.finde<QAction>("Unter_Datei");
+    Schließen = gebaut_.finde<QAction>("Schließen");
+    Extras = gebaut_.finde<QAction>("Extras");
     for (int i = 0; i < 5; ++i) {
-        Unter_Extras[i] = element<QAction>(QStringLiteral("Unter_Extras(%1)").arg(i).toUtf8());
+        Unter_Extras[i] = gebaut_.finde<QAction>(QStringLiteral("Unter_Extras(%1)").arg(i));
     }
-    Verlauf = element<QAction>("Verlauf");
+    Verlauf = gebaut_.finde<QAction>("Verlauf");
     for (int i = 0; i <= 10; ++i) {
-        Lesen[i] = element<QAction>(QStringLiteral("Lesen(%1)").arg(i).toUtf8());
+        Lesen[i] = gebaut_.finde<QAction>(QStringLiteral("Lesen(%1)").arg(i));
     }
-    Generator = element<QAction>("Generator");
+    Generator = gebaut_.finde<QAction>("Generator");
 
     // A fixed window: the controls keep their twips positions.
     setFixedSize(sizeHint());

@@ -138,8 +138,6 @@ private:
     void baue();
     void verbinde();
     void verbindeBehandlung();  // output, input, status and extras handlers
-    template <typename T>
-    T* element(const char* name) const;
 
     layout::Gebaut gebaut_;
     // The entry field that lost the focus because the whole window lost it
