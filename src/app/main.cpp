@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCoreApplication>
+#include <cstdio>
 #include <cstring>
 
 #include "app/anwendung.h"
@@ -19,14 +20,25 @@ bool nurAusgabe(int argc, char* argv[]) {
     return false;
 }
 
+// Without any display the windows cannot open; the command line is still
+// read, so that its errors and a port that cannot be had are reported.
+bool ohneBildschirm() {
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (nurAusgabe(argc, argv)) {
+    if (nurAusgabe(argc, argv) || ohneBildschirm()) {
         QCoreApplication app(argc, argv);
         const auto ende = dravel::app::werteKommandozeileAus(QCoreApplication::arguments());
         dravel::app::räumeAuf();
-        return ende.value_or(0);
+        if (ende) return *ende;
+        std::fputs("dravel: Kein Bildschirm (DISPLAY ist nicht gesetzt). Abhilfe: in einer "
+                   "grafischen Sitzung starten oder ssh -X benutzen.\n",
+                   stderr);
+        return 2;
     }
 
     dravel::app::wähleEreignisschleife();
