@@ -299,6 +299,11 @@ void GeneratorFenster::Starten() {
     Bitfolge1 = generator::pegelfolge(Binärstring->text(), n);
     Bitfolge2 = generator::pegelfolge(Binärstring2->text(), n);
 
+    // The window shows "Stop" before the first level goes out: its repaint
+    // would otherwise fall into the first step's event pass and stretch that
+    // step several times over. Only paints are done here, no input.
+    QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
+
     ++laufTiefe_;
     Ausgabeschleife();
     --laufTiefe_;

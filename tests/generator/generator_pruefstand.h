@@ -24,6 +24,7 @@ public:
     void write(std::uint16_t p, std::uint8_t wert) override {
         register_[p] = wert;
         ++schreibzahl_;
+        if (sofort_) sofort_(schreibzahl_);
         const auto haken = haken_.find(schreibzahl_);
         if (haken == haken_.end()) return;
         // Queued: it runs in the next pass of the event pump.
@@ -34,6 +35,8 @@ public:
 
     // Runs `aktion` in the event pump that follows write number n (from 1).
     void nachSchreiben(int n, std::function<void()> aktion) { haken_[n] = std::move(aktion); }
+    // Runs `aktion` inside every write itself, before the engine goes on.
+    void beimSchreiben(std::function<void(int n)> aktion) { sofort_ = std::move(aktion); }
     void setzeRegister(std::uint16_t p, std::uint8_t wert) { register_[p] = wert; }
     [[nodiscard]] std::uint8_t registerWert(std::uint16_t p) const { return register_[p]; }
 
@@ -41,6 +44,7 @@ private:
     std::array<std::uint8_t, 65536> register_{};
     int schreibzahl_ = 0;
     std::map<int, std::function<void()>> haken_;
+    std::function<void(int)> sofort_;
 };
 
 struct Pruefstand {

@@ -58,6 +58,7 @@ private slots:
     void runsUntilStoppedByClickOrEnter_data();
     void runsUntilStoppedByClickOrEnter();
     void showsTheRunInTheCaptions();
+    void theButtonShowsStopBeforeTheFirstLevelGoesOut();
     void clickAfterStopInsideTheSameWaitStartsANestedRun();
     void ctrlSEndsALoopRunAtTheEndOfItsPass();
     void lineChangedDuringARunTakesEffectAtTheNextStep();
@@ -256,6 +257,38 @@ void TestGeneratorLauf::showsTheRunInTheCaptions() {
     QCOMPARE(knopfWährend, QStringLiteral("Stop"));
     QCOMPARE(fenster->windowTitle(), kTitel);
     QCOMPARE(fenster->StartStop->text(), QStringLiteral("Start"));
+}
+
+namespace {
+// Notes the caption of a button each time it is painted.
+class Malprotokoll : public QObject {
+public:
+    QStringList texte;
+    bool eventFilter(QObject* objekt, QEvent* ereignis) override {
+        if (ereignis->type() == QEvent::Paint) {
+            texte << static_cast<QAbstractButton*>(objekt)->text();
+        }
+        return false;
+    }
+};
+}  // namespace
+
+void TestGeneratorLauf::theButtonShowsStopBeforeTheFirstLevelGoesOut() {
+    // Its repaint otherwise falls into the first step and stretches it.
+    QTest::qWait(50);  // the window's first paints are done
+    Malprotokoll protokoll;
+    fenster->StartStop->installEventFilter(&protokoll);
+    QStringList gemaltBeimErstenSchreiben;
+    stand.haken->beimSchreiben([&](int n) {
+        if (n == 1) gemaltBeimErstenSchreiben = protokoll.texte;
+    });
+    fenster->Binärstring->setText(QStringLiteral("10"));
+    starte();
+    stand.haken->beimSchreiben({});
+    fenster->StartStop->removeEventFilter(&protokoll);
+    // Earlier paints are the pressed and released "Start".
+    QVERIFY(!gemaltBeimErstenSchreiben.isEmpty());
+    QCOMPARE(gemaltBeimErstenSchreiben.last(), QStringLiteral("Stop"));
 }
 
 void TestGeneratorLauf::clickAfterStopInsideTheSameWaitStartsANestedRun() {
