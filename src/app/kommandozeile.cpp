@@ -78,6 +78,18 @@ std::optional<port::BackendFactory> backendFabrik(const QString& wahl,
     return std::nullopt;
 }
 
+// Register blocks the trace names data/status/control besides the usual
+// 0x378, 0x278 and 0x3BC: the claimed ppdev port's base and the start of
+// every range opened with --allow-io (a PCI Express card's registers).
+std::vector<std::uint16_t> zusätzlicheBasen(port::Backend& backend, const port::IoGrants& grants) {
+    std::vector<std::uint16_t> basen;
+    if (const auto* ppdev = dynamic_cast<const port::PpdevPort*>(&backend)) {
+        basen.push_back(ppdev->base());
+    }
+    for (const auto& bereich : grants.ranges()) basen.push_back(bereich.first);
+    return basen;
+}
+
 }  // namespace
 
 std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
@@ -101,7 +113,12 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
         QStringLiteral("Gibt mit --port raw einen weiteren Adressbereich frei, z. B. "
                        "0xE800-0xE807 (PCI-Express-Karten). Mehrfach möglich."),
         QStringLiteral("BEREICH"));
-    parser.addOptions({hilfe, version, portWahl, portsZeigen, erlaubeIo});
+    const QCommandLineOption mitschnitt(
+        QStringLiteral("trace"),
+        QStringLiteral("Zeichnet jeden Portzugriff der Sitzung als VCD-Datei auf "
+                       "(für GTKWave oder PulseView)."),
+        QStringLiteral("DATEI.vcd"));
+    parser.addOptions({hilfe, version, portWahl, portsZeigen, erlaubeIo, mitschnitt});
     if (!parser.parse(argumente)) {
         meldeFehler(parser.errorText().toStdString() + " Abhilfe: dravel --help");
         return 2;
@@ -135,18 +152,27 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
 
     // Built now, not on the first port call, so that a port that cannot be
     // had ends the program before any window opens.
+    std::unique_ptr<port::Backend> backend;
     try {
-        auto backend = (*fabrik)();
-        if (wahl.isEmpty()) {
-            std::fputs("dravel: simulierter Port an 0x378 (888), keine Hardware.\n", stderr);
-        } else {
-            std::fprintf(stderr, "dravel: %s\n", backend->name().c_str());
-        }
-        port::installBackend(std::move(backend));
+        backend = (*fabrik)();
     } catch (const port::StartError& fehler) {
         meldeFehler(fehler.what());
         return 2;
     }
+    // The trace file after the port: a port that cannot be had leaves no
+    // file behind, and a file that cannot be created releases the port again.
+    if (parser.isSet(mitschnitt)) {
+        if (!starteMitschnitt(parser.value(mitschnitt), zusätzlicheBasen(*backend, *zusätzlich))) {
+            return 2;
+        }
+        backend = mitMitschnitt(std::move(backend));
+    }
+    if (wahl.isEmpty()) {
+        std::fputs("dravel: simulierter Port an 0x378 (888), keine Hardware.\n", stderr);
+    } else {
+        std::fprintf(stderr, "dravel: %s\n", backend->name().c_str());
+    }
+    port::installBackend(std::move(backend));
     return std::nullopt;
 }
 

@@ -6,6 +6,7 @@
 #include "app/anwendung.h"
 #include "app/kommandozeile.h"
 #include "app/module1.h"
+#include "app/signale.h"
 
 namespace {
 
@@ -13,7 +14,8 @@ namespace {
 // --help and --list-ports work over SSH and on machines without X.
 bool nurAusgabe(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
-        for (const char* option : {"-h", "--help", "--help-all", "-v", "--version", "--list-ports"}) {
+        for (const char* option :
+             {"-h", "--help", "--help-all", "-v", "--version", "--list-ports"}) {
             if (std::strcmp(argv[i], option) == 0) return true;
         }
     }
@@ -23,7 +25,8 @@ bool nurAusgabe(int argc, char* argv[]) {
 // Without any display the windows cannot open; the command line is still
 // read, so that its errors and a port that cannot be had are reported.
 bool ohneBildschirm() {
-    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+    return qEnvironmentVariableIsEmpty("DISPLAY") &&
+           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
@@ -35,9 +38,10 @@ int main(int argc, char* argv[]) {
         const auto ende = dravel::app::werteKommandozeileAus(QCoreApplication::arguments());
         dravel::app::räumeAuf();
         if (ende) return *ende;
-        std::fputs("dravel: Kein Bildschirm (DISPLAY ist nicht gesetzt). Abhilfe: in einer "
-                   "grafischen Sitzung starten oder ssh -X benutzen.\n",
-                   stderr);
+        std::fputs(
+            "dravel: Kein Bildschirm (DISPLAY ist nicht gesetzt). Abhilfe: in einer "
+            "grafischen Sitzung starten oder ssh -X benutzen.\n",
+            stderr);
         return 2;
     }
 
@@ -47,6 +51,9 @@ int main(int argc, char* argv[]) {
         return *ende;
     }
     dravel::app::richteAnwendungEin();
+    // Ctrl+C and kill end the program like "Schließen": the port is released
+    // and a trace file completed.
+    dravel::app::fangeSignaleAb();
 
     Module1::Main();
     const int status = QApplication::exec();

@@ -14,9 +14,12 @@ using dravel::test::VcdDatei;
 
 namespace {
 
-QProcessEnvironment umgebung() {
+// A private runtime folder: without one (root in CI) Qt itself warns on
+// standard error, and the test counts the program's lines there.
+QProcessEnvironment umgebung(const QString& laufzeitordner) {
     QProcessEnvironment u = QProcessEnvironment::systemEnvironment();
     u.insert("QT_QPA_PLATFORM", "offscreen");
+    u.insert("XDG_RUNTIME_DIR", laufzeitordner);
     return u;
 }
 
@@ -26,6 +29,7 @@ class MitschnittProgrammTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir ordner_;
+    QTemporaryDir laufzeit_;  // created with mode 0700, as Qt wants it
 
 private slots:
     void aFileThatCannotBeCreatedEndsTheProgramBeforeAnyWindow_data() {
@@ -41,7 +45,7 @@ private slots:
         QFETCH(QString, pfad);
         QFETCH(QString, grund);
         QProcess programm;
-        programm.setProcessEnvironment(umgebung());
+        programm.setProcessEnvironment(umgebung(laufzeit_.path()));
         programm.start(DRAVEL_PROGRAMM, {"--trace", pfad});
         // With a window open the program would wait for the user.
         QVERIFY(programm.waitForFinished(20000));
@@ -62,7 +66,7 @@ private slots:
         QFETCH(int, signal);
         const QString datei = ordner_.filePath(QString("signal%1.vcd").arg(signal));
         QProcess programm;
-        programm.setProcessEnvironment(umgebung());
+        programm.setProcessEnvironment(umgebung(laufzeit_.path()));
         programm.start(DRAVEL_PROGRAMM, {"--trace", datei});
         QVERIFY(programm.waitForStarted());
         // The status bar's first refresh reads the three registers; the
