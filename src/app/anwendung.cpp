@@ -13,20 +13,24 @@ void wähleEreignisschleife() {
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
 }
 
+void sprichQtDeutsch() {
+    static QTranslator qtDeutsch;
+    static bool geladen = false;
+    if (!geladen && QCoreApplication::instance() &&
+        qtDeutsch.load(QStringLiteral("qtbase_de"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(&qtDeutsch);
+        geladen = true;
+    }
+}
+
 void richteAnwendungEin() {
     QApplication::setApplicationName(QStringLiteral("Dravel"));
     QApplication::setApplicationVersion(QStringLiteral(DRAVEL_VERSION));
     QApplication::setWindowIcon(fenstersymbol());
 
-    // The windows speak German whatever the user's locale, so do the
-    // standard buttons of dialogs.
-    static QTranslator qtDeutsch;
-    static bool geladen = false;
-    if (!geladen && qtDeutsch.load(QStringLiteral("qtbase_de"),
-                                   QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtDeutsch);
-        geladen = true;
-    }
+    // The windows speak German, so do the standard buttons of dialogs.
+    sprichQtDeutsch();
     schrift::richteErsatzschriftenEin();
     // Menus, dialogs and message boxes speak in the windows' standard font.
     QApplication::setFont(schrift::standard());

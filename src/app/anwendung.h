@@ -8,6 +8,11 @@ namespace dravel::app {
 // unless the user chose otherwise with QT_NO_GLIB.
 void wähleEreignisschleife();
 
+// Qt's own texts in German (standard buttons, the command-line parser's
+// usage and errors), whatever the user's locale. Once the application
+// object exists; later calls do nothing.
+void sprichQtDeutsch();
+
 // Application-wide set-up shared by the program and the tests: names,
 // German standard buttons (qtbase_de), font substitutes, the window icon.
 // Call once after the QApplication exists.

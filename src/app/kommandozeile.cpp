@@ -1,12 +1,10 @@
 #include "kommandozeile.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <cstdio>
 #include <string>
 
+#include "app/anwendung.h"
 #include "app/mitschnitt.h"
 #include "port/io_grants.h"
 #include "port/port.h"
@@ -19,18 +17,6 @@
 
 namespace dravel::app {
 namespace {
-
-// The parser's own words ("Aufruf:", its error texts) in German too.
-void sprichDeutsch() {
-    static QTranslator qtDeutsch;
-    static bool geladen = false;
-    if (!geladen && QCoreApplication::instance() &&
-        qtDeutsch.load(QStringLiteral("qtbase_de"),
-                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QCoreApplication::installTranslator(&qtDeutsch);
-        geladen = true;
-    }
-}
 
 void meldeFehler(const std::string& zeile) {
     std::fprintf(stderr, "dravel: %s\n", zeile.c_str());
@@ -79,12 +65,14 @@ std::optional<port::BackendFactory> backendFabrik(const QString& wahl,
 }
 
 // Register blocks the trace names data/status/control besides the usual
-// 0x378, 0x278 and 0x3BC: the claimed ppdev port's base and the start of
-// every range opened with --allow-io (a PCI Express card's registers).
-std::vector<std::uint16_t> zusätzlicheBasen(port::Backend& backend, const port::IoGrants& grants) {
+// 0x378, 0x278 and 0x3BC: on a real port every port the kernel lists (a PCI
+// Express card included) and the start of every --allow-io range.
+std::vector<std::uint16_t> zusätzlicheBasen(bool echterPort, const port::IoGrants& grants) {
     std::vector<std::uint16_t> basen;
-    if (const auto* ppdev = dynamic_cast<const port::PpdevPort*>(&backend)) {
-        basen.push_back(ppdev->base());
+    if (echterPort) {
+        for (const auto& kernelport : port::kernelPorts(port::realSystem())) {
+            basen.push_back(kernelport.base);
+        }
     }
     for (const auto& bereich : grants.ranges()) basen.push_back(bereich.first);
     return basen;
@@ -93,7 +81,7 @@ std::vector<std::uint16_t> zusätzlicheBasen(port::Backend& backend, const port:
 }  // namespace
 
 std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
-    sprichDeutsch();
+    sprichQtDeutsch();  // the parser's "Aufruf:" and error texts
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Dravel – Parallelport von Hand steuern."));
     const QCommandLineOption hilfe({QStringLiteral("h"), QStringLiteral("help")},
@@ -162,7 +150,8 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
     // The trace file after the port: a port that cannot be had leaves no
     // file behind, and a file that cannot be created releases the port again.
     if (parser.isSet(mitschnitt)) {
-        if (!starteMitschnitt(parser.value(mitschnitt), zusätzlicheBasen(*backend, *zusätzlich))) {
+        if (!starteMitschnitt(parser.value(mitschnitt),
+                              zusätzlicheBasen(!wahl.isEmpty(), *zusätzlich))) {
             return 2;
         }
         backend = mitMitschnitt(std::move(backend));
