@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/anwendung.h"
+#include "app/befehle.h"
 #include "app/mitschnitt.h"
 #include "port/io_grants.h"
 #include "port/port.h"
@@ -88,31 +89,21 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
                                    QStringLiteral("Zeigt diese Hilfe."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Zeigt die Versionsnummer."));
-    const QCommandLineOption portWahl(
-        QStringLiteral("port"),
-        QStringLiteral("Echter Port: „raw“ (Raw-I/O, braucht root oder CAP_SYS_RAWIO) oder "
-                       "/dev/parportN (ppdev, Gruppe lp). Ohne: simulierter Port."),
-        QStringLiteral("BACKEND"));
     const QCommandLineOption portsZeigen(
         QStringLiteral("list-ports"),
         QStringLiteral("Zeigt die Parallelports des Kernels und was ihrer Nutzung im Weg steht."));
-    const QCommandLineOption erlaubeIo(
-        QStringLiteral("allow-io"),
-        QStringLiteral("Gibt mit --port raw einen weiteren Adressbereich frei, z. B. "
-                       "0xE800-0xE807 (PCI-Express-Karten). Mehrfach möglich."),
-        QStringLiteral("BEREICH"));
-    const QCommandLineOption mitschnitt(
-        QStringLiteral("trace"),
-        QStringLiteral("Zeichnet jeden Portzugriff der Sitzung als VCD-Datei auf "
-                       "(für GTKWave oder PulseView)."),
-        QStringLiteral("DATEI.vcd"));
-    parser.addOptions({hilfe, version, portWahl, portsZeigen, erlaubeIo, mitschnitt});
+    parser.addOptions({hilfe, version, portsZeigen});
+    parser.addOptions(portOptionen());
+    parser.addPositionalArgument(QStringLiteral("BEFEHL"),
+                                 QStringLiteral("Ohne Befehl öffnen sich die Fenster."),
+                                 QStringLiteral("[BEFEHL …]"));
     if (!parser.parse(argumente)) {
         meldeFehler(parser.errorText().toStdString() + " Abhilfe: dravel --help");
         return 2;
     }
     if (parser.isSet(hilfe)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
+        std::fputs(qPrintable(befehlsübersicht()), stdout);
         return 0;
     }
     if (parser.isSet(version)) {
@@ -120,18 +111,39 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
         return 0;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        meldeFehler("Unerwartetes Argument „" + parser.positionalArguments().first().toStdString() +
+        meldeFehler("Unbekannter Befehl „" + parser.positionalArguments().first().toStdString() +
                     "“. Abhilfe: dravel --help");
         return 2;
     }
-    const auto zusätzlich = freigaben(parser.values(erlaubeIo));
-    if (!zusätzlich) return 2;
     if (parser.isSet(portsZeigen)) {
+        if (!freigaben(parser.values(QStringLiteral("allow-io")))) return 2;
         std::fputs(port::describePorts(port::realSystem()).c_str(), stdout);
         return 0;
     }
+    return bindePort(parser, true);
+}
 
-    const QString wahl = parser.value(portWahl);
+QList<QCommandLineOption> portOptionen() {
+    return {
+        {QStringLiteral("port"),
+         QStringLiteral("Echter Port: „raw“ (Raw-I/O, braucht root oder CAP_SYS_RAWIO) oder "
+                        "/dev/parportN (ppdev, Gruppe lp). Ohne: simulierter Port."),
+         QStringLiteral("BACKEND")},
+        {QStringLiteral("allow-io"),
+         QStringLiteral("Gibt mit --port raw einen weiteren Adressbereich frei, z. B. "
+                        "0xE800-0xE807 (PCI-Express-Karten). Mehrfach möglich."),
+         QStringLiteral("BEREICH")},
+        {QStringLiteral("trace"),
+         QStringLiteral("Zeichnet jeden Portzugriff der Sitzung als VCD-Datei auf "
+                        "(für GTKWave oder PulseView)."),
+         QStringLiteral("DATEI.vcd")},
+    };
+}
+
+std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
+    const auto zusätzlich = freigaben(parser.values(QStringLiteral("allow-io")));
+    if (!zusätzlich) return 2;
+    const QString wahl = parser.value(QStringLiteral("port"));
     if (!zusätzlich->ranges().empty() && wahl != QLatin1String("raw")) {
         meldeFehler("--allow-io wirkt nur mit --port raw und bleibt hier ohne Wirkung.");
     }
@@ -149,16 +161,16 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
     }
     // The trace file after the port: a port that cannot be had leaves no
     // file behind, and a file that cannot be created releases the port again.
-    if (parser.isSet(mitschnitt)) {
-        if (!starteMitschnitt(parser.value(mitschnitt),
+    if (parser.isSet(QStringLiteral("trace"))) {
+        if (!starteMitschnitt(parser.value(QStringLiteral("trace")),
                               zusätzlicheBasen(!wahl.isEmpty(), *zusätzlich))) {
             return 2;
         }
         backend = mitMitschnitt(std::move(backend));
     }
-    if (wahl.isEmpty()) {
+    if (meldePort && wahl.isEmpty()) {
         std::fputs("dravel: simulierter Port an 0x378 (888), keine Hardware.\n", stderr);
-    } else {
+    } else if (meldePort) {
         std::fprintf(stderr, "dravel: %s\n", backend->name().c_str());
     }
     port::installBackend(std::move(backend));
