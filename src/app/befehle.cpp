@@ -180,7 +180,8 @@ int lese(const Lesen& l) {
     Ausgabe ausgabe;
     const auto adresse = static_cast<std::int16_t>(l.adresse);
     auto frist = Uhr::now();
-    for (std::uint64_t i = 0; i < l.anzahl; ++i) {
+    // A reader that went away ends the reads too (SIGPIPE, or a write error).
+    for (std::uint64_t i = 0; i < l.anzahl && !ausgabe.fehler(); ++i) {
         if (i > 0 && l.intervall > Uhr::duration::zero()) {
             ausgabe.leere();  // the reader sees each value when it is read
             frist = nächsteFrist(frist, l.intervall);
@@ -278,7 +279,7 @@ int beobachte(const Beobachten& b) {
     auto letzter = static_cast<std::uint8_t>(Inp32(adresse));
     schreibeÄnderung(ausgabe, Uhr::now() - start, letzter);
     auto frist = start;
-    while (abbruchsignal() == 0) {
+    while (abbruchsignal() == 0 && !ausgabe.fehler()) {
         frist = nächsteFrist(frist, b.intervall);
         if (frist > ende) {
             warteBis(ende);
