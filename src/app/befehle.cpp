@@ -120,13 +120,13 @@ Uhr::duration alsDauer(double wert, double sekundenJeEinheit) {
         std::chrono::nanoseconds(std::llround(wert * sekundenJeEinheit * 1e9)));
 }
 
-QStringList argumenteGenau(const QStringList& argumente, qsizetype kleinste, qsizetype größte,
-                           const QString& fehlt) {
+// Refuses too few arguments with `fehlt`, and the first one too many.
+void prüfeAnzahl(const QStringList& argumente, qsizetype kleinste, qsizetype größte,
+                 const QString& fehlt) {
     if (argumente.size() < kleinste) throw Ablehnung(fehlt);
     if (argumente.size() > größte) {
         throw Ablehnung(QStringLiteral("Unerwartetes Argument „%1“.").arg(argumente.at(größte)));
     }
-    return argumente;
 }
 
 // --- running ----------------------------------------------------------------
@@ -160,7 +160,7 @@ struct Lesen {
 };
 
 Lesen leseLesen(const QCommandLineParser& parser, const QStringList& argumente) {
-    argumenteGenau(argumente, 1, 1, QStringLiteral("lesen braucht eine ADRESSE."));
+    prüfeAnzahl(argumente, 1, 1, QStringLiteral("lesen braucht eine ADRESSE."));
     Lesen l;
     l.adresse = adresseAus(argumente.at(0), QStringLiteral("ADRESSE"));
     l.anzahl = ganzzahlOption(parser, QStringLiteral("anzahl"), 1, UINT64_MAX, 1);
@@ -205,8 +205,8 @@ struct Schreiben {
 };
 
 Schreiben leseSchreiben(const QCommandLineParser& parser, const QStringList& argumente) {
-    argumenteGenau(argumente, 2, argumente.size(),
-                   QStringLiteral("schreiben braucht eine ADRESSE und mindestens einen WERT."));
+    prüfeAnzahl(argumente, 2, argumente.size(),
+                QStringLiteral("schreiben braucht eine ADRESSE und mindestens einen WERT."));
     Schreiben s;
     s.adresse = adresseAus(argumente.at(0), QStringLiteral("ADRESSE"));
     for (qsizetype i = 1; i < argumente.size(); ++i) s.werte.push_back(byteAus(argumente.at(i)));
@@ -241,7 +241,7 @@ struct Beobachten {
 };
 
 Beobachten leseBeobachten(const QCommandLineParser& parser, const QStringList& argumente) {
-    argumenteGenau(argumente, 1, 1, QStringLiteral("beobachten braucht eine ADRESSE."));
+    prüfeAnzahl(argumente, 1, 1, QStringLiteral("beobachten braucht eine ADRESSE."));
     Beobachten b;
     b.adresse = adresseAus(argumente.at(0), QStringLiteral("ADRESSE"));
     if (const auto ms =
@@ -307,7 +307,7 @@ struct Muster {
 };
 
 Muster leseMuster(const QCommandLineParser& parser, const QStringList& argumente) {
-    argumenteGenau(argumente, 1, 1, QStringLiteral("muster braucht eine BITFOLGE."));
+    prüfeAnzahl(argumente, 1, 1, QStringLiteral("muster braucht eine BITFOLGE."));
     Muster m;
     const QString zweite = QStringLiteral("bitfolge2");
     const QString leitung2 = QStringLiteral("leitung2");
