@@ -137,7 +137,7 @@ private:
         maler.drawPath(schale);
     }
 
-    // One legend entry: a symbol one pitch wide, then its text.
+    // One legend entry: a small symbol, then its text.
     struct Eintrag {
         std::function<void(QPainter&, QRectF)> symbol;
         QString text;

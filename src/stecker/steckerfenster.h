@@ -38,9 +38,6 @@ public:
     std::array<PinAnzeige*, 26> Pin{};  // elements 1..25
     Steckerbild* Bild = nullptr;
 
-    // The registers as last read.
-    [[nodiscard]] const port::RegisterValues& gelesen() const { return werte_; }
-
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
