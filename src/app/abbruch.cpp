@@ -29,6 +29,9 @@ extern "C" void merkeAbbruch(int nummer) {
 }
 
 void fange(int nummer, int zusatz) {
+    // A signal ignored from the start (nohup) stays ignored.
+    struct sigaction bisher {};
+    if (::sigaction(nummer, nullptr, &bisher) == 0 && bisher.sa_handler == SIG_IGN) return;
     struct sigaction aktion {};
     aktion.sa_handler = merkeAbbruch;
     sigemptyset(&aktion.sa_mask);

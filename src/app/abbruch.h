@@ -8,8 +8,9 @@ namespace dravel::app {
 // SIGTERM, SIGHUP (terminal closed) and SIGQUIT only note the signal; the
 // command's loop sees it at its next step, stops, and the program ends the
 // normal way, so the port is released and a trace completed. A second signal
-// of the same kind takes its default action. SIGPIPE (the reader of standard
-// output went away) ends the command the same way.
+// of the same kind takes its default action; a signal ignored from the start
+// (nohup) stays ignored. SIGPIPE (the reader of standard output went away)
+// ends the command the same way.
 void fangeAbbruchAb();
 
 // The first signal that arrived since fangeAbbruchAb(), 0 while none did.
