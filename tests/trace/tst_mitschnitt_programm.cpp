@@ -1,8 +1,12 @@
 // The program itself with --trace: a file that cannot be created ends it
-// before any window opens, and SIGINT/SIGTERM end it with a complete file.
+// before any window opens, a second session cannot share the file, and the
+// signals that end a program leave it complete. Also the start without a
+// platform Qt can load.
 
 #include <signal.h>
+#include <sys/stat.h>
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,8 +42,12 @@ private slots:
         QTest::newRow("no such folder")
             << ordner_.filePath("fehlt/x.vcd") << "Ordner nicht gefunden";
         QTest::newRow("a folder") << ordner_.path() << "ist ein Ordner";
-        QTest::newRow("disk full") << "/dev/full"
-                                   << "Datenträger voll";
+        QTest::newRow("a device") << "/dev/full"
+                                  << "keine gewöhnliche Datei";
+        // A pipe nobody reads must not hold up the start.
+        const QString rohr = ordner_.filePath("rohr");
+        QVERIFY(QFile::exists(rohr) || ::mkfifo(QFile::encodeName(rohr).constData(), 0600) == 0);
+        QTest::newRow("a pipe") << rohr << "keine gewöhnliche Datei";
     }
     void aFileThatCannotBeCreatedEndsTheProgramBeforeAnyWindow() {
         QFETCH(QString, pfad);
@@ -61,12 +69,18 @@ private slots:
         QTest::addColumn<int>("signal");
         QTest::newRow("SIGTERM") << SIGTERM;
         QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGQUIT") << SIGQUIT;
     }
     void aSignalEndsTheProgramWithACompleteTrace() {
         QFETCH(int, signal);
         const QString datei = ordner_.filePath(QString("signal%1.vcd").arg(signal));
         QProcess programm;
         programm.setProcessEnvironment(umgebung(laufzeit_.path()));
+        // A signal ignored from the start (nohup) stays ignored by design.
+        programm.setChildProcessModifier([] {
+            for (const int nummer : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(nummer, SIG_DFL);
+        });
         programm.start(DRAVEL_PROGRAMM, {"--trace", datei});
         QVERIFY(programm.waitForStarted());
         // The status bar's first refresh reads the three registers; the
@@ -94,6 +108,53 @@ private slots:
         QVERIFY(d->letzteZeit > d->letzteÄnderung);
         QVERIFY(d->kopf.at("comment").find("Backend: " + dravel::port::SimulatedPort().name()) !=
                 std::string::npos);
+    }
+
+    void anExistingTraceIsReplacedOnlyWhenNoOtherSessionHoldsIt() {
+        const QString datei = ordner_.filePath("geteilt.vcd");
+        QFile alt(datei);
+        QVERIFY(alt.open(QIODevice::WriteOnly) && alt.write("alt\n") == 4);
+        alt.close();
+        QProcess erster;
+        erster.setProcessEnvironment(umgebung(laufzeit_.path()));
+        erster.start(DRAVEL_PROGRAMM, {"--trace", datei});
+        QVERIFY(erster.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(datei).size() > 4, 10000);
+
+        QProcess zweiter;
+        zweiter.setProcessEnvironment(umgebung(laufzeit_.path()));
+        zweiter.start(DRAVEL_PROGRAMM, {"--trace", datei});
+        QVERIFY(zweiter.waitForFinished(20000));
+        QCOMPARE(zweiter.exitCode(), 2);
+        const QStringList zeilen =
+            QString::fromUtf8(zweiter.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(zeilen.size(), 1);
+        QVERIFY2(zeilen[0].contains(datei) && zeilen[0].contains("anderen Programm"),
+                 qPrintable(zeilen[0]));
+
+        QCOMPARE(::kill(static_cast<pid_t>(erster.processId()), SIGTERM), 0);
+        QVERIFY(erster.waitForFinished(20000));
+        const QString meldungen = QString::fromUtf8(erster.readAllStandardError());
+        QVERIFY2(meldungen.contains(QString("überschreibe „%1“").arg(datei)),
+                 qPrintable(meldungen));
+        std::string fehler;
+        QVERIFY2(dravel::test::leseVcdDatei(datei.toStdString(), fehler), fehler.c_str());
+    }
+
+    void aPlatformQtCannotLoadEndsWithOneLine() {
+        QProcess programm;
+        QProcessEnvironment u = umgebung(laufzeit_.path());
+        u.insert("QT_QPA_PLATFORM", "bogus");
+        programm.setProcessEnvironment(u);
+        programm.start(DRAVEL_PROGRAMM, {});
+        QVERIFY(programm.waitForFinished(20000));
+        QCOMPARE(programm.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(programm.exitCode(), 2);
+        const QStringList zeilen =
+            QString::fromUtf8(programm.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(zeilen.size(), 1);
+        QVERIFY2(zeilen[0].startsWith("dravel: ") && zeilen[0].contains("bogus"),
+                 qPrintable(zeilen[0]));
     }
 };
 

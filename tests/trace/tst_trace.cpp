@@ -2,6 +2,7 @@
 // named, and how the file survives full rings, many registers and errors.
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -327,17 +328,26 @@ private slots:
         QTest::newRow("no such folder")
             << ordner_.filePath("fehlt/x.vcd") << "Ordner nicht gefunden";
         QTest::newRow("a folder") << ordner_.path() << "ist ein Ordner";
-        QTest::newRow("disk full") << "/dev/full"
-                                   << "Datenträger voll";
-        QTest::newRow("a pipe") << "/dev/stdout"
-                                << "keine gewöhnliche Datei";
+        QTest::newRow("a device") << "/dev/full"
+                                  << "keine gewöhnliche Datei";
+        const QString rohr = ordner_.filePath("rohr");
+        QVERIFY(QFile::exists(rohr) || ::mkfifo(QFile::encodeName(rohr).constData(), 0600) == 0);
+        QTest::newRow("a pipe without a reader") << rohr << "keine gewöhnliche Datei";
+        // A link planted under the trace's name must not lead a root session
+        // to empty or create the file it points to.
+        const QString ziel = ordner_.filePath("wichtig");
+        QFile wichtig(ziel);
+        QVERIFY(wichtig.open(QIODevice::WriteOnly) && wichtig.write("Inhalt") == 6);
+        wichtig.close();
+        QFile::link(ziel, ordner_.filePath("verweis.vcd"));
+        QFile::link(ordner_.filePath("neu"), ordner_.filePath("ins-leere.vcd"));
+        QTest::newRow("a link") << ordner_.filePath("verweis.vcd") << "symbolische Verknüpfung";
+        QTest::newRow("a dangling link")
+            << ordner_.filePath("ins-leere.vcd") << "symbolische Verknüpfung";
     }
     void aFileThatCannotBeCreatedIsRefusedWithItsReason() {
         QFETCH(QString, pfad);
         QFETCH(QString, grund);
-        if (pfad == "/dev/stdout" && ::lseek(STDOUT_FILENO, 0, SEEK_CUR) >= 0) {
-            QSKIP("standard output is a seekable file here");
-        }
         auto e = einstellungen("unbenutzt");
         e.pfad = pfad.toStdString();
         std::string fehler;
@@ -347,6 +357,21 @@ private slots:
         QVERIFY2(zeile.contains(pfad) && zeile.contains(grund), qPrintable(zeile));
         QVERIFY(zeile.startsWith("dravel: "));
         QVERIFY(!zeile.contains('\n'));
+        QCOMPARE(QFileInfo(ordner_.filePath("wichtig")).size(), qint64(6));
+        QVERIFY(!QFileInfo::exists(ordner_.filePath("neu")));
+    }
+
+    void aFileInUseByAnotherTraceIsRefused() {
+        const auto e = einstellungen("geteilt.vcd");
+        auto erster = öffne(e);
+        QVERIFY(erster);
+        std::string fehler;
+        QVERIFY(!TraceRecorder::öffne(e, fehler));
+        QVERIFY2(fehler.find(e.pfad) != std::string::npos &&
+                     fehler.find("wird schon von einem anderen Programm") != std::string::npos,
+                 fehler.c_str());
+        erster->beende();
+        QVERIFY(öffne(e));
     }
 
     void aFolderWithoutPermissionIsRefused() {
@@ -388,6 +413,51 @@ private slots:
                      std::string::npos,
                  meldungen_[0].c_str());
         QVERIFY(meldungen_[0].find(e.pfad) != std::string::npos);
+    }
+
+    void aFullDiskLeavesACompleteFileThatEndsWithItsTime_data() {
+        QTest::addColumn<int>("platz");  // bytes the file may still grow by
+        for (const int platz : {0, 1, 7, 100, 1000, 4096})
+            QTest::newRow(qPrintable(QString::number(platz))) << platz;
+    }
+    void aFullDiskLeavesACompleteFileThatEndsWithItsTime() {
+        QFETCH(int, platz);
+        auto e = einstellungen(QString("voll%1.vcd").arg(platz));
+        auto recorder = öffne(e);
+        QVERIFY(recorder);
+        TracePort port(std::make_unique<SimulatedPort>(), recorder);
+        for (int i = 1; i <= 10; ++i) port.write(0x378, static_cast<std::uint8_t>(i));
+        QTRY_VERIFY(QFileInfo(QString::fromStdString(e.pfad)).size() > qint64(e.kopfbereich) + 100);
+        QTest::qWait(10);
+        // The file size limit stands for the disk filling up.
+        rlimit alt{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &alt) == 0);
+        const auto altesSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit eng = alt;
+        eng.rlim_cur =
+            static_cast<rlim_t>(QFileInfo(QString::fromStdString(e.pfad)).size() + platz);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &eng) == 0);
+        for (int i = 11; i < 20000; ++i) port.write(0x378, static_cast<std::uint8_t>(i));
+        const bool gut = recorder->beende();
+        ::setrlimit(RLIMIT_FSIZE, &alt);
+        std::signal(SIGXFSZ, altesSignal);
+        QVERIFY(!gut);
+
+        QFile datei(QString::fromStdString(e.pfad));
+        QVERIFY(datei.open(QIODevice::ReadOnly));
+        const QByteArray inhalt = datei.readAll();
+        QVERIFY(inhalt.endsWith('\n'));
+        const VcdDatei d = lies(e.pfad);
+        const auto geschrieben = werte(d, "geschrieben.daten_0x378.D");
+        // Where not even the end time fits, the changes at the file's last
+        // time make room for it.
+        QVERIFY(geschrieben.size() >= 9);
+        for (std::size_t i = 0; i < geschrieben.size(); ++i) {
+            QCOMPARE(geschrieben[i], binär(static_cast<int>(i + 1) & 0xFF));
+        }
+        // The levels in the file hold up to the first change it lost.
+        QVERIFY(d.letzteZeit > d.letzteÄnderung);
+        QVERIFY(inhalt.mid(inhalt.lastIndexOf('\n', -2) + 1).startsWith('#'));
     }
 
     void gtkwaveReadsTheFileWithTheSameChanges() {
