@@ -330,17 +330,15 @@ private slots:
         QTest::newRow("a folder") << ordner_.path() << "ist ein Ordner";
         QTest::newRow("a device") << "/dev/full"
                                   << "keine gewöhnliche Datei";
-        const QString rohr = ordner_.filePath("rohr");
-        QVERIFY(QFile::exists(rohr) || ::mkfifo(QFile::encodeName(rohr).constData(), 0600) == 0);
-        QTest::newRow("a pipe without a reader") << rohr << "keine gewöhnliche Datei";
-        // A link planted under the trace's name must not lead a root session
-        // to empty or create the file it points to.
-        const QString ziel = ordner_.filePath("wichtig");
+        // Neither a pipe nobody reads (it would block) nor a link planted
+        // under the name (a root session would empty or create its target).
+        const QString rohr = ordner_.filePath("rohr"), ziel = ordner_.filePath("wichtig");
+        ::mkfifo(QFile::encodeName(rohr).constData(), 0600);
         QFile wichtig(ziel);
         QVERIFY(wichtig.open(QIODevice::WriteOnly) && wichtig.write("Inhalt") == 6);
-        wichtig.close();
         QFile::link(ziel, ordner_.filePath("verweis.vcd"));
         QFile::link(ordner_.filePath("neu"), ordner_.filePath("ins-leere.vcd"));
+        QTest::newRow("a pipe") << rohr << "keine gewöhnliche Datei";
         QTest::newRow("a link") << ordner_.filePath("verweis.vcd") << "symbolische Verknüpfung";
         QTest::newRow("a dangling link")
             << ordner_.filePath("ins-leere.vcd") << "symbolische Verknüpfung";
@@ -361,19 +359,6 @@ private slots:
         QVERIFY(!QFileInfo::exists(ordner_.filePath("neu")));
     }
 
-    void aFileInUseByAnotherTraceIsRefused() {
-        const auto e = einstellungen("geteilt.vcd");
-        auto erster = öffne(e);
-        QVERIFY(erster);
-        std::string fehler;
-        QVERIFY(!TraceRecorder::öffne(e, fehler));
-        QVERIFY2(fehler.find(e.pfad) != std::string::npos &&
-                     fehler.find("wird schon von einem anderen Programm") != std::string::npos,
-                 fehler.c_str());
-        erster->beende();
-        QVERIFY(öffne(e));
-    }
-
     void aFolderWithoutPermissionIsRefused() {
         if (::geteuid() == 0) QSKIP("root may write everywhere");
         QTemporaryDir gesperrt;
@@ -387,20 +372,30 @@ private slots:
                                                    QFileDevice::ExeOwner);
     }
 
+    void aLaterWriteErrorIsReportedOnceAndThePortKeepsWorking_data() {
+        QTest::addColumn<int>("platz");  // bytes the file may still grow by
+        QTest::newRow("room for the end time") << 4096;
+        QTest::newRow("no room at all") << 0;
+    }
     void aLaterWriteErrorIsReportedOnceAndThePortKeepsWorking() {
-        auto e = einstellungen("begrenzt.vcd");
+        QFETCH(int, platz);
+        auto e = einstellungen(QString("begrenzt%1.vcd").arg(platz));
         auto recorder = öffne(e);
         QVERIFY(recorder);
-        // A file size limit just past the header area turns the next large
-        // write into an error, as a full disk would.
+        TracePort port(std::make_unique<SimulatedPort>(), recorder);
+        for (int i = 1; i <= 10; ++i) port.write(0x378, static_cast<std::uint8_t>(i));
+        QFile datei(QString::fromStdString(e.pfad));
+        QTRY_VERIFY(datei.size() > qint64(e.kopfbereich) + 100);
+        QTest::qWait(10);
+        // A file size limit turns the next large write into an error, as a
+        // full disk would.
         rlimit alt{};
         QVERIFY(::getrlimit(RLIMIT_FSIZE, &alt) == 0);
         const auto altesSignal = std::signal(SIGXFSZ, SIG_IGN);
         rlimit eng = alt;
-        eng.rlim_cur = e.kopfbereich + 4096;
+        eng.rlim_cur = static_cast<rlim_t>(datei.size() + platz);
         QVERIFY(::setrlimit(RLIMIT_FSIZE, &eng) == 0);
-        TracePort port(std::make_unique<SimulatedPort>(), recorder);
-        for (int i = 0; i < 20000; ++i) {
+        for (int i = 11; i < 20000; ++i) {
             port.write(0x378, static_cast<std::uint8_t>(i));
             QCOMPARE(port.read(0x378), static_cast<std::uint8_t>(i));
         }
@@ -413,51 +408,20 @@ private slots:
                      std::string::npos,
                  meldungen_[0].c_str());
         QVERIFY(meldungen_[0].find(e.pfad) != std::string::npos);
-    }
 
-    void aFullDiskLeavesACompleteFileThatEndsWithItsTime_data() {
-        QTest::addColumn<int>("platz");  // bytes the file may still grow by
-        for (const int platz : {0, 1, 7, 100, 1000, 4096})
-            QTest::newRow(qPrintable(QString::number(platz))) << platz;
-    }
-    void aFullDiskLeavesACompleteFileThatEndsWithItsTime() {
-        QFETCH(int, platz);
-        auto e = einstellungen(QString("voll%1.vcd").arg(platz));
-        auto recorder = öffne(e);
-        QVERIFY(recorder);
-        TracePort port(std::make_unique<SimulatedPort>(), recorder);
-        for (int i = 1; i <= 10; ++i) port.write(0x378, static_cast<std::uint8_t>(i));
-        QTRY_VERIFY(QFileInfo(QString::fromStdString(e.pfad)).size() > qint64(e.kopfbereich) + 100);
-        QTest::qWait(10);
-        // The file size limit stands for the disk filling up.
-        rlimit alt{};
-        QVERIFY(::getrlimit(RLIMIT_FSIZE, &alt) == 0);
-        const auto altesSignal = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit eng = alt;
-        eng.rlim_cur =
-            static_cast<rlim_t>(QFileInfo(QString::fromStdString(e.pfad)).size() + platz);
-        QVERIFY(::setrlimit(RLIMIT_FSIZE, &eng) == 0);
-        for (int i = 11; i < 20000; ++i) port.write(0x378, static_cast<std::uint8_t>(i));
-        const bool gut = recorder->beende();
-        ::setrlimit(RLIMIT_FSIZE, &alt);
-        std::signal(SIGXFSZ, altesSignal);
-        QVERIFY(!gut);
-
-        QFile datei(QString::fromStdString(e.pfad));
+        // The file ends on a complete record, its end time up to the first
+        // change it lost; where not even that fits, the changes at its last
+        // time make room for it.
         QVERIFY(datei.open(QIODevice::ReadOnly));
         const QByteArray inhalt = datei.readAll();
-        QVERIFY(inhalt.endsWith('\n'));
+        QVERIFY(inhalt.endsWith('\n') &&
+                inhalt.mid(inhalt.lastIndexOf('\n', -2) + 1).startsWith('#'));
         const VcdDatei d = lies(e.pfad);
         const auto geschrieben = werte(d, "geschrieben.daten_0x378.D");
-        // Where not even the end time fits, the changes at the file's last
-        // time make room for it.
         QVERIFY(geschrieben.size() >= 9);
-        for (std::size_t i = 0; i < geschrieben.size(); ++i) {
-            QCOMPARE(geschrieben[i], binär(static_cast<int>(i + 1) & 0xFF));
-        }
-        // The levels in the file hold up to the first change it lost.
+        for (std::size_t i = 0; i < geschrieben.size(); ++i)
+            QCOMPARE(geschrieben[i], binär(int(i + 1) & 0xFF));
         QVERIFY(d.letzteZeit > d.letzteÄnderung);
-        QVERIFY(inhalt.mid(inhalt.lastIndexOf('\n', -2) + 1).startsWith('#'));
     }
 
     void gtkwaveReadsTheFileWithTheSameChanges() {
