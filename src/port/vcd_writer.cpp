@@ -1,6 +1,8 @@
 #include "vcd_writer.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +25,48 @@ std::string hex(std::uint16_t wert, int stellen) {
     char puffer[8];
     std::snprintf(puffer, sizeof puffer, "%0*X", stellen, static_cast<unsigned>(wert));
     return puffer;
+}
+
+// Opens the file the way a program running as root must in a shared folder:
+// no symbolic link is followed, nothing but a regular file is opened (a
+// pipe without a reader would block, a device could act on the open), and
+// a file another session records into is left alone. The file is emptied
+// only once it is known and locked; the lock lasts as long as the
+// descriptor, the whole session. -1 and a German reason on failure.
+int öffneSorgfältig(const std::string& pfad, bool& ersetzt, std::string& grund) {
+    constexpr const char* kKeineDatei = "ist keine gewöhnliche Datei";
+    struct stat vorher {};
+    ersetzt = ::lstat(pfad.c_str(), &vorher) == 0;
+    if (ersetzt && !S_ISREG(vorher.st_mode)) {
+        grund = S_ISLNK(vorher.st_mode)   ? "ist eine symbolische Verknüpfung"
+                : S_ISDIR(vorher.st_mode) ? dateifehlerText(EISDIR)
+                                          : kKeineDatei;
+        return -1;
+    }
+    // A new file with O_EXCL: a link planted since lstat is not followed
+    // either, and O_NONBLOCK keeps a pipe planted since from blocking.
+    const int art = ersetzt ? 0 : O_CREAT | O_EXCL;
+    const int fd = ::open(pfad.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | art, 0644);
+    if (fd < 0) {
+        grund = errno == ELOOP || errno == EEXIST ? "ist eine symbolische Verknüpfung"
+                : errno == ENXIO                  ? kKeineDatei
+                                                  : dateifehlerText(errno);
+        return -1;
+    }
+    struct stat offen {};
+    if (::fstat(fd, &offen) != 0 || !S_ISREG(offen.st_mode)) {
+        grund = kKeineDatei;
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        grund = errno == EWOULDBLOCK ? "wird schon von einem anderen Programm beschrieben"
+                                     : dateifehlerText(errno);
+    } else if ((ersetzt && ::ftruncate(fd, 0) != 0) ||
+               ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        grund = dateifehlerText(errno);
+    } else {
+        return fd;
+    }
+    ::close(fd);
+    return -1;
 }
 
 }  // namespace
@@ -71,13 +115,12 @@ std::string dateifehlerText(int fehlernummer) {
 std::unique_ptr<VcdWriter> VcdWriter::erzeuge(const std::string& pfad, Kopf kopf,
                                               std::vector<std::uint16_t> basen, std::string& fehler,
                                               std::size_t kopfbereich) {
-    const int fd = ::open(pfad.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        fehler = dateifehlerText(errno);
-        return nullptr;
-    }
+    bool ersetzt = false;
+    const int fd = öffneSorgfältig(pfad, ersetzt, fehler);
+    if (fd < 0) return nullptr;
     std::unique_ptr<VcdWriter> schreiber(
         new VcdWriter(fd, pfad, std::move(kopf), std::move(basen), kopfbereich));
+    schreiber->ersetzt_ = ersetzt;
     if (!schreiber->schreibeAus()) {
         fehler = schreiber->fehler();
         return nullptr;
@@ -97,6 +140,7 @@ VcdWriter::VcdWriter(int fd, std::string pfad, Kopf kopf, std::vector<std::uint1
       kopfGeändert_(true) {
     // The time line starts with the program, not with the first access.
     text_ = "#0\n";
+    zeitzeileImText_ = 0;
     zeitGeschrieben_ = true;
 }
 
@@ -183,7 +227,9 @@ void VcdWriter::nimm(const TraceEvent& ereignis) {
     if (nummer < 0) return;
     Signal& s = signale_[static_cast<std::size_t>(nummer)];
     if (s.letzterWert == ereignis.wert) return;
+    if (text_.empty()) textAnfang_ = ereignis.zeit;
     if (!zeitGeschrieben_ || ereignis.zeit != letzteZeit_) {
+        zeitzeileImText_ = text_.size();
         text_ += '#';
         text_ += std::to_string(ereignis.zeit);
         text_ += '\n';
@@ -234,13 +280,43 @@ bool VcdWriter::schreibeAus() {
         bereich.resize(kopfbereich_, ' ');
         for (std::size_t i = textlänge + 79; i < kopfbereich_; i += 80) bereich[i] = '\n';
         bereich.back() = '\n';
-        if (!schreibeAlles(bereich.data(), bereich.size(), 0)) return false;
+        if (!schreibeAlles(bereich.data(), bereich.size(), 0)) {
+            endeNachFehler();
+            return false;
+        }
         kopfGeändert_ = false;
     }
-    const bool gut = schreibeAlles(text_.data(), text_.size(), ende_);
+    if (!schreibeAlles(text_.data(), text_.size(), ende_)) {
+        endeNachFehler();
+        return false;
+    }
+    if (zeitzeileImText_ != std::string::npos) {
+        zeitzeileEnde_ = ende_ + static_cast<long long>(text_.find('\n', zeitzeileImText_) + 1);
+        dateiZeit_ = letzteZeit_;
+        zeitzeileImText_ = std::string::npos;
+    }
     ende_ += static_cast<long long>(text_.size());
     text_.clear();
-    return gut;
+    return true;
+}
+
+void VcdWriter::endeNachFehler() {
+    // What reached the file before this block is whole; a part of the block
+    // may follow it. Cut that off and end the file with the time of the
+    // first change it lost: up to then its levels are right.
+    const auto schneide = [this](long long länge) {
+        while (::ftruncate(fd_, länge) != 0 && errno == EINTR) {
+        }
+    };
+    schneide(ende_);
+    if (zeitzeileEnde_ > 0 && textAnfang_ <= dateiZeit_) return;  // no later time was lost
+    const std::string zeile = '#' + std::to_string(textAnfang_) + '\n';
+    if (::pwrite(fd_, zeile.data(), zeile.size(), ende_) == static_cast<ssize_t>(zeile.size())) {
+        return;
+    }
+    // Not even that fits: the file ends after its last time instead, without
+    // the changes made at that time.
+    schneide(zeitzeileEnde_ > 0 ? zeitzeileEnde_ : ende_);
 }
 
 bool VcdWriter::schließe(std::uint64_t zeit) {
@@ -248,6 +324,8 @@ bool VcdWriter::schließe(std::uint64_t zeit) {
     if (fehler_.empty() && (!zeitGeschrieben_ || zeit > letzteZeit_)) {
         // The end of the recording, so that viewers show the last levels up
         // to the moment the program ended.
+        if (text_.empty()) textAnfang_ = std::max(zeit, letzteZeit_);
+        zeitzeileImText_ = text_.size();
         text_ += '#';
         text_ += std::to_string(std::max(zeit, letzteZeit_));
         text_ += '\n';

@@ -50,7 +50,9 @@ public:
 
     // Creates (or empties) the file and writes the header area at once, so
     // that a missing folder, a refused permission or a full disk shows here.
-    // On failure returns nullptr and a German reason in `fehler`.
+    // A symbolic link, anything but a regular file and a file another
+    // session holds (advisory lock, kept until the file is closed) are
+    // refused. On failure returns nullptr and a German reason in `fehler`.
     static std::unique_ptr<VcdWriter> erzeuge(const std::string& pfad, Kopf kopf,
                                               std::vector<std::uint16_t> basen, std::string& fehler,
                                               std::size_t kopfbereich = kStandardKopfbereich);
@@ -66,7 +68,8 @@ public:
     void nimm(const TraceEvent& ereignis);
 
     // Writes the header (if it changed) and every formatted change. False
-    // once a write has failed; from then on nothing more is written and
+    // once a write has failed; the file then ends on a complete record with
+    // the time up to which its levels hold, nothing more is written and
     // `fehler()` holds the first reason.
     bool schreibeAus();
 
@@ -79,6 +82,8 @@ public:
     // Registers left out because the header area was full.
     [[nodiscard]] std::size_t ausgelasseneRegister() const { return ausgelassen_; }
     [[nodiscard]] std::size_t kopfbereich() const { return kopfbereich_; }
+    // True when an existing file was emptied to take the recording.
+    [[nodiscard]] bool ersetzt() const { return ersetzt_; }
 
 private:
     struct Signal {
@@ -94,6 +99,7 @@ private:
     [[nodiscard]] std::string kopftext(const std::vector<Signal>& signale) const;
     void hängeKennzeichenAn(std::size_t nummer);
     bool schreibeAlles(const char* daten, std::size_t länge, long long position);
+    void endeNachFehler();
     int signalFür(const TraceEvent& ereignis);
 
     int fd_;
@@ -105,11 +111,16 @@ private:
     std::vector<Signal> signale_;
     std::vector<int> index_;  // [gelesen * 65536 + port] -> signal, -1 unknown, -2 left out
     std::string text_;        // formatted changes not yet in the file
+    std::uint64_t textAnfang_ = 0;                     // the time of text_'s first change
+    std::size_t zeitzeileImText_ = std::string::npos;  // where text_'s last time stamp starts
+    long long zeitzeileEnde_ = 0;  // the end of the file's last time stamp line, 0 none yet
+    std::uint64_t dateiZeit_ = 0;  // the file's last time stamp
     std::uint64_t letzteZeit_ = 0;
     bool zeitGeschrieben_ = false;
     bool kopfGeändert_ = false;
     std::size_t ausgelassen_ = 0;
     std::string fehler_;
+    bool ersetzt_ = false;
 };
 
 // The reason for a failed file operation as one short German phrase.
