@@ -28,10 +28,23 @@ installiere_fehlende() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${fehlend[@]}"
 }
 
-# baue ORDNER [cmake-Optionen...]
-baue() {
+# The one configuration of the folder `build`, for run.sh and test.sh alike:
+# the tests then reuse every object run.sh has compiled instead of building
+# it again with other flags.
+OPTIONEN_BUILD=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAVEL_WERROR=ON)
+if command -v ccache >/dev/null 2>&1; then
+    OPTIONEN_BUILD+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
+# konfiguriere ORDNER [cmake-Optionen...]
+konfiguriere() {
     local ordner="$1"
     shift
     cmake -S "$ROOT" -B "$ROOT/$ordner" -G Ninja "$@" >/dev/null
-    cmake --build "$ROOT/$ordner"
+}
+
+# baue ORDNER [cmake-Optionen...]: configures and builds every target.
+baue() {
+    konfiguriere "$@"
+    cmake --build "$ROOT/$1"
 }

@@ -8,7 +8,7 @@ installiere_fehlende "${PAKETE_PROGRAMM[@]}" "${PAKETE_TEST[@]}"
 jobs="$(nproc)"
 
 echo "== Bauen (Warnungen als Fehler)"
-baue build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAVEL_WERROR=ON
+baue build "${OPTIONEN_BUILD[@]}"
 echo "== Tests"
 ctest --test-dir "$ROOT/build" --output-on-failure -j "$jobs"
 
