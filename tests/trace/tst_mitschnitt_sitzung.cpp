@@ -238,8 +238,8 @@ private slots:
             // sigrok starts every line low at time 0 and keeps every change
             // in the 10 µs sample it falls into.
             std::vector<test::VcdÄnderung> erwartet{{0, "0"}};
-            for (const auto& ä : original) {
-                if (ä.wert != erwartet.back().wert) erwartet.push_back({ä.zeit / 10000, ä.wert});
+            for (const auto& w : original) {
+                if (w.wert != erwartet.back().wert) erwartet.push_back({w.zeit / 10000, w.wert});
             }
             const auto& importiert = s->von("libsigrok." + name);
             QCOMPARE(importiert.size(), erwartet.size());

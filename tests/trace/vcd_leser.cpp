@@ -29,7 +29,7 @@ bool istPegel(char c) {
 // Each register's eight lines ("bereich.D0_..." to "bereich.D7_...") as one
 // byte "bereich.D", the way GTKWave's save file groups them: a value at
 // every time some line changes, once all eight are known.
-void fügeBytesHinzu(VcdDatei& datei) {
+void ergaenzeBytes(VcdDatei& datei) {
     std::map<std::string, std::array<std::string, 8>> gruppen;
     for (const std::string& name : datei.namen) {
         const auto punkt = name.rfind('.');
@@ -44,7 +44,7 @@ void fügeBytesHinzu(VcdDatei& datei) {
         if (std::count(leitungen.begin(), leitungen.end(), std::string()) != 0) continue;
         std::vector<std::uint64_t> zeiten;
         for (const auto& l : leitungen) {
-            for (const auto& ä : datei.von(l)) zeiten.push_back(ä.zeit);
+            for (const auto& w : datei.von(l)) zeiten.push_back(w.zeit);
         }
         std::sort(zeiten.begin(), zeiten.end());
         zeiten.erase(std::unique(zeiten.begin(), zeiten.end()), zeiten.end());
@@ -198,7 +198,7 @@ std::optional<VcdDatei> leseVcdText(const std::string& text, std::string& fehler
         fehler = "$enddefinitions fehlt";
         return std::nullopt;
     }
-    fügeBytesHinzu(datei);
+    ergaenzeBytes(datei);
     return datei;
 }
 
