@@ -5,12 +5,12 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # What the program needs to build and run.
-PAKETE_PROGRAMM=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgl-dev
+PAKETE_PROGRAMM=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev qt6-translations-l10n libgl-dev
                  fonts-liberation2)
 # What the tests need beyond that (the emulated-machine test, VCD checks,
 # the package checks).
 PAKETE_TEST=(xauth xvfb gtkwave sigrok-cli qemu-system-x86 busybox-static cpio
-             lintian appstream file)
+             lintian appstream file dpkg-dev)
 
 installiere_fehlende() {
     local fehlend=()
