@@ -7,11 +7,13 @@
 
 #include "generator/generator_fenster.h"
 #include "main_window/steuerung.h"
+#include "stecker/steckerfenster.h"
 
 namespace Module1 {
 namespace {
 QPointer<dravel::Steuerung> g_hauptfenster;
 QPointer<dravel::GeneratorFenster> g_generatorfenster;
+QPointer<dravel::Steckerfenster> g_steckerfenster;
 bool g_programmEndet = false;
 }  // namespace
 
@@ -35,6 +37,13 @@ dravel::GeneratorFenster* GeneratorfensterFallsDa() {
     if (!g_generatorfenster || g_generatorfenster->geschlossen()) return nullptr;
     return g_generatorfenster;
 }
+
+dravel::Steckerfenster* Steckeransicht() {
+    if (!g_steckerfenster) g_steckerfenster = new dravel::Steckerfenster();
+    return g_steckerfenster;
+}
+
+dravel::Steckerfenster* SteckeransichtFallsDa() { return g_steckerfenster; }
 
 void Main() {
     dravel::Steuerung* fenster = Hauptfenster();

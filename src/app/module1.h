@@ -6,6 +6,7 @@
 namespace dravel {
 class Steuerung;
 class GeneratorFenster;
+class Steckerfenster;
 }  // namespace dravel
 
 // Program-wide state and the start routine. One copy for the whole program.
@@ -34,6 +35,12 @@ dravel::Steuerung* HauptfensterFallsDa();
 dravel::GeneratorFenster* Generatorfenster();
 // The generator window if one is open, without creating it.
 dravel::GeneratorFenster* GeneratorfensterFallsDa();
+
+// The program-wide connector view, created on first use and again after the
+// user closed it; never two at a time.
+dravel::Steckerfenster* Steckeransicht();
+// The connector view if one is open, without creating it.
+dravel::Steckerfenster* SteckeransichtFallsDa();
 
 // Ends the program at once: every window closes without its own closing
 // steps and every timer stops. Code that runs a loop of its own inside an

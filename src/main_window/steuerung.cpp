@@ -112,6 +112,8 @@ void Steuerung::baue() {
         Lesen[i] = gebaut_.finde<QAction>(QStringLiteral("Lesen(%1)").arg(i));
     }
     Generator = gebaut_.finde<QAction>("Generator");
+    Ansicht = gebaut_.finde<QAction>("Ansicht");
+    Stecker = gebaut_.finde<QAction>("Stecker");
 
     // A fixed window: the controls keep their twips positions.
     setFixedSize(sizeHint());
@@ -125,6 +127,7 @@ void Steuerung::verbinde() {
     connect(restart, &QAction::triggered, this, [this] { restart_Click(); });
     connect(Schließen, &QAction::triggered, this, [this] { Schließen_Click(); });
     connect(Generator, &QAction::triggered, this, [this] { Generator_Click(); });
+    connect(Stecker, &QAction::triggered, this, [this] { Stecker_Click(); });
 
     // "Jetzt Einlesen" is the window's cancel button: Esc chooses it. (Enter
     // stays with the entry fields, where a user expects it to mean "this

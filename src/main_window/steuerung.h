@@ -53,6 +53,7 @@ public:
     void restart_Click();
     void Schließen_Click();
     void Generator_Click();
+    void Stecker_Click();
 
     // --- number entry and conversion ---
     void Eingabe_dec_GotFocus();
@@ -127,6 +128,8 @@ public:
     QAction* Verlauf = nullptr;  // the submenu's own item
     std::array<QAction*, 11> Lesen{};
     QAction* Generator = nullptr;
+    QAction* Ansicht = nullptr;
+    QAction* Stecker = nullptr;
 
     [[nodiscard]] const layout::Gebaut& gebaut() const { return gebaut_; }
 

@@ -94,6 +94,8 @@ constexpr std::array kMenüs{
     Menüeintrag{"Lesen(9)", MenüArt::Eintrag, "Verlauf", "...", false},
     Menüeintrag{"Lesen(10)", MenüArt::Eintrag, "Verlauf", "...", false},
     Menüeintrag{"Generator", MenüArt::Befehl, "", "Generatorkonsole"},
+    Menüeintrag{"Ansicht", MenüArt::Titel, "", "Ansicht"},
+    Menüeintrag{"Stecker", MenüArt::Eintrag, "Ansicht", "Steckerbelegung (DB-25)…"},
     // clang-format on
 };
 

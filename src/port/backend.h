@@ -26,6 +26,10 @@ public:
     // Short human-readable name ("simuliert", "ppdev /dev/parport0", ...),
     // used in start-up messages and trace headers.
     [[nodiscard]] virtual std::string name() const = 0;
+
+    // Control register bits whose reading is not the hardware's but a copy
+    // of what was last written; 0 where every bit reads the port.
+    [[nodiscard]] virtual std::uint8_t controlBitsNotReadBack() const { return 0; }
 };
 
 }  // namespace dravel::port

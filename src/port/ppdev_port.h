@@ -56,6 +56,9 @@ public:
     std::uint8_t read(std::uint16_t port) override;
     void write(std::uint16_t port, std::uint8_t value) override;
     [[nodiscard]] std::string name() const override;
+    [[nodiscard]] std::uint8_t controlBitsNotReadBack() const override {
+        return static_cast<std::uint8_t>(~kReachableControl);
+    }
 
     [[nodiscard]] std::uint16_t base() const { return claim_->port().base; }
 

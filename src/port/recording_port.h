@@ -38,6 +38,9 @@ public:
     std::uint8_t read(std::uint16_t port) override;
     void write(std::uint16_t port, std::uint8_t value) override;
     [[nodiscard]] std::string name() const override { return "Aufzeichnung"; }
+    [[nodiscard]] std::uint8_t controlBitsNotReadBack() const override {
+        return behind_ ? behind_->controlBitsNotReadBack() : 0;
+    }
 
     // Register map: what unscripted reads return; 0xFF where nothing is set.
     void setRegister(std::uint16_t port, std::uint8_t value) { registers_[port] = value; }

@@ -152,6 +152,9 @@ public:
         recorder_->zeichneAuf(false, port, value);
     }
     [[nodiscard]] std::string name() const override { return dahinter_->name(); }
+    [[nodiscard]] std::uint8_t controlBitsNotReadBack() const override {
+        return dahinter_->controlBitsNotReadBack();
+    }
 
     [[nodiscard]] Backend& dahinter() { return *dahinter_; }
 

@@ -21,6 +21,8 @@
 
 #include "port/granted_port.h"
 #include "port/io_grants.h"
+#include "port/pin_map.h"
+#include "port/port.h"
 #include "port/port_report.h"
 #include "port/ppdev_port.h"
 #include "port/raw_port.h"
@@ -286,6 +288,40 @@ void checkPpdev() {
           "ppdev: fremde Adresse einmal gemeldet");
 }
 
+// The connector view's click on a pin, through Inp32/Out32 on the bound
+// backend: the hardware's data and control registers change in exactly that
+// pin's bit, and the pin's level flips.
+void checkPinSwitching(std::unique_ptr<Backend> port, const std::string& label) {
+    auto watch = observer();
+    check(port && watch, label + ": Backend und Beobachter");
+    if (!port || !watch) return;
+    installBackend(std::move(port));
+    Out32(kControl, kIdle);
+    Out32(kData, 0x5A);
+    const auto outputs = [&] { return (watch->read(kData) << 8) | watch->read(kControl); };
+    for (const int number : {2, 1, 16}) {
+        const PinInfo& info = pin(number);
+        const std::string p = label + ": Pin " + std::to_string(number) + " ";
+        for (int round = 0; round < 2; ++round) {
+            const RegisterValues before = readRegisters(kBase);
+            const unsigned hardware = outputs();
+            check(switchPin(kBase, info, before.control), p + "schaltet");
+            const unsigned bit = 1u << (info.bit + (info.reg == PinRegister::Data ? 8 : 0));
+            const unsigned after = outputs();
+            checkEqual(after ^ hardware, bit, p + "ändert genau sein Bit");
+            // Strobe taken low with nINIT and SELECT-IN high hands the data
+            // byte to the printer.
+            if ((after & 0x0F) == 0x0D && (hardware & 0x01) == 0) {
+                std::printf("SENT %02X\n", after >> 8);
+            }
+            check(level(info, readRegisters(kBase)) != level(info, before),
+                  p + "wechselt den Pegel");
+        }
+    }
+    Out32(kControl, kIdle);
+    releaseBackend();
+}
+
 // A plain user: both backends refuse with cause and fix.
 void checkUnprivileged() {
     std::fflush(stdout);
@@ -406,6 +442,9 @@ int main(int argc, char** argv) {
         checkRaw(realSystem(), RawAccess::DevPort, "dev-port", "Raw-I/O (/dev/port)");
         checkRaw(refused, RawAccess::Automatic, "ioperm-verweigert", "Raw-I/O (/dev/port)");
         checkPpdev();
+        checkPinSwitching(openRawPort(realSystem(), kernelGrants(realSystem()), {}),
+                          "Pins Raw-I/O");
+        checkPinSwitching(openPpdevPort(realSystem(), "/dev/parport0", {}), "Pins ppdev");
         checkGrantsOnHardware(realSystem(), RawAccess::Ioperm, "Freigaben ioperm");
         checkGrantsOnHardware(realSystem(), RawAccess::DevPort, "Freigaben dev-port");
         checkUnprivileged();

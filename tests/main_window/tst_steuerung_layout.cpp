@@ -205,9 +205,15 @@ void TestSteuerungLayout::extrasMenuShowsOnlyItsFixedItemsAtStart() {
         if (a->isVisible()) sichtbar << (a->isSeparator() ? QStringLiteral("-") : a->text());
     }
     QCOMPARE(sichtbar, (QStringList{"Zeit", "Nummer", "-", "Programm AUFHÄNGEN(!)"}));
-    QCOMPARE(fenster->menuBar()->actions().size(), 3);
+    QCOMPARE(fenster->menuBar()->actions().size(), 4);
     QCOMPARE(fenster->menuBar()->actions().at(2)->text(), QStringLiteral("Generatorkonsole"));
     QVERIFY(!fenster->menuBar()->actions().at(2)->menu());
+    const QAction* ansicht = fenster->menuBar()->actions().at(3);
+    QCOMPARE(ansicht->text(), QStringLiteral("Ansicht"));
+    QVERIFY(ansicht->menu());
+    QCOMPARE(ansicht->menu()->actions().size(), 1);
+    QCOMPARE(ansicht->menu()->actions().at(0)->text(),
+             QStringLiteral("Steckerbelegung (DB-25)…"));
 }
 
 void TestSteuerungLayout::windowHasFixedClientAreaTitleAndIcon() {
