@@ -81,6 +81,8 @@ void richteAnwendungEin() {
     QApplication::setApplicationName(QStringLiteral("Dravel"));
     QApplication::setApplicationVersion(QStringLiteral(DRAVEL_VERSION));
     QApplication::setWindowIcon(fenstersymbol());
+    // Lets docks and Wayland shells find dravel.desktop and its themed icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("dravel"));
 
     // The windows speak German, so do the standard buttons of dialogs.
     sprichQtDeutsch();

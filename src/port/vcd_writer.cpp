@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 namespace dravel::port {
@@ -138,6 +139,11 @@ VcdWriter::VcdWriter(int fd, std::string pfad, Kopf kopf, std::vector<std::uint1
       ende_(static_cast<long long>(kopfbereich_)),
       index_(2 * 65536, -1),
       kopfGeändert_(true) {
+    // Only next to a file: a device or a pipe has no folder to put it in.
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) {
+        sicherungspfad_ = gtkwaveSicherungspfad(pfad_);
+    }
     // The time line starts with the program, not with the first access.
     text_ = "#0\n";
     zeitzeileImText_ = 0;
@@ -156,39 +162,61 @@ void VcdWriter::nenneBackend(const std::string& backend) {
     kopfGeändert_ = true;
 }
 
+std::string signalname(const Registername& name, bool gelesen, int bit) {
+    // Unique across registers and directions: sigrok ignores scopes.
+    const std::string adresse = name.bereich.substr(name.bereich.rfind('_') + 1);
+    return name.buchstabe + std::to_string(bit) + (gelesen ? "_gelesen_" : "_geschrieben_") +
+           adresse;
+}
+
+std::string gtkwaveSicherungspfad(const std::string& vcdPfad) {
+    const std::string endung = ".vcd";
+    if (vcdPfad.size() > endung.size() &&
+        vcdPfad.compare(vcdPfad.size() - endung.size(), endung.size(), endung) == 0) {
+        return vcdPfad.substr(0, vcdPfad.size() - endung.size()) + ".gtkw";
+    }
+    return vcdPfad + ".gtkw";
+}
+
+std::string VcdWriter::kennzeichen(std::size_t nummer) {
+    std::string k;
+    do {
+        k += static_cast<char>(kErstesZeichen + nummer % kZeichenzahl);
+        nummer /= kZeichenzahl;
+    } while (nummer != 0);
+    return k;
+}
+
+std::vector<const VcdWriter::Signal*> VcdWriter::geordnet(const std::vector<Signal>& signale,
+                                                          bool gelesen) {
+    std::vector<const Signal*> gruppe;
+    for (const Signal& s : signale) {
+        if (s.gelesen == gelesen) gruppe.push_back(&s);
+    }
+    std::sort(gruppe.begin(), gruppe.end(),
+              [](const Signal* a, const Signal* b) { return a->port < b->port; });
+    return gruppe;
+}
+
 std::string VcdWriter::kopftext(const std::vector<Signal>& signale) const {
     std::string t;
     t += "$date\n\t" + kopf_.datum + "\n$end\n";
     t += "$version\n\t" + kopf_.version + "\n$end\n";
     t += "$comment\n\tBackend: " + kopf_.backend +
-         "\n\tZeit: Nanosekunden seit Programmstart, monotone Uhr\n$end\n";
+         "\n\tZeit: Nanosekunden seit Programmstart, monotone Uhr"
+         "\n\tsigrok/PulseView: Import mit downsample=10000 (ein Abtastwert je 10 us)\n$end\n";
     t += "$timescale 1ns $end\n";
     for (const bool gelesen : {false, true}) {
-        std::vector<const Signal*> gruppe;
-        for (const Signal& s : signale) {
-            if (s.gelesen == gelesen) gruppe.push_back(&s);
-        }
+        const auto gruppe = geordnet(signale, gelesen);
         if (gruppe.empty()) continue;
-        std::sort(gruppe.begin(), gruppe.end(),
-                  [](const Signal* a, const Signal* b) { return a->port < b->port; });
         t += gelesen ? "$scope module gelesen $end\n" : "$scope module geschrieben $end\n";
         for (const Signal* s : gruppe) {
             const Registername name = registername(s->port, basen_);
             t += "$scope module " + name.bereich + " $end\n";
-            std::string kennzeichen;
-            auto code = [&](std::size_t nummer) {
-                kennzeichen.clear();
-                do {
-                    kennzeichen += static_cast<char>(kErstesZeichen + nummer % kZeichenzahl);
-                    nummer /= kZeichenzahl;
-                } while (nummer != 0);
-                return kennzeichen;
-            };
-            t += "$var wire 8 " + code(s->erstesKennzeichen) + " " + name.buchstabe +
-                 " [7:0] $end\n";
             for (int bit = 0; bit < 8; ++bit) {
-                t += "$var wire 1 " + code(s->erstesKennzeichen + 1 + bit) + " " + name.buchstabe +
-                     std::to_string(bit) + " $end\n";
+                t += "$var wire 1 " +
+                     kennzeichen(s->erstesKennzeichen + static_cast<std::size_t>(bit)) + " " +
+                     signalname(name, gelesen, bit) + " $end\n";
             }
             t += "$upscope $end\n";
         }
@@ -196,6 +224,47 @@ std::string VcdWriter::kopftext(const std::vector<Signal>& signale) const {
     }
     t += "$enddefinitions $end\n";
     return t;
+}
+
+std::string VcdWriter::gtkwaveText() const {
+    std::string t =
+        "[*] Dravel: jedes Register als Byte (hexadezimal), aus seinen acht Leitungen\n";
+    std::error_code fehler;
+    const std::filesystem::path absolut = std::filesystem::absolute(pfad_, fehler);
+    t += "[dumpfile] \"" + (fehler ? pfad_ : absolut.string()) + "\"\n";
+    t += "[timestart] 0\n";
+    for (const bool gelesen : {false, true}) {
+        const std::string richtung = gelesen ? "gelesen" : "geschrieben";
+        for (const Signal* s : geordnet(signale_, gelesen)) {
+            const Registername name = registername(s->port, basen_);
+            const std::string bereich = richtung + "." + name.bereich + ".";
+            // Flags 22: hexadecimal, right-justified. The bits follow most
+            // significant first, which makes them one vector.
+            t += "@22\n#{" + bereich + name.buchstabe + "[7:0]}";
+            for (int bit = 7; bit >= 0; --bit) t += " " + bereich + signalname(name, gelesen, bit);
+            t += "\n";
+        }
+    }
+    return t;
+}
+
+void VcdWriter::schreibeGtkwaveSicherung() {
+    // A view for GTKWave only: the trace is complete without it, so a
+    // failure here is not the recording's failure.
+    if (!sicherungspfad_) return;
+    const std::string text = gtkwaveText();
+    const int fd = ::open(sicherungspfad_->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    const char* daten = text.data();
+    std::size_t rest = text.size();
+    while (rest > 0) {
+        const ssize_t n = ::write(fd, daten, rest);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        daten += n;
+        rest -= static_cast<std::size_t>(n);
+    }
+    ::close(fd);
 }
 
 void VcdWriter::hängeKennzeichenAn(std::size_t nummer) {
@@ -209,7 +278,7 @@ int VcdWriter::signalFür(const TraceEvent& ereignis) {
     int& eintrag = index_[(ereignis.gelesen ? 65536U : 0U) + ereignis.port];
     if (eintrag != -1) return eintrag;
     std::vector<Signal> mehr = signale_;
-    mehr.push_back({ereignis.gelesen, ereignis.port, signale_.size() * 9});
+    mehr.push_back({ereignis.gelesen, ereignis.port, signale_.size() * 8});
     if (kopftext(mehr).size() > kopfbereich_) {
         eintrag = -2;
         ++ausgelassen_;
@@ -236,16 +305,11 @@ void VcdWriter::nimm(const TraceEvent& ereignis) {
         letzteZeit_ = ereignis.zeit;
         zeitGeschrieben_ = true;
     }
-    text_ += 'b';
-    for (int bit = 7; bit >= 0; --bit) text_ += ((ereignis.wert >> bit) & 1) ? '1' : '0';
-    text_ += ' ';
-    hängeKennzeichenAn(s.erstesKennzeichen);
-    text_ += '\n';
     for (int bit = 0; bit < 8; ++bit) {
         const int neu = (ereignis.wert >> bit) & 1;
         if (s.letzterWert >= 0 && ((s.letzterWert >> bit) & 1) == neu) continue;
         text_ += neu ? '1' : '0';
-        hängeKennzeichenAn(s.erstesKennzeichen + 1 + static_cast<std::size_t>(bit));
+        hängeKennzeichenAn(s.erstesKennzeichen + static_cast<std::size_t>(bit));
         text_ += '\n';
     }
     s.letzterWert = ereignis.wert;
@@ -285,6 +349,7 @@ bool VcdWriter::schreibeAus() {
             return false;
         }
         kopfGeändert_ = false;
+        schreibeGtkwaveSicherung();
     }
     if (!schreibeAlles(text_.data(), text_.size(), ende_)) {
         endeNachFehler();

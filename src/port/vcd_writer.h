@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,22 @@ Registername registername(std::uint16_t port, const std::vector<std::uint16_t>& 
 // monochrome-card port 0x3BC).
 std::vector<std::uint16_t> standardbasen();
 
+// The name of one line in the trace, unique in the whole file ("D3_geschrieben_0x378",
+// "S7_gelesen_0x379"): sigrok and PulseView ignore scopes.
+std::string signalname(const Registername& name, bool gelesen, int bit);
+
+// Where the GTKWave save file of a trace goes: "x.vcd" -> "x.gtkw", any
+// other name gets ".gtkw" appended.
+std::string gtkwaveSicherungspfad(const std::string& vcdPfad);
+
 // Writes port accesses as a Value Change Dump (IEEE 1364) with a 1 ns time
-// scale. Each register touched gets an 8-bit vector and eight one-bit wires,
-// once in the scope "geschrieben" for written values and once in "gelesen"
-// for read values, declared when the register is first seen in that
-// direction. Only changes are written, as the format asks.
+// scale. Each register touched gets eight one-bit wires, in the scope
+// "geschrieben" for written values and in "gelesen" for read values,
+// declared when the register is first seen in that direction. Single bits
+// only, so that sigrok's importer (which takes no vectors) reads the whole
+// file; next to a trace file a GTKWave save file groups each register's
+// lines back into a hexadecimal byte. Only changes are written, as the
+// format asks.
 //
 // Signals become known during the session while the format wants every
 // declaration before the first change, so the file starts with a header
@@ -89,14 +101,18 @@ private:
     struct Signal {
         bool gelesen;
         std::uint16_t port;
-        std::size_t erstesKennzeichen;  // vector; the eight lines follow
+        std::size_t erstesKennzeichen;  // line 0; lines 1 to 7 follow
         int letzterWert = -1;           // -1: not yet in the file
     };
 
     VcdWriter(int fd, std::string pfad, Kopf kopf, std::vector<std::uint16_t> basen,
               std::size_t kopfbereich);
 
+    static std::string kennzeichen(std::size_t nummer);
+    static std::vector<const Signal*> geordnet(const std::vector<Signal>& signale, bool gelesen);
     [[nodiscard]] std::string kopftext(const std::vector<Signal>& signale) const;
+    [[nodiscard]] std::string gtkwaveText() const;
+    void schreibeGtkwaveSicherung();
     void hängeKennzeichenAn(std::size_t nummer);
     bool schreibeAlles(const char* daten, std::size_t länge, long long position);
     void endeNachFehler();
@@ -104,6 +120,7 @@ private:
 
     int fd_;
     std::string pfad_;
+    std::optional<std::string> sicherungspfad_;  // the GTKWave save file, if any
     Kopf kopf_;
     std::vector<std::uint16_t> basen_;
     std::size_t kopfbereich_;

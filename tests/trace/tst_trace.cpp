@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <random>
+#include <set>
 
 #include "port/recording_port.h"
 #include "port/simulated_port.h"
@@ -95,12 +97,24 @@ private slots:
                  (std::vector<std::string>{"10101100", "11111111"}));
         QCOMPARE(werte(d, "gelesen.status_0x379.S"), std::vector<std::string>{binär(0x78)});
         QCOMPARE(werte(d, "geschrieben.steuer_0x37A.C"), std::vector<std::string>{"00100000"});
-        QCOMPARE(werte(d, "geschrieben.steuer_0x37A.C5"), std::vector<std::string>{"1"});
-        QCOMPARE(werte(d, "geschrieben.daten_0x378.D3"), std::vector<std::string>{"1"});
-        QCOMPARE(werte(d, "geschrieben.daten_0x378.D0"), std::vector<std::string>{"0"});
+        QCOMPARE(werte(d, "geschrieben.steuer_0x37A.C5_geschrieben_0x37A"),
+                 std::vector<std::string>{"1"});
+        QCOMPARE(werte(d, "geschrieben.daten_0x378.D3_geschrieben_0x378"),
+                 std::vector<std::string>{"1"});
+        QCOMPARE(werte(d, "geschrieben.daten_0x378.D0_geschrieben_0x378"),
+                 std::vector<std::string>{"0"});
         // Nothing read from the status register is declared as written.
         QVERIFY(!d.hat("geschrieben.status_0x379.S"));
         QVERIFY(!d.hat("gelesen.steuer_0x37A.C"));
+        // One-bit lines only, each name unique without its scopes (sigrok
+        // drops them): 8 written data, 8 read data, 8 status, 8 control.
+        std::set<std::string> kurz;
+        for (const std::string& n : d.namen) {
+            QCOMPARE(d.breite.at(n), 1);
+            kurz.insert(n.substr(n.rfind('.') + 1));
+        }
+        QCOMPARE(kurz.size(), std::size_t{32});
+        QCOMPARE(d.namen.size(), std::size_t{32});
     }
 
     void registersAreNamedByTheirRole_data() {
@@ -156,7 +170,8 @@ private slots:
         QCOMPARE(werte(d, "geschrieben.daten_0x378.D"), erwartet);
         // Each line changes exactly when its bit of the vector does.
         for (int bit = 0; bit < 8; ++bit) {
-            const std::string leitung = "geschrieben.daten_0x378.D" + std::to_string(bit);
+            const std::string leitung =
+                "geschrieben.daten_0x378.D" + std::to_string(bit) + "_geschrieben_0x378";
             std::string letzter;
             std::size_t wechsel = 0;
             for (const auto& ä : d.von("geschrieben.daten_0x378.D")) {
@@ -264,7 +279,7 @@ private slots:
         QCOMPARE(werte(d, "geschrieben.daten_0x378.D"), std::vector<std::string>{"00010001"});
         QCOMPARE(werte(d, "geschrieben.port_0x1027.P"), std::vector<std::string>{"00100010"});
         QCOMPARE(werte(d, "gelesen.daten_0x378.D"), std::vector<std::string>{"00010001"});
-        QCOMPARE(d.namen.size(), std::size_t{42 * 9});
+        QCOMPARE(d.namen.size(), std::size_t{42 * 8});
         QVERIFY(meldungen_.empty());
     }
 
@@ -450,13 +465,27 @@ private slots:
         QVERIFY(zurück.waitForFinished(30000));
         QCOMPARE(zurück.exitCode(), 0);
 
+        // GTKWave's save file next to the trace shows each register as a
+        // byte made of its declared lines, most significant first.
+        QFile sicherung(ordner_.filePath("gtkwave.gtkw"));
+        QVERIFY(sicherung.open(QIODevice::ReadOnly));
+        const QString ansicht = QString::fromUtf8(sicherung.readAll());
+        QVERIFY(ansicht.contains("[dumpfile] \"" + QString::fromStdString(e.pfad) + "\"\n"));
+        QString daten = "@22\n#{geschrieben.daten_0x378.D[7:0]}";
+        for (int bit = 7; bit >= 0; --bit) {
+            daten += QString(" geschrieben.daten_0x378.D%1_geschrieben_0x378").arg(bit);
+        }
+        QVERIFY2(ansicht.contains(daten + "\n"), qPrintable(ansicht));
+        QCOMPARE(ansicht.count("#{"), 6);
+
         std::string fehler;
         const auto wieder = leseVcdText(zurück.readAllStandardOutput().toStdString(), fehler);
         QVERIFY2(wieder, fehler.c_str());
         const VcdDatei original = lies(e.pfad);
         for (const std::string name :
-             {"geschrieben.daten_0x378.D", "geschrieben.daten_0x378.D3", "gelesen.status_0x379.S",
-              "geschrieben.port_0x1003.P", "geschrieben.port_0x1003.P1"}) {
+             {"geschrieben.daten_0x378.D", "geschrieben.daten_0x378.D3_geschrieben_0x378",
+              "gelesen.status_0x379.S", "geschrieben.port_0x1003.P",
+              "geschrieben.port_0x1003.P1_geschrieben_0x1003"}) {
             const auto a = original.von(name);
             QVERIFY2(!a.empty(), name.c_str());
             // gtkwave writes vectors without leading zeros.
