@@ -5,10 +5,12 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # What the program needs to build and run.
-PAKETE_PROGRAMM=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgl-dev
+PAKETE_PROGRAMM=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev qt6-translations-l10n libgl-dev
                  fonts-liberation2)
-# What the tests need beyond that (the emulated-machine test, VCD checks).
-PAKETE_TEST=(xauth xvfb gtkwave qemu-system-x86 busybox-static cpio)
+# What the tests need beyond that (the emulated-machine test, VCD checks,
+# the package checks).
+PAKETE_TEST=(xauth xvfb gtkwave sigrok-cli qemu-system-x86 busybox-static cpio
+             lintian appstream file dpkg-dev)
 
 installiere_fehlende() {
     local fehlend=()
@@ -26,10 +28,23 @@ installiere_fehlende() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${fehlend[@]}"
 }
 
-# baue ORDNER [cmake-Optionen...]
-baue() {
+# The one configuration of the folder `build`, for run.sh and test.sh alike:
+# the tests then reuse every object run.sh has compiled instead of building
+# it again with other flags.
+OPTIONEN_BUILD=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAVEL_WERROR=ON)
+if command -v ccache >/dev/null 2>&1; then
+    OPTIONEN_BUILD+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
+# konfiguriere ORDNER [cmake-Optionen...]
+konfiguriere() {
     local ordner="$1"
     shift
     cmake -S "$ROOT" -B "$ROOT/$ordner" -G Ninja "$@" >/dev/null
-    cmake --build "$ROOT/$ordner"
+}
+
+# baue ORDNER [cmake-Optionen...]: configures and builds every target.
+baue() {
+    konfiguriere "$@"
+    cmake --build "$ROOT/$1"
 }

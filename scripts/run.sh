@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and starts Dravel on the simulated port.
-# Arguments are passed to the program (for example --help).
+# Installs what is missing, builds the program alone (no tests, no
+# benchmark) and starts it on the simulated port. Arguments are passed to the
+# program (for example --help).
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 installiere_fehlende "${PAKETE_PROGRAMM[@]}"
-baue build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+konfiguriere build "${OPTIONEN_BUILD[@]}"
+cmake --build "$ROOT/build" --target dravel
 exec "$ROOT/build/src/app/dravel" "$@"

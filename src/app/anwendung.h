@@ -13,6 +13,15 @@ void wähleEreignisschleife();
 // object exists; later calls do nothing.
 void sprichQtDeutsch();
 
+// Qt ends the program with an abort when it cannot start the platform the
+// windows need (QT_QPA_PLATFORM names one that is missing, the display is
+// gone). Between these two calls, made around the construction of the
+// QApplication, such a failure ends the program instead with one German
+// line and status 2; Qt's messages meanwhile are held back and passed on
+// once the platform has started.
+void fangePlattformfehlerAb(int argc, char* argv[]);
+void gibPlattformmeldungenWeiter();
+
 // Application-wide set-up shared by the program and the tests: names,
 // German standard buttons (qtbase_de), font substitutes, the window icon.
 // Call once after the QApplication exists.

@@ -25,7 +25,7 @@ void meldeFehler(const std::string& zeile) {
 
 // Reads every --allow-io range; nullopt (after a message) if one is wrong.
 std::optional<port::IoGrants> freigaben(const QStringList& bereiche) {
-    port::IoGrants grants;
+    std::vector<port::IoRange> gelesen;
     for (const QString& text : bereiche) {
         const auto bereich = port::parseIoRange(text.toStdString());
         if (!bereich) {
@@ -33,24 +33,27 @@ std::optional<port::IoGrants> freigaben(const QStringList& bereiche) {
                         "“ ist kein Adressbereich. Beispiel: --allow-io 0xE800-0xE807");
             return std::nullopt;
         }
-        grants.add(*bereich);
+        gelesen.push_back(*bereich);
     }
+    port::IoGrants grants;
+    grants.add(gelesen);
     return grants;
 }
 
-// The factory for the backend named by --port (empty: the simulated port).
+// The factory for the backend named by --port (not given: the simulated
+// port; an empty name is as unknown as any other).
 // A factory that cannot start its backend throws port::StartError. Observers
 // that record every access wrap the factory returned here.
-std::optional<port::BackendFactory> backendFabrik(const QString& wahl,
+std::optional<port::BackendFactory> backendFabrik(bool gewählt, const QString& wahl,
                                                   const port::IoGrants& zusätzlich) {
-    if (wahl.isEmpty()) {
+    if (!gewählt) {
         return [] { return std::make_unique<port::SimulatedPort>(); };
     }
     if (wahl == QLatin1String("raw")) {
         return [zusätzlich]() -> std::unique_ptr<port::Backend> {
             auto& system = port::realSystem();
             port::IoGrants grants = port::kernelGrants(system);
-            for (const auto& bereich : zusätzlich.ranges()) grants.add(bereich);
+            grants.add(zusätzlich.ranges());
             return port::openRawPort(system, grants, port::stderrSink());
         };
     }
@@ -147,7 +150,7 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
     if (!zusätzlich->ranges().empty() && wahl != QLatin1String("raw")) {
         meldeFehler("--allow-io wirkt nur mit --port raw und bleibt hier ohne Wirkung.");
     }
-    const auto fabrik = backendFabrik(wahl, *zusätzlich);
+    const auto fabrik = backendFabrik(parser.isSet(QStringLiteral("port")), wahl, *zusätzlich);
     if (!fabrik) return 2;
 
     // Built now, not on the first port call, so that a port that cannot be

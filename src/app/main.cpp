@@ -55,7 +55,9 @@ int main(int argc, char* argv[]) {
     }
 
     dravel::app::wähleEreignisschleife();
+    dravel::app::fangePlattformfehlerAb(argc, argv);
     QApplication app(argc, argv);
+    dravel::app::gibPlattformmeldungenWeiter();
     if (const auto ende = dravel::app::werteKommandozeileAus(QApplication::arguments())) {
         return *ende;
     }

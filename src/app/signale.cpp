@@ -51,8 +51,13 @@ void fangeSignaleAb() {
     aktion.sa_handler = merkeSignal;
     sigemptyset(&aktion.sa_mask);
     aktion.sa_flags = SA_RESTART | SA_RESETHAND;
-    ::sigaction(SIGINT, &aktion, nullptr);
-    ::sigaction(SIGTERM, &aktion, nullptr);
+    // SIGHUP comes when the terminal closes, SIGQUIT from Ctrl+\ in it. A
+    // signal ignored from the start (nohup) stays ignored.
+    for (const int nummer : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        struct sigaction bisher {};
+        if (::sigaction(nummer, nullptr, &bisher) == 0 && bisher.sa_handler == SIG_IGN) continue;
+        ::sigaction(nummer, &aktion, nullptr);
+    }
 }
 
 }  // namespace dravel::app

@@ -15,4 +15,10 @@ void KlickLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (klick) emit clicked();
 }
 
+void KlickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    // QWidget would treat it as another press, and its release as a click.
+    gedrückt_ = false;
+    event->accept();
+}
+
 }  // namespace dravel

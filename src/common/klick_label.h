@@ -6,8 +6,9 @@
 namespace dravel {
 
 // A plain text label that serves as a button: it reports a click when the
-// left mouse button is pressed and released over it. Like every label it
-// takes no keyboard focus.
+// left mouse button is pressed and released over it. A double click is one
+// click: the second press, which comes as a double-click event, does
+// nothing. Like every label it takes no keyboard focus.
 class KlickLabel final : public QLabel {
     Q_OBJECT
 public:
@@ -19,6 +20,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     bool gedrückt_ = false;

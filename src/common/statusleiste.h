@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QStatusBar>
+#include <QStringList>
 #include <QTimer>
 #include <array>
 
@@ -18,14 +19,20 @@ public:
     [[nodiscard]] QLabel* panel(int nummer) const { return panels_.at(nummer - 1); }
     void setzeText(int nummer, const QString& text) { panel(nummer)->setText(text); }
     [[nodiscard]] QString text(int nummer) const { return panel(nummer)->text(); }
+    // Widens a text panel beyond its usual width where the font needs it for
+    // any of these texts, so that none of them is clipped.
+    void passeAn(int nummer, const QStringList& texte);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* objekt, QEvent* event) override;
 
 private:
     void stelleUhr();
+    void ordne();
 
     std::array<QLabel*, 4> panels_{};
+    std::array<QStringList, 4> mustertexte_;
     QTimer uhr_;
 };
 

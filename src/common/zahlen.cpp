@@ -7,7 +7,9 @@
 namespace dravel {
 namespace {
 
-bool istLeerraum(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+bool istLeerraum(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
 
 bool istZiffer(QChar c) { return c >= u'0' && c <= u'9'; }
 
@@ -51,6 +53,31 @@ std::optional<double> ganzeZahlZurBasis(Leser& leser, int basis) {
         return static_cast<double>(static_cast<std::int16_t>(static_cast<std::uint16_t>(wert)));
     }
     return static_cast<double>(wert);
+}
+
+// The decimal exponent of the number's first significant digit ("0.05" ->
+// -2, "123e4" -> 6): for a number beyond double range it tells too large
+// from too small, whatever the exponent's sign.
+long long größenordnung(const std::string& zahl) {
+    const auto e = zahl.find('e');
+    const std::string mantisse = zahl.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string::npos) {
+        const char* anfang = zahl.data() + e + 1;
+        if (*anfang == '+') ++anfang;
+        // An exponent beyond any long long is clamped: the sign is all that counts then.
+        if (std::from_chars(anfang, zahl.data() + zahl.size(), exponent).ec ==
+            std::errc::result_out_of_range) {
+            exponent = *anfang == '-' ? -(1LL << 40) : (1LL << 40);
+        }
+    }
+    const auto punkt = mantisse.find('.');
+    const auto ganzEnde = punkt == std::string::npos ? mantisse.size() : punkt;
+    const auto erste = mantisse.find_first_of("123456789");
+    if (erste == std::string::npos) return -(1LL << 41);  // all zeros: as small as it gets
+    const long long stelle = erste < ganzEnde ? static_cast<long long>(ganzEnde - erste) - 1
+                                              : -static_cast<long long>(erste - ganzEnde);
+    return stelle + exponent;
 }
 
 }  // namespace
@@ -110,10 +137,8 @@ std::optional<double> führendeZahl(QStringView text) {
     const char* anfang = zahl.data();
     const auto [rest, fehler] = std::from_chars(anfang, anfang + zahl.size(), wert);
     if (fehler == std::errc::result_out_of_range) {
-        // from_chars cannot tell overflow from underflow; a negative exponent
-        // means the number is merely too small to show and reads as 0.
-        const auto e = zahl.find('e');
-        if (e != std::string::npos && e + 1 < zahl.size() && zahl[e + 1] == '-') return 0.0;
+        // Too small to show reads as 0; too large cannot be read.
+        if (größenordnung(zahl) < 0) return 0.0;
         return std::nullopt;
     }
     if (fehler != std::errc() || rest == anfang) return 0.0;

@@ -61,4 +61,10 @@ QString verlaufEintrag(std::int32_t nummer, const QString& wert, const QString& 
     return QStringLiteral("%1.  %2  um %3").arg(nummer).arg(wert, zeit);
 }
 
+QString statusText(int panel, std::int16_t wert) {
+    static const std::array<QString, 3> kVorsatz{
+        QStringLiteral("Daten: "), QStringLiteral("Status: "), QStringLiteral("Control: ")};
+    return kVorsatz.at(static_cast<std::size_t>(panel - 1)) + dec2bin(wert);
+}
+
 }  // namespace dravel

@@ -31,6 +31,10 @@ std::int16_t mitModus(std::int16_t controlWert, const QString& code);
 // (interrupt enable), by whether the bit is set.
 QString controlBitText(int bit, bool gesetzt);
 
+// The text of status bar panel 1, 2 or 3 (data, status, control register)
+// for a register value: "Control: 1100 1010".
+QString statusText(int panel, std::int16_t wert);
+
 // A history slot's caption: "12.  255  um 14:03:22".
 QString verlaufEintrag(std::int32_t nummer, const QString& wert, const QString& zeit);
 

@@ -24,6 +24,7 @@
 #include "common/symbol.h"
 #include "common/zahlen.h"
 #include "port/port.h"
+#include "register_texte.h"
 #include "umrechnung.h"
 
 namespace dravel {
@@ -95,6 +96,11 @@ void Steuerung::baue() {
     bin_counter = gebaut_.finde<QLabel>("bin_counter");
     Label1 = gebaut_.finde<QLabel>("Label1");
     StatusBar = gebaut_.finde<Statusleiste>("StatusBar");
+    for (int panel = 1; panel <= 3; ++panel) {
+        QStringList texte;
+        for (int wert = 0; wert < 256; ++wert) texte << statusText(panel, std::int16_t(wert));
+        StatusBar->passeAn(panel, texte);
+    }
     Timer1 = gebaut_.finde<QTimer>("Timer1");
     Timer2 = gebaut_.finde<QTimer>("Timer2");
 

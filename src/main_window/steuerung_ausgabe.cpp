@@ -52,7 +52,12 @@ void Steuerung::Ausgabeknopf_Click() {
         Rücksetzen();
         return;
     }
-    Module1::Datenwert = bin2dec(Eingabe_bin->text());
+    // A wrong character shows the message and writes nothing, like an
+    // unreadable decimal or hexadecimal text: a typo must not switch every
+    // line off.
+    const std::int16_t wert = bin2dec(Eingabe_bin->text());
+    if (!binärWert(Eingabe_bin->text())) return;
+    Module1::Datenwert = wert;
     Ausgeben(Module1::Datenwert);
 }
 

@@ -43,7 +43,12 @@ void Steuerung::Menüs() {
     const int slot = Module1::Verlaufsindex;
     Lesen[slot]->setVisible(true);
     Lesen[slot]->setText(verlaufEintrag(Module1::Lesezaehler, Einlesen_dec->text(), zeitText()));
-    Lesen[slot == 1 ? 10 : slot - 1]->setChecked(false);
+    // Only the newest entry is checkable: some styles (Fusion) draw an empty
+    // box in front of an unchecked checkable entry.
+    QAction* voriges = Lesen[slot == 1 ? 10 : slot - 1];
+    voriges->setChecked(false);
+    voriges->setCheckable(false);
+    Lesen[slot]->setCheckable(true);
     Lesen[slot]->setChecked(true);
     if (slot == 10) Module1::Verlaufsindex = 0;
     if (Lesen[1]->isVisible()) Verlauf->setVisible(true);

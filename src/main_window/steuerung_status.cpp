@@ -12,9 +12,9 @@ namespace dravel {
 void Steuerung::StatusLeiste() {
     // Every item reads the register anew, so each shows the register as it
     // was at its own read.
-    StatusBar->setzeText(1, QStringLiteral("Daten: ") + dec2bin(Inp32(DatenPort)));
-    StatusBar->setzeText(2, QStringLiteral("Status: ") + dec2bin(Inp32(StatusPort)));
-    StatusBar->setzeText(3, QStringLiteral("Control: ") + dec2bin(Inp32(ControlPort)));
+    StatusBar->setzeText(1, statusText(1, Inp32(DatenPort)));
+    StatusBar->setzeText(2, statusText(2, Inp32(StatusPort)));
+    StatusBar->setzeText(3, statusText(3, Inp32(ControlPort)));
     for (int bit : {4, 5}) {
         const bool gesetzt = (Inp32(ControlPort) & (1 << bit)) != 0;
         C_Bit[bit]->setText(controlBitText(bit, gesetzt));

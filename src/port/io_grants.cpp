@@ -94,7 +94,11 @@ IoGrants IoGrants::legacy() {
 }
 
 void IoGrants::add(IoRange range) {
-    ranges_.push_back(range);
+    add(std::vector<IoRange>{range});
+}
+
+void IoGrants::add(const std::vector<IoRange>& ranges) {
+    ranges_.insert(ranges_.end(), ranges.begin(), ranges.end());
     std::sort(ranges_.begin(), ranges_.end(),
               [](const IoRange& a, const IoRange& b) { return a.first < b.first; });
     std::vector<IoRange> merged;

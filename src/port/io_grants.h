@@ -34,6 +34,8 @@ public:
     static IoGrants legacy();
 
     void add(IoRange range);
+    // Many ranges at once: one sort for all of them.
+    void add(const std::vector<IoRange>& ranges);
     [[nodiscard]] bool covers(std::uint16_t port) const;
     // Sorted, overlapping and adjacent ranges merged.
     [[nodiscard]] const std::vector<IoRange>& ranges() const { return ranges_; }

@@ -177,7 +177,7 @@ std::unique_ptr<Backend> openPpdevPort(SystemCalls& system, const std::string& d
         auto claim = std::make_unique<PpdevClaim>(system, port);
         return std::make_unique<PpdevPort>(system, std::move(claim), std::move(messages));
     }
-    refuse("Der Kernel kennt keinen Port parport" + digits +
+    refuse("Der Kernel kennt keinen Port " + device +
            ". Abhilfe: sudo modprobe parport_pc ppdev, dann --list-ports");
 }
 

@@ -65,8 +65,12 @@ std::unique_ptr<TraceRecorder> TraceRecorder::öffne(Einstellungen einstellungen
                  "“ kann nicht angelegt werden: " + grund + ".";
         return nullptr;
     }
-    return std::unique_ptr<TraceRecorder>(
+    const bool ersetzt = schreiber->ersetzt();
+    std::unique_ptr<TraceRecorder> recorder(
         new TraceRecorder(std::move(einstellungen), std::move(schreiber)));
+    if (ersetzt)
+        recorder->melde_("dravel: überschreibe „" + recorder->pfad_ + "“ mit dem Mitschnitt.");
+    return recorder;
 }
 
 TraceRecorder::TraceRecorder(Einstellungen einstellungen, std::unique_ptr<VcdWriter> schreiber)

@@ -52,8 +52,9 @@ public:
         std::function<void(const std::string&)> melde;
     };
 
-    // Creates the file. On failure returns nullptr and one German line
-    // naming the file and the reason in `fehler`.
+    // Creates the file; replacing an existing one is said through `melde`.
+    // On failure returns nullptr and one German line naming the file and
+    // the reason in `fehler`.
     static std::unique_ptr<TraceRecorder> öffne(Einstellungen einstellungen, std::string& fehler);
     ~TraceRecorder();
 

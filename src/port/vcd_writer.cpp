@@ -1,12 +1,15 @@
 #include "vcd_writer.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 namespace dravel::port {
@@ -23,6 +26,48 @@ std::string hex(std::uint16_t wert, int stellen) {
     char puffer[8];
     std::snprintf(puffer, sizeof puffer, "%0*X", stellen, static_cast<unsigned>(wert));
     return puffer;
+}
+
+// Opens the file the way a program running as root must in a shared folder:
+// no symbolic link is followed, nothing but a regular file is opened (a
+// pipe without a reader would block, a device could act on the open), and
+// a file another session records into is left alone. The file is emptied
+// only once it is known and locked; the lock lasts as long as the
+// descriptor, the whole session. -1 and a German reason on failure.
+int öffneSorgfältig(const std::string& pfad, bool& ersetzt, std::string& grund) {
+    constexpr const char* kKeineDatei = "ist keine gewöhnliche Datei";
+    struct stat vorher {};
+    ersetzt = ::lstat(pfad.c_str(), &vorher) == 0;
+    if (ersetzt && !S_ISREG(vorher.st_mode)) {
+        grund = S_ISLNK(vorher.st_mode)   ? "ist eine symbolische Verknüpfung"
+                : S_ISDIR(vorher.st_mode) ? dateifehlerText(EISDIR)
+                                          : kKeineDatei;
+        return -1;
+    }
+    // A new file with O_EXCL: a link planted since lstat is not followed
+    // either, and O_NONBLOCK keeps a pipe planted since from blocking.
+    const int art = ersetzt ? 0 : O_CREAT | O_EXCL;
+    const int fd = ::open(pfad.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | art, 0644);
+    if (fd < 0) {
+        grund = errno == ELOOP || errno == EEXIST ? "ist eine symbolische Verknüpfung"
+                : errno == ENXIO                  ? kKeineDatei
+                                                  : dateifehlerText(errno);
+        return -1;
+    }
+    struct stat offen {};
+    if (::fstat(fd, &offen) != 0 || !S_ISREG(offen.st_mode)) {
+        grund = kKeineDatei;
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        grund = errno == EWOULDBLOCK ? "wird schon von einem anderen Programm beschrieben"
+                                     : dateifehlerText(errno);
+    } else if ((ersetzt && ::ftruncate(fd, 0) != 0) ||
+               ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        grund = dateifehlerText(errno);
+    } else {
+        return fd;
+    }
+    ::close(fd);
+    return -1;
 }
 
 }  // namespace
@@ -71,13 +116,12 @@ std::string dateifehlerText(int fehlernummer) {
 std::unique_ptr<VcdWriter> VcdWriter::erzeuge(const std::string& pfad, Kopf kopf,
                                               std::vector<std::uint16_t> basen, std::string& fehler,
                                               std::size_t kopfbereich) {
-    const int fd = ::open(pfad.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        fehler = dateifehlerText(errno);
-        return nullptr;
-    }
+    bool ersetzt = false;
+    const int fd = öffneSorgfältig(pfad, ersetzt, fehler);
+    if (fd < 0) return nullptr;
     std::unique_ptr<VcdWriter> schreiber(
         new VcdWriter(fd, pfad, std::move(kopf), std::move(basen), kopfbereich));
+    schreiber->ersetzt_ = ersetzt;
     if (!schreiber->schreibeAus()) {
         fehler = schreiber->fehler();
         return nullptr;
@@ -95,8 +139,14 @@ VcdWriter::VcdWriter(int fd, std::string pfad, Kopf kopf, std::vector<std::uint1
       ende_(static_cast<long long>(kopfbereich_)),
       index_(2 * 65536, -1),
       kopfGeändert_(true) {
+    // Only next to a file: a device or a pipe has no folder to put it in.
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) {
+        sicherungspfad_ = gtkwaveSicherungspfad(pfad_);
+    }
     // The time line starts with the program, not with the first access.
     text_ = "#0\n";
+    zeitzeileImText_ = 0;
     zeitGeschrieben_ = true;
 }
 
@@ -112,39 +162,61 @@ void VcdWriter::nenneBackend(const std::string& backend) {
     kopfGeändert_ = true;
 }
 
+std::string signalname(const Registername& name, bool gelesen, int bit) {
+    // Unique across registers and directions: sigrok ignores scopes.
+    const std::string adresse = name.bereich.substr(name.bereich.rfind('_') + 1);
+    return name.buchstabe + std::to_string(bit) + (gelesen ? "_gelesen_" : "_geschrieben_") +
+           adresse;
+}
+
+std::string gtkwaveSicherungspfad(const std::string& vcdPfad) {
+    const std::string endung = ".vcd";
+    if (vcdPfad.size() > endung.size() &&
+        vcdPfad.compare(vcdPfad.size() - endung.size(), endung.size(), endung) == 0) {
+        return vcdPfad.substr(0, vcdPfad.size() - endung.size()) + ".gtkw";
+    }
+    return vcdPfad + ".gtkw";
+}
+
+std::string VcdWriter::kennzeichen(std::size_t nummer) {
+    std::string k;
+    do {
+        k += static_cast<char>(kErstesZeichen + nummer % kZeichenzahl);
+        nummer /= kZeichenzahl;
+    } while (nummer != 0);
+    return k;
+}
+
+std::vector<const VcdWriter::Signal*> VcdWriter::geordnet(const std::vector<Signal>& signale,
+                                                          bool gelesen) {
+    std::vector<const Signal*> gruppe;
+    for (const Signal& s : signale) {
+        if (s.gelesen == gelesen) gruppe.push_back(&s);
+    }
+    std::sort(gruppe.begin(), gruppe.end(),
+              [](const Signal* a, const Signal* b) { return a->port < b->port; });
+    return gruppe;
+}
+
 std::string VcdWriter::kopftext(const std::vector<Signal>& signale) const {
     std::string t;
     t += "$date\n\t" + kopf_.datum + "\n$end\n";
     t += "$version\n\t" + kopf_.version + "\n$end\n";
     t += "$comment\n\tBackend: " + kopf_.backend +
-         "\n\tZeit: Nanosekunden seit Programmstart, monotone Uhr\n$end\n";
+         "\n\tZeit: Nanosekunden seit Programmstart, monotone Uhr"
+         "\n\tsigrok/PulseView: Import mit downsample=10000 (ein Abtastwert je 10 us)\n$end\n";
     t += "$timescale 1ns $end\n";
     for (const bool gelesen : {false, true}) {
-        std::vector<const Signal*> gruppe;
-        for (const Signal& s : signale) {
-            if (s.gelesen == gelesen) gruppe.push_back(&s);
-        }
+        const auto gruppe = geordnet(signale, gelesen);
         if (gruppe.empty()) continue;
-        std::sort(gruppe.begin(), gruppe.end(),
-                  [](const Signal* a, const Signal* b) { return a->port < b->port; });
         t += gelesen ? "$scope module gelesen $end\n" : "$scope module geschrieben $end\n";
         for (const Signal* s : gruppe) {
             const Registername name = registername(s->port, basen_);
             t += "$scope module " + name.bereich + " $end\n";
-            std::string kennzeichen;
-            auto code = [&](std::size_t nummer) {
-                kennzeichen.clear();
-                do {
-                    kennzeichen += static_cast<char>(kErstesZeichen + nummer % kZeichenzahl);
-                    nummer /= kZeichenzahl;
-                } while (nummer != 0);
-                return kennzeichen;
-            };
-            t += "$var wire 8 " + code(s->erstesKennzeichen) + " " + name.buchstabe +
-                 " [7:0] $end\n";
             for (int bit = 0; bit < 8; ++bit) {
-                t += "$var wire 1 " + code(s->erstesKennzeichen + 1 + bit) + " " + name.buchstabe +
-                     std::to_string(bit) + " $end\n";
+                t += "$var wire 1 " +
+                     kennzeichen(s->erstesKennzeichen + static_cast<std::size_t>(bit)) + " " +
+                     signalname(name, gelesen, bit) + " $end\n";
             }
             t += "$upscope $end\n";
         }
@@ -152,6 +224,47 @@ std::string VcdWriter::kopftext(const std::vector<Signal>& signale) const {
     }
     t += "$enddefinitions $end\n";
     return t;
+}
+
+std::string VcdWriter::gtkwaveText() const {
+    std::string t =
+        "[*] Dravel: jedes Register als Byte (hexadezimal), aus seinen acht Leitungen\n";
+    std::error_code fehler;
+    const std::filesystem::path absolut = std::filesystem::absolute(pfad_, fehler);
+    t += "[dumpfile] \"" + (fehler ? pfad_ : absolut.string()) + "\"\n";
+    t += "[timestart] 0\n";
+    for (const bool gelesen : {false, true}) {
+        const std::string richtung = gelesen ? "gelesen" : "geschrieben";
+        for (const Signal* s : geordnet(signale_, gelesen)) {
+            const Registername name = registername(s->port, basen_);
+            const std::string bereich = richtung + "." + name.bereich + ".";
+            // Flags 22: hexadecimal, right-justified. The bits follow most
+            // significant first, which makes them one vector.
+            t += "@22\n#{" + bereich + name.buchstabe + "[7:0]}";
+            for (int bit = 7; bit >= 0; --bit) t += " " + bereich + signalname(name, gelesen, bit);
+            t += "\n";
+        }
+    }
+    return t;
+}
+
+void VcdWriter::schreibeGtkwaveSicherung() {
+    // A view for GTKWave only: the trace is complete without it, so a
+    // failure here is not the recording's failure.
+    if (!sicherungspfad_) return;
+    const std::string text = gtkwaveText();
+    const int fd = ::open(sicherungspfad_->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    const char* daten = text.data();
+    std::size_t rest = text.size();
+    while (rest > 0) {
+        const ssize_t n = ::write(fd, daten, rest);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        daten += n;
+        rest -= static_cast<std::size_t>(n);
+    }
+    ::close(fd);
 }
 
 void VcdWriter::hängeKennzeichenAn(std::size_t nummer) {
@@ -165,7 +278,7 @@ int VcdWriter::signalFür(const TraceEvent& ereignis) {
     int& eintrag = index_[(ereignis.gelesen ? 65536U : 0U) + ereignis.port];
     if (eintrag != -1) return eintrag;
     std::vector<Signal> mehr = signale_;
-    mehr.push_back({ereignis.gelesen, ereignis.port, signale_.size() * 9});
+    mehr.push_back({ereignis.gelesen, ereignis.port, signale_.size() * 8});
     if (kopftext(mehr).size() > kopfbereich_) {
         eintrag = -2;
         ++ausgelassen_;
@@ -183,23 +296,20 @@ void VcdWriter::nimm(const TraceEvent& ereignis) {
     if (nummer < 0) return;
     Signal& s = signale_[static_cast<std::size_t>(nummer)];
     if (s.letzterWert == ereignis.wert) return;
+    if (text_.empty()) textAnfang_ = ereignis.zeit;
     if (!zeitGeschrieben_ || ereignis.zeit != letzteZeit_) {
+        zeitzeileImText_ = text_.size();
         text_ += '#';
         text_ += std::to_string(ereignis.zeit);
         text_ += '\n';
         letzteZeit_ = ereignis.zeit;
         zeitGeschrieben_ = true;
     }
-    text_ += 'b';
-    for (int bit = 7; bit >= 0; --bit) text_ += ((ereignis.wert >> bit) & 1) ? '1' : '0';
-    text_ += ' ';
-    hängeKennzeichenAn(s.erstesKennzeichen);
-    text_ += '\n';
     for (int bit = 0; bit < 8; ++bit) {
         const int neu = (ereignis.wert >> bit) & 1;
         if (s.letzterWert >= 0 && ((s.letzterWert >> bit) & 1) == neu) continue;
         text_ += neu ? '1' : '0';
-        hängeKennzeichenAn(s.erstesKennzeichen + 1 + static_cast<std::size_t>(bit));
+        hängeKennzeichenAn(s.erstesKennzeichen + static_cast<std::size_t>(bit));
         text_ += '\n';
     }
     s.letzterWert = ereignis.wert;
@@ -234,13 +344,44 @@ bool VcdWriter::schreibeAus() {
         bereich.resize(kopfbereich_, ' ');
         for (std::size_t i = textlänge + 79; i < kopfbereich_; i += 80) bereich[i] = '\n';
         bereich.back() = '\n';
-        if (!schreibeAlles(bereich.data(), bereich.size(), 0)) return false;
+        if (!schreibeAlles(bereich.data(), bereich.size(), 0)) {
+            endeNachFehler();
+            return false;
+        }
         kopfGeändert_ = false;
+        schreibeGtkwaveSicherung();
     }
-    const bool gut = schreibeAlles(text_.data(), text_.size(), ende_);
+    if (!schreibeAlles(text_.data(), text_.size(), ende_)) {
+        endeNachFehler();
+        return false;
+    }
+    if (zeitzeileImText_ != std::string::npos) {
+        zeitzeileEnde_ = ende_ + static_cast<long long>(text_.find('\n', zeitzeileImText_) + 1);
+        dateiZeit_ = letzteZeit_;
+        zeitzeileImText_ = std::string::npos;
+    }
     ende_ += static_cast<long long>(text_.size());
     text_.clear();
-    return gut;
+    return true;
+}
+
+void VcdWriter::endeNachFehler() {
+    // What reached the file before this block is whole; a part of the block
+    // may follow it. Cut that off and end the file with the time of the
+    // first change it lost: up to then its levels are right.
+    const auto schneide = [this](long long länge) {
+        while (::ftruncate(fd_, länge) != 0 && errno == EINTR) {
+        }
+    };
+    schneide(ende_);
+    if (zeitzeileEnde_ > 0 && textAnfang_ <= dateiZeit_) return;  // no later time was lost
+    const std::string zeile = '#' + std::to_string(textAnfang_) + '\n';
+    if (::pwrite(fd_, zeile.data(), zeile.size(), ende_) == static_cast<ssize_t>(zeile.size())) {
+        return;
+    }
+    // Not even that fits: the file ends after its last time instead, without
+    // the changes made at that time.
+    schneide(zeitzeileEnde_ > 0 ? zeitzeileEnde_ : ende_);
 }
 
 bool VcdWriter::schließe(std::uint64_t zeit) {
@@ -248,6 +389,8 @@ bool VcdWriter::schließe(std::uint64_t zeit) {
     if (fehler_.empty() && (!zeitGeschrieben_ || zeit > letzteZeit_)) {
         // The end of the recording, so that viewers show the last levels up
         // to the moment the program ended.
+        if (text_.empty()) textAnfang_ = std::max(zeit, letzteZeit_);
+        zeitzeileImText_ = text_.size();
         text_ += '#';
         text_ += std::to_string(std::max(zeit, letzteZeit_));
         text_ += '\n';

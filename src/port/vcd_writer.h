@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,22 @@ Registername registername(std::uint16_t port, const std::vector<std::uint16_t>& 
 // monochrome-card port 0x3BC).
 std::vector<std::uint16_t> standardbasen();
 
+// The name of one line in the trace, unique in the whole file ("D3_geschrieben_0x378",
+// "S7_gelesen_0x379"): sigrok and PulseView ignore scopes.
+std::string signalname(const Registername& name, bool gelesen, int bit);
+
+// Where the GTKWave save file of a trace goes: "x.vcd" -> "x.gtkw", any
+// other name gets ".gtkw" appended.
+std::string gtkwaveSicherungspfad(const std::string& vcdPfad);
+
 // Writes port accesses as a Value Change Dump (IEEE 1364) with a 1 ns time
-// scale. Each register touched gets an 8-bit vector and eight one-bit wires,
-// once in the scope "geschrieben" for written values and once in "gelesen"
-// for read values, declared when the register is first seen in that
-// direction. Only changes are written, as the format asks.
+// scale. Each register touched gets eight one-bit wires, in the scope
+// "geschrieben" for written values and in "gelesen" for read values,
+// declared when the register is first seen in that direction. Single bits
+// only, so that sigrok's importer (which takes no vectors) reads the whole
+// file; next to a trace file a GTKWave save file groups each register's
+// lines back into a hexadecimal byte. Only changes are written, as the
+// format asks.
 //
 // Signals become known during the session while the format wants every
 // declaration before the first change, so the file starts with a header
@@ -50,7 +62,9 @@ public:
 
     // Creates (or empties) the file and writes the header area at once, so
     // that a missing folder, a refused permission or a full disk shows here.
-    // On failure returns nullptr and a German reason in `fehler`.
+    // A symbolic link, anything but a regular file and a file another
+    // session holds (advisory lock, kept until the file is closed) are
+    // refused. On failure returns nullptr and a German reason in `fehler`.
     static std::unique_ptr<VcdWriter> erzeuge(const std::string& pfad, Kopf kopf,
                                               std::vector<std::uint16_t> basen, std::string& fehler,
                                               std::size_t kopfbereich = kStandardKopfbereich);
@@ -66,7 +80,8 @@ public:
     void nimm(const TraceEvent& ereignis);
 
     // Writes the header (if it changed) and every formatted change. False
-    // once a write has failed; from then on nothing more is written and
+    // once a write has failed; the file then ends on a complete record with
+    // the time up to which its levels hold, nothing more is written and
     // `fehler()` holds the first reason.
     bool schreibeAus();
 
@@ -79,25 +94,33 @@ public:
     // Registers left out because the header area was full.
     [[nodiscard]] std::size_t ausgelasseneRegister() const { return ausgelassen_; }
     [[nodiscard]] std::size_t kopfbereich() const { return kopfbereich_; }
+    // True when an existing file was emptied to take the recording.
+    [[nodiscard]] bool ersetzt() const { return ersetzt_; }
 
 private:
     struct Signal {
         bool gelesen;
         std::uint16_t port;
-        std::size_t erstesKennzeichen;  // vector; the eight lines follow
+        std::size_t erstesKennzeichen;  // line 0; lines 1 to 7 follow
         int letzterWert = -1;           // -1: not yet in the file
     };
 
     VcdWriter(int fd, std::string pfad, Kopf kopf, std::vector<std::uint16_t> basen,
               std::size_t kopfbereich);
 
+    static std::string kennzeichen(std::size_t nummer);
+    static std::vector<const Signal*> geordnet(const std::vector<Signal>& signale, bool gelesen);
     [[nodiscard]] std::string kopftext(const std::vector<Signal>& signale) const;
+    [[nodiscard]] std::string gtkwaveText() const;
+    void schreibeGtkwaveSicherung();
     void hängeKennzeichenAn(std::size_t nummer);
     bool schreibeAlles(const char* daten, std::size_t länge, long long position);
+    void endeNachFehler();
     int signalFür(const TraceEvent& ereignis);
 
     int fd_;
     std::string pfad_;
+    std::optional<std::string> sicherungspfad_;  // the GTKWave save file, if any
     Kopf kopf_;
     std::vector<std::uint16_t> basen_;
     std::size_t kopfbereich_;
@@ -105,11 +128,16 @@ private:
     std::vector<Signal> signale_;
     std::vector<int> index_;  // [gelesen * 65536 + port] -> signal, -1 unknown, -2 left out
     std::string text_;        // formatted changes not yet in the file
+    std::uint64_t textAnfang_ = 0;                     // the time of text_'s first change
+    std::size_t zeitzeileImText_ = std::string::npos;  // where text_'s last time stamp starts
+    long long zeitzeileEnde_ = 0;  // the end of the file's last time stamp line, 0 none yet
+    std::uint64_t dateiZeit_ = 0;  // the file's last time stamp
     std::uint64_t letzteZeit_ = 0;
     bool zeitGeschrieben_ = false;
     bool kopfGeändert_ = false;
     std::size_t ausgelassen_ = 0;
     std::string fehler_;
+    bool ersetzt_ = false;
 };
 
 // The reason for a failed file operation as one short German phrase.

@@ -18,6 +18,7 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--portt", "raw"} << 2;
         QTest::newRow("port without backend") << QStringList{"--port"} << 2;
         QTest::newRow("unknown backend") << QStringList{"--port", "lpt1"} << 2;
+        QTest::newRow("empty backend") << QStringList{"--port", ""} << 2;
         QTest::newRow("not a range") << QStringList{"--allow-io", "0xE807-0xE800"} << 2;
         QTest::newRow("bad range before a good backend")
             << QStringList{"--allow-io", "E800", "--port", "raw"} << 2;

@@ -47,6 +47,8 @@ void TestZahlen::leadingNumberReadsWhatFitsAndIgnoresTheRest_data() {
     QTest::newRow("signed exponent") << "25E-1" << 2.5;
     QTest::newRow("exponent without digits") << "7e" << 7.0;
     QTest::newRow("tiny reads as zero") << "1e-999" << 0.0;
+    QTest::newRow("tiny by its digits reads as zero") << "0." + QString(330, u'0') + "1" << 0.0;
+    QTest::newRow("carriage return ends the number") << "12\r3" << 12.0;
     QTest::newRow("hex") << "&H378" << 888.0;
     QTest::newRow("hex lower case") << "&h1f" << 31.0;
     QTest::newRow("hex alone") << "&H" << 0.0;
@@ -80,6 +82,7 @@ void TestZahlen::leadingNumberRefusesNumbersTooLargeToRead_data() {
     QTest::newRow("-1e999") << "-1e999";
     QTest::newRow("hex beyond 32 bits") << "&H100000000";
     QTest::newRow("very long digits") << QString(400, u'9');
+    QTest::newRow("huge with a negative exponent") << "1" + QString(310, u'0') + "E-1";
 }
 
 void TestZahlen::leadingNumberRefusesNumbersTooLargeToRead() {

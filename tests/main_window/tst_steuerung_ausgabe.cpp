@@ -32,10 +32,11 @@ private slots:
     void emptyFieldInUseResetsAndWritesNothing_data();
     void emptyFieldInUseResetsAndWritesNothing();
     void noFieldInUseDoesNothing();
-    void wrongBinaryCharacterWritesZeroWithRedMessage();
+    void wrongBinaryCharacterWritesNothingWithRedMessage();
     void stepOperationsStartFromTheRegister_data();
     void stepOperationsStartFromTheRegister();
     void allAndNoneGoThroughTheHexField();
+    void doubleClickOnALabelActsOnce();
     void everyWriteIsRecordedInTheHistory();
     void onlyBytesReachThePortWhateverIsTyped();
 
@@ -144,13 +145,17 @@ void TestSteuerungAusgabe::noFieldInUseDoesNothing() {
     QVERIFY(port->calls().empty());
 }
 
-void TestSteuerungAusgabe::wrongBinaryCharacterWritesZeroWithRedMessage() {
-    tippe(fenster->Eingabe_bin, QStringLiteral("2"));
-    fenster->Ausgabeknopf->click();
-    QCOMPARE(port->calls(), (std::vector<Call>{RecordingPort::w(888, 0)}));
-    QCOMPARE(fenster->bin_counter->text(), QStringLiteral("Nur 0 oder 1!"));
-    QCOMPARE(fenster->bin_counter->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    QCOMPARE(Module1::Lesezaehler, 1);
+void TestSteuerungAusgabe::wrongBinaryCharacterWritesNothingWithRedMessage() {
+    fenster->Eingabefelder(7);
+    for (const char* text : {"2", "12", "1100 001"}) {
+        tippe(fenster->Eingabe_bin, QString::fromLatin1(text));
+        fenster->Ausgabeknopf->click();
+        QVERIFY(port->calls().empty());
+        QCOMPARE(fenster->bin_counter->text(), QStringLiteral("Nur 0 oder 1!"));
+        QCOMPARE(fenster->bin_counter->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QCOMPARE(fenster->Einlesen_bin->text(), QStringLiteral("0000 0111"));
+        QCOMPARE(Module1::Lesezaehler, 0);
+    }
 }
 
 void TestSteuerungAusgabe::stepOperationsStartFromTheRegister_data() {
@@ -199,11 +204,28 @@ void TestSteuerungAusgabe::allAndNoneGoThroughTheHexField() {
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(fenster->Eingabe_bin));
 }
 
+void TestSteuerungAusgabe::doubleClickOnALabelActsOnce() {
+    for (KlickLabel* ziel :
+         {fenster->Inkr, fenster->Dekr, fenster->Links, fenster->Rechts, fenster->Keine,
+          fenster->Alle, fenster->C_Bit[4], fenster->C_Bit[5], fenster->Modus}) {
+        port->clearLog();
+        // What a window system delivers for a double click.
+        const QPointF punkt(ziel->rect().center()), global(ziel->mapToGlobal(punkt));
+        for (const QEvent::Type art : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                       QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            const auto knöpfe = art == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent ereignis(art, punkt, global, Qt::LeftButton, knöpfe, Qt::NoModifier);
+            QApplication::sendEvent(ziel, &ereignis);
+        }
+        QVERIFY2(port->writes().size() == 1, qPrintable(ziel->objectName()));
+    }
+}
+
 void TestSteuerungAusgabe::everyWriteIsRecordedInTheHistory() {
     port->setRegister(888, 10);
     QTest::mouseClick(fenster->Inkr, Qt::LeftButton);
-    tippe(fenster->Eingabe_bin, QStringLiteral("x"));
-    fenster->Ausgabeknopf->click();  // a 0 from a wrong binary text counts too
+    tippe(fenster->Eingabe_bin, QStringLiteral("0"));
+    fenster->Ausgabeknopf->click();
     QCOMPARE(Module1::Lesezaehler, 2);
     QVERIFY(fenster->Lesen[2]->isChecked());
     QVERIFY(fenster->Lesen[2]->text().startsWith(QStringLiteral("2.  0  um ")));

@@ -38,6 +38,7 @@ private slots:
     void readShowsValueRefreshesStatusAndRecords();
     void historyRingWrapsAfterTenEntries();
     void clickingAnEntryChangesNothing();
+    void onlyTheNewestEntryCarriesAMark();
     void clearingHidesSlotsAndKeepsTheNumber();
     void clearingShowsMessageUntilNextTick();
     void permanentReadingFollowsTheCheckBox();
@@ -45,6 +46,7 @@ private slots:
     void statusBarShowsTheRegisters_data();
     void statusBarShowsTheRegisters();
     void statusBarReadsInTheStatedOrder();
+    void statusBarPanelsShowEveryValueUnclipped();
     void controlBitClickTogglesOneBit_data();
     void controlBitClickTogglesOneBit();
     void controlBitWriteStaysAByteWhenTheRegisterChanges();
@@ -118,6 +120,19 @@ void TestSteuerungEinlesen::clickingAnEntryChangesNothing() {
     QVERIFY(fenster->Lesen[1]->isVisible());
     QVERIFY(port->calls().empty());
     QCOMPARE(Module1::Lesezaehler, 2);
+}
+
+void TestSteuerungEinlesen::onlyTheNewestEntryCarriesAMark() {
+    // A checkable entry shows a box in front of its text in some styles
+    // (Fusion) even when unchecked: only the newest may be checkable.
+    for (int i = 1; i <= 12; ++i) {
+        fenster->Einlesenknopf->click();
+        const int neuestes = (i - 1) % 10 + 1;
+        for (int s = 1; s <= std::min(i, 10); ++s) {
+            QCOMPARE(fenster->Lesen[s]->isCheckable(), s == neuestes);
+            QCOMPARE(fenster->Lesen[s]->isChecked(), s == neuestes);
+        }
+    }
 }
 
 void TestSteuerungEinlesen::clearingHidesSlotsAndKeepsTheNumber() {
@@ -204,6 +219,29 @@ void TestSteuerungEinlesen::statusBarShowsTheRegisters() {
     QCOMPARE(fenster->C_Bit[4]->text(), bit4);
     QCOMPARE(fenster->Modus->text(), modus);
     QCOMPARE(fenster->Modus->toolTip(), tooltip);
+}
+
+void TestSteuerungEinlesen::statusBarPanelsShowEveryValueUnclipped() {
+    // The window's own font, then whichever substitute a machine may have.
+    for (const QString familie :
+         {"", "Liberation Sans", "DejaVu Sans", "Nimbus Sans", "FreeSans"}) {
+        for (int i = 1; !familie.isEmpty() && i <= 4; ++i) {
+            QFont f = fenster->StatusBar->panel(i)->font();
+            f.setFamily(familie);
+            fenster->StatusBar->panel(i)->setFont(f);
+        }
+        for (int wert = 0; wert < 256; ++wert) {
+            for (std::uint16_t adresse : {888, 889, 890})
+                port->setRegister(adresse, std::uint8_t(wert));
+            fenster->StatusLeiste();
+            for (int i = 1; i <= 4; ++i) {
+                const QLabel* panel = fenster->StatusBar->panel(i);
+                QVERIFY2(panel->fontMetrics().horizontalAdvance(panel->text()) <=
+                             panel->contentsRect().width(),
+                         qPrintable(familie + ": " + panel->text()));
+            }
+        }
+    }
 }
 
 void TestSteuerungEinlesen::statusBarReadsInTheStatedOrder() {

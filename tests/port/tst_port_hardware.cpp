@@ -202,7 +202,7 @@ private slots:
         QTest::newRow("held by another program")
             << "/dev/parport0" << 0 << EBUSY << false << "parport0 ist belegt";
         QTest::newRow("port the kernel does not know")
-            << "/dev/parport3" << 0 << 0 << false << "keinen Port parport3";
+            << "/dev/parport3" << 0 << 0 << false << "keinen Port /dev/parport3";
         QTest::newRow("not a parport node")
             << "/dev/lp0" << 0 << 0 << false << "Unbekannter Port „/dev/lp0“";
         QTest::newRow("trailing garbage")

@@ -1,7 +1,9 @@
 // The program itself with --trace: a file that cannot be created ends it
-// before any window opens, and SIGINT/SIGTERM end it with a complete file.
+// before any window opens (so does a platform Qt cannot start), and the
+// signals that end a program leave the file complete.
 
 #include <signal.h>
+#include <sys/file.h>
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -30,22 +32,38 @@ class MitschnittProgrammTest : public QObject {
 
     QTemporaryDir ordner_;
     QTemporaryDir laufzeit_;  // created with mode 0700, as Qt wants it
+    QFile gehalten_;
 
 private slots:
     void aFileThatCannotBeCreatedEndsTheProgramBeforeAnyWindow_data() {
         QTest::addColumn<QString>("pfad");
         QTest::addColumn<QString>("grund");
+        QTest::addColumn<QString>("plattform");
         QTest::newRow("no such folder")
-            << ordner_.filePath("fehlt/x.vcd") << "Ordner nicht gefunden";
-        QTest::newRow("a folder") << ordner_.path() << "ist ein Ordner";
-        QTest::newRow("disk full") << "/dev/full"
-                                   << "Datenträger voll";
+            << ordner_.filePath("fehlt/x.vcd") << "Ordner nicht gefunden"
+            << "offscreen";
+        QTest::newRow("a folder") << ordner_.path() << "ist ein Ordner"
+                                  << "offscreen";
+        QTest::newRow("a device") << "/dev/full"
+                                  << "keine gewöhnliche Datei"
+                                  << "offscreen";
+        // Held as another session holds it while it records.
+        gehalten_.setFileName(ordner_.filePath("gehalten.vcd"));
+        QVERIFY(gehalten_.open(QIODevice::WriteOnly) && ::flock(gehalten_.handle(), LOCK_EX) == 0);
+        QTest::newRow("recorded by another session")
+            << gehalten_.fileName() << "von einem anderen Programm"
+            << "offscreen";
+        QTest::newRow("a platform Qt cannot start") << ordner_.filePath("x.vcd") << "„bogus“"
+                                                    << "bogus";
     }
     void aFileThatCannotBeCreatedEndsTheProgramBeforeAnyWindow() {
         QFETCH(QString, pfad);
         QFETCH(QString, grund);
+        QFETCH(QString, plattform);
         QProcess programm;
-        programm.setProcessEnvironment(umgebung(laufzeit_.path()));
+        QProcessEnvironment u = umgebung(laufzeit_.path());
+        u.insert("QT_QPA_PLATFORM", plattform);
+        programm.setProcessEnvironment(u);
         programm.start(DRAVEL_PROGRAMM, {"--trace", pfad});
         // With a window open the program would wait for the user.
         QVERIFY(programm.waitForFinished(20000));
@@ -54,19 +72,30 @@ private slots:
         const QString fehler = QString::fromUtf8(programm.readAllStandardError());
         const QStringList zeilen = fehler.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(zeilen.size(), 1);
-        QVERIFY2(zeilen[0].contains(pfad) && zeilen[0].contains(grund), qPrintable(zeilen[0]));
+        QVERIFY2(zeilen[0].contains(plattform == "bogus" ? "dravel: " : pfad) &&
+                     zeilen[0].contains(grund),
+                 qPrintable(zeilen[0]));
     }
 
     void aSignalEndsTheProgramWithACompleteTrace_data() {
         QTest::addColumn<int>("signal");
         QTest::newRow("SIGTERM") << SIGTERM;
         QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGQUIT") << SIGQUIT;
     }
     void aSignalEndsTheProgramWithACompleteTrace() {
         QFETCH(int, signal);
         const QString datei = ordner_.filePath(QString("signal%1.vcd").arg(signal));
         QProcess programm;
         programm.setProcessEnvironment(umgebung(laufzeit_.path()));
+        // A signal ignored from the start (nohup) stays ignored by design.
+        programm.setChildProcessModifier([] {
+            for (const int nummer : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(nummer, SIG_DFL);
+        });
+        QFile alt(datei);  // a file of an earlier session, replaced
+        QVERIFY(alt.open(QIODevice::WriteOnly) && alt.write("alt\n") == 4);
+        alt.close();
         programm.start(DRAVEL_PROGRAMM, {"--trace", datei});
         QVERIFY(programm.waitForStarted());
         // The status bar's first refresh reads the three registers; the
@@ -85,6 +114,8 @@ private slots:
         QVERIFY(programm.waitForFinished(20000));
         QCOMPARE(programm.exitStatus(), QProcess::NormalExit);
         QCOMPARE(programm.exitCode(), 128 + signal);
+        QVERIFY(QString::fromUtf8(programm.readAllStandardError())
+                    .contains(QString("überschreibe „%1“").arg(datei)));
 
         const auto d = dravel::test::leseVcdDatei(datei.toStdString(), fehler);
         QVERIFY2(d, fehler.c_str());

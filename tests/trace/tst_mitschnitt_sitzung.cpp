@@ -2,10 +2,14 @@
 // generator and the main window produce, read back from the file, and a
 // complete file at "Schließen" during a run and after SIGINT/SIGTERM.
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -29,7 +33,7 @@ using test::VcdDatei;
 namespace {
 
 const std::string kD = "geschrieben.daten_0x378.D";
-const std::string kD3 = "geschrieben.daten_0x378.D3";
+const std::string kD3 = "geschrieben.daten_0x378.D3_geschrieben_0x378";
 
 std::vector<std::string> werte(const VcdDatei& datei, const std::string& name) {
     std::vector<std::string> w;
@@ -145,7 +149,8 @@ private slots:
         app::räumeAuf();
         const VcdDatei d = lies();
         QCOMPARE(werte(d, kD), (std::vector<std::string>{"11111111", "00000000", "11111111"}));
-        QCOMPARE(werte(d, "geschrieben.daten_0x378.D7"), (std::vector<std::string>{"1", "0", "1"}));
+        QCOMPARE(werte(d, "geschrieben.daten_0x378.D7_geschrieben_0x378"),
+                 (std::vector<std::string>{"1", "0", "1"}));
     }
 
     void schliessenDuringARunLeavesACompleteFile() {
@@ -195,6 +200,56 @@ private slots:
         const auto erwartet = geschriebeneWechsel();
         app::räumeAuf();
         prüfeVollständig(lies(), erwartet);
+    }
+
+    // What the README advises for PulseView: sigrok's importer with
+    // downsample=10000 keeps every edge of a 0.1 ms pattern, to the end.
+    void sigrokImportsEveryChangeOfTheDataLines() {
+        const QString sigrok = QStandardPaths::findExecutable("sigrok-cli");
+        if (sigrok.isEmpty()) QSKIP("sigrok-cli fehlt (Paket sigrok-cli)");
+        starteSitzung("sigrok.vcd");
+        GeneratorFenster* g = generator("1100 1011 0", false);
+        g->Kanal2En->setChecked(true);
+        g->AusgabeKanal2->setCurrentText("6");
+        g->Binärstring2->setText("10");
+        QTimer::singleShot(1500, g, [g] { g->StartStop_Click(); });
+        g->StartStop_Click();
+        app::räumeAuf();
+        const VcdDatei d = lies();
+
+        const QString aus = ordner_.filePath("sigrok_aus.vcd");
+        QProcess p;
+        p.start(sigrok, {"-i", datei_, "-I", "vcd:downsample=10000", "-O", "vcd", "-o", aus});
+        QVERIFY(p.waitForFinished(60000));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        QFile f(aus);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        // sigrok-cli puts a line of its own ("META samplerate: ...") first.
+        const QByteArray text = f.readAll();
+        std::string fehler;
+        const auto s = test::leseVcdText(text.mid(text.indexOf('$')).toStdString(), fehler);
+        QVERIFY2(s, fehler.c_str());
+        QCOMPARE(s->kopf.at("timescale"), std::string("10 us"));
+
+        for (int bit = 0; bit < 8; ++bit) {
+            const std::string name = "D" + std::to_string(bit) + "_geschrieben_0x378";
+            const auto& original = d.von("geschrieben.daten_0x378." + name);
+            QVERIFY2(!original.empty(), name.c_str());
+            // sigrok starts every line low at time 0 and keeps every change
+            // in the 10 µs sample it falls into.
+            std::vector<test::VcdÄnderung> erwartet{{0, "0"}};
+            for (const auto& w : original) {
+                if (w.wert != erwartet.back().wert) erwartet.push_back({w.zeit / 10000, w.wert});
+            }
+            const auto& importiert = s->von("libsigrok." + name);
+            QCOMPARE(importiert.size(), erwartet.size());
+            for (std::size_t i = 0; i < erwartet.size(); ++i) {
+                QCOMPARE(importiert[i].zeit, erwartet[i].zeit);
+                QCOMPARE(importiert[i].wert, erwartet[i].wert);
+            }
+        }
+        QCOMPARE(s->letzteZeit, d.letzteZeit / 10000);
+        QVERIFY(d.von("geschrieben.daten_0x378.D6_geschrieben_0x378").size() > 1000);
     }
 
     void withoutATraceTheBackendIsUnchanged() {

@@ -1,6 +1,7 @@
 #include "vcd_leser.h"
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -23,6 +24,42 @@ bool istZahl(const std::string& s) {
 
 bool istPegel(char c) {
     return c == '0' || c == '1' || c == 'x' || c == 'X' || c == 'z' || c == 'Z';
+}
+
+// Each register's eight lines ("bereich.D0_..." to "bereich.D7_...") as one
+// byte "bereich.D", the way GTKWave's save file groups them: a value at
+// every time some line changes, once all eight are known.
+void ergaenzeBytes(VcdDatei& datei) {
+    std::map<std::string, std::array<std::string, 8>> gruppen;
+    for (const std::string& name : datei.namen) {
+        const auto punkt = name.rfind('.');
+        const std::size_t b = punkt == std::string::npos ? 0 : punkt + 1;
+        if (datei.breite[name] != 1 || name.size() < b + 3 || name[b + 2] != '_' ||
+            name[b + 1] < '0' || name[b + 1] > '7') {
+            continue;
+        }
+        gruppen[name.substr(0, b + 1)][static_cast<std::size_t>(name[b + 1] - '0')] = name;
+    }
+    for (const auto& [byte, leitungen] : gruppen) {
+        if (std::count(leitungen.begin(), leitungen.end(), std::string()) != 0) continue;
+        std::vector<std::uint64_t> zeiten;
+        for (const auto& l : leitungen) {
+            for (const auto& w : datei.von(l)) zeiten.push_back(w.zeit);
+        }
+        std::sort(zeiten.begin(), zeiten.end());
+        zeiten.erase(std::unique(zeiten.begin(), zeiten.end()), zeiten.end());
+        std::vector<VcdÄnderung> werte;
+        for (const std::uint64_t zeit : zeiten) {
+            std::string wert;
+            for (int bit = 7; bit >= 0; --bit)
+                wert += datei.wertBei(leitungen[static_cast<std::size_t>(bit)], zeit);
+            if (wert.size() == 8 && (werte.empty() || werte.back().wert != wert)) {
+                werte.push_back({zeit, wert});
+            }
+        }
+        datei.breite[byte] = 8;
+        datei.verlauf[byte] = std::move(werte);
+    }
 }
 
 }  // namespace
@@ -161,6 +198,7 @@ std::optional<VcdDatei> leseVcdText(const std::string& text, std::string& fehler
         fehler = "$enddefinitions fehlt";
         return std::nullopt;
     }
+    ergaenzeBytes(datei);
     return datei;
 }
 

@@ -20,7 +20,9 @@ struct VcdÄnderung {
 struct VcdDatei {
     // Text of $date, $version, $comment and $timescale, blanks collapsed.
     std::map<std::string, std::string> kopf;
-    // Full names ("geschrieben.daten_0x378.D", "...D3") in declaration order.
+    // Full names ("geschrieben.daten_0x378.D3_geschrieben_0x378") in
+    // declaration order. Each register's eight lines also give its byte
+    // ("geschrieben.daten_0x378.D", not in `namen`), as GTKWave groups them.
     std::vector<std::string> namen;
     std::map<std::string, int> breite;
     std::map<std::string, std::vector<VcdÄnderung>> verlauf;
