@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/layout.h"
+#include "generator/ausgabemaschine.h"
 
 class QCheckBox;
 class QComboBox;
@@ -82,6 +83,8 @@ public:
     [[nodiscard]] int laufTiefe() const { return laufTiefe_; }
     // Closed by the user: hidden, and gone as soon as no run is on the stack.
     [[nodiscard]] bool geschlossen() const { return geschlossen_; }
+    // Timing of the last output run that ended.
+    [[nodiscard]] const generator::Laufstatistik& laufstatistik() const { return statistik_; }
 
     // Controls, by their names in the layout.
     QLabel* Label1 = nullptr;
@@ -130,18 +133,21 @@ private:
 
     void Stoppen();
     void Starten();
-    void Ausgabeschleife();
+    // The output engine's view of this window.
+    class Fensterlauf;
     // The line number typed for one channel, converted again only when the
     // text changes (the conversion costs more than the rest of a step).
     struct Zeilenwahl {
         QString text;
         std::optional<std::int16_t> bit;
     };
-    void SchreibeKanal(const QComboBox* kanal, Zeilenwahl& zeile, std::int16_t Wert);
+    static std::optional<std::int16_t> Leitung(const QComboBox* kanal, Zeilenwahl& zeile);
     // A run must return at once: the window was closed or the program ends.
     [[nodiscard]] bool abbrechen() const;
 
     layout::Gebaut gebaut_;
+    generator::Systemuhr uhr_;
+    generator::Laufstatistik statistik_;
     Zeilenwahl zeile1_;
     Zeilenwahl zeile2_;
     int laufTiefe_ = 0;
