@@ -6,6 +6,7 @@
 
 #include "app/anwendung.h"
 #include "app/mitschnitt.h"
+#include "generator/echtzeit.h"
 #include "port/io_grants.h"
 #include "port/port.h"
 #include "port/port_report.h"
@@ -109,7 +110,12 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
         QStringLiteral("Zeichnet jeden Portzugriff der Sitzung als VCD-Datei auf "
                        "(für GTKWave oder PulseView)."),
         QStringLiteral("DATEI.vcd"));
-    parser.addOptions({hilfe, version, portWahl, portsZeigen, erlaubeIo, mitschnitt});
+    const QCommandLineOption echtzeit(
+        QStringLiteral("echtzeit"),
+        QStringLiteral("Gibt dem Generator während eines Laufs Echtzeit-Vorrang (SCHED_FIFO) und "
+                       "sperrt den Speicher gegen Auslagern. Braucht root, CAP_SYS_NICE oder "
+                       "ein rtprio-Limit."));
+    parser.addOptions({hilfe, version, portWahl, portsZeigen, erlaubeIo, mitschnitt, echtzeit});
     if (!parser.parse(argumente)) {
         meldeFehler(parser.errorText().toStdString() + " Abhilfe: dravel --help");
         return 2;
@@ -165,6 +171,12 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
         std::fprintf(stderr, "dravel: %s\n", backend->name().c_str());
     }
     port::installBackend(std::move(backend));
+    if (parser.isSet(echtzeit)) {
+        // Without the permission the program runs on as without the option.
+        const generator::echtzeit::Prüfung prüfung = generator::echtzeit::prüfe();
+        if (!prüfung.meldung.empty()) meldeFehler(prüfung.meldung);
+        generator::echtzeit::wünschen(prüfung.möglich);
+    }
     return std::nullopt;
 }
 
