@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <limits>
 
+#include <cerrno>
+#include <ctime>
+
 #include "echtzeit.h"
 #include "generator_logik.h"
 #include "port/port.h"
@@ -78,6 +81,16 @@ std::int64_t Systemuhr::jetztNs() {
         .count();
 }
 
+void Systemuhr::schlafeBis(std::int64_t zeitNs) {
+    // steady_clock is CLOCK_MONOTONIC; an absolute time cannot oversleep
+    // by the time it took to compute a relative one.
+    timespec ziel{};
+    ziel.tv_sec = static_cast<time_t>(zeitNs / 1'000'000'000);
+    ziel.tv_nsec = static_cast<long>(zeitNs % 1'000'000'000);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ziel, nullptr) == EINTR) {
+    }
+}
+
 std::string statistikText(const Laufstatistik& s) {
     char zeile[256];
     std::snprintf(zeile, sizeof zeile,
@@ -106,6 +119,8 @@ Laufstatistik Ausgabemaschine::lauf(Ausgabesteuerung& steuerung, const Pegelfolg
                                     const Pegelfolge& bitfolge2) {
     std::optional<echtzeit::Abschnitt> echtzeit;
     if (einstellungen_.echtzeit) echtzeit.emplace();
+    const bool nickenVorher = nicken_;
+    nicken_ = echtzeit && echtzeit->wirkt();
 
     Laufstatistik statistik;
     Fehlerhistogramm fehler;
@@ -159,6 +174,7 @@ Laufstatistik Ausgabemaschine::lauf(Ausgabesteuerung& steuerung, const Pegelfolg
         statistik.mittlerePeriodeUs =
             double(letzter - erster) / 1000.0 / double(statistik.schritte - 1);
     }
+    nicken_ = nickenVorher;
     statistik.medianFehlerUs = fehler.quantilUs(0.5);
     statistik.p99FehlerUs = fehler.quantilUs(0.99);
     statistik.größterFehlerUs = fehler.größterUs();
@@ -173,6 +189,15 @@ void Ausgabemaschine::warteBis(Ausgabesteuerung& steuerung, std::int64_t fristNs
         if (rest > kSchlafGrenzeNs) {
             steuerung.schlafe(rest - kVorlaufNs);
             gepumpt = true;
+        } else if (nicken_ && gepumpt && rest > reserveNs_ + kKürzestesNickerchenNs) {
+            const std::int64_t wecken = fristNs - reserveNs_;
+            uhr_.schlafeBis(wecken);
+            jetzt = uhr_.jetztNs();
+            // Wake the next time as early as this wake-up was late, plus a
+            // margin; forget a slow one gradually.
+            reserveNs_ = std::clamp(std::max(jetzt - wecken + 10'000, reserveNs_ - reserveNs_ / 32),
+                                    kKürzesteReserveNs, kLängsteReserveNs);
+            continue;
         } else if (!gepumpt || rest > pumpdauerNs_) {
             steuerung.pumpe();
             const std::int64_t danach = uhr_.jetztNs();

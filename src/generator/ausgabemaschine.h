@@ -20,12 +20,16 @@ class Uhr {
 public:
     virtual ~Uhr() = default;
     virtual std::int64_t jetztNs() = 0;
+    // Sleeps the thread until the clock reaches `zeitNs` (short naps under
+    // real-time scheduling).
+    virtual void schlafeBis(std::int64_t zeitNs) = 0;
 };
 
 // The system's monotonic clock.
 class Systemuhr final : public Uhr {
 public:
     std::int64_t jetztNs() override;
+    void schlafeBis(std::int64_t zeitNs) override;
 };
 
 // What the run asks its driver, each step anew, so that settings changed
@@ -84,6 +88,13 @@ public:
     // How early a blocking wait wakes before the deadline, for the wake-up
     // delay of the event loop's timer.
     static constexpr std::int64_t kVorlaufNs = 1'000'000;
+    // Under real-time scheduling the short stretch naps too, waking this
+    // much before the deadline (adapted to how late the kernel wakes the
+    // thread): a thread that never sleeps would be throttled by the kernel
+    // for tens of ms each second.
+    static constexpr std::int64_t kKürzesteReserveNs = 20'000;
+    static constexpr std::int64_t kLängsteReserveNs = 80'000;
+    static constexpr std::int64_t kKürzestesNickerchenNs = 10'000;
 
     explicit Ausgabemaschine(Uhr& uhr, Ausgabeeinstellungen einstellungen = {});
 
@@ -110,6 +121,9 @@ private:
     // What one event pump takes lately: closer to the deadline than this,
     // the wait only watches the clock.
     std::int64_t pumpdauerNs_ = 0;
+    // Naps in the short stretch of a wait (only under real-time scheduling).
+    bool nicken_ = false;
+    std::int64_t reserveNs_ = kLängsteReserveNs;
 };
 
 }  // namespace dravel::generator

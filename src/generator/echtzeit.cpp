@@ -13,6 +13,7 @@ namespace {
 
 bool gewünscht_ = false;
 int tiefe_ = 0;
+bool wirkt_ = false;
 
 // CAP_IPC_LOCK in the effective set, read from the kernel's status file so
 // that no capability library is needed.
@@ -77,6 +78,7 @@ Abschnitt::Abschnitt() {
     sched_param neu{};
     neu.sched_priority = kPriorität;
     geplant_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &neu) == 0;
+    wirkt_ = geplant_;
     gesperrt_ = mlockall(MCL_CURRENT | MCL_FUTURE) == 0;
 }
 
@@ -85,6 +87,11 @@ Abschnitt::~Abschnitt() {
     if (!außen_) return;
     if (gesperrt_) munlockall();
     if (geplant_) pthread_setschedparam(pthread_self(), alteStrategie_, &altePriorität_);
+    wirkt_ = false;
+}
+
+bool Abschnitt::wirkt() const {
+    return wirkt_;
 }
 
 }  // namespace dravel::generator::echtzeit

@@ -36,6 +36,9 @@ public:
     Abschnitt(const Abschnitt&) = delete;
     Abschnitt& operator=(const Abschnitt&) = delete;
 
+    // Whether the thread runs under real-time scheduling now.
+    [[nodiscard]] bool wirkt() const;
+
 private:
     bool außen_ = false;
     bool geplant_ = false;

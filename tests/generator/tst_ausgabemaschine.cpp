@@ -21,6 +21,7 @@ class Scheinuhr final : public Uhr {
 public:
     std::int64_t t = 0;
     std::int64_t jetztNs() override { return ++t; }
+    void schlafeBis(std::int64_t zeitNs) override { t = std::max(t, zeitNs); }
 };
 
 class Stempelport final : public dravel::port::Backend {
