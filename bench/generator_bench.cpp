@@ -18,10 +18,12 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -131,7 +133,13 @@ Auswertung messeMaschine(const char* zeitbasis, std::size_t schritte, bool echtz
 
     const double cpu0 = prozessCpuSekunden();
     const auto wand0 = Uhr::now();
-    fenster->StartStop->click();  // returns when the run has stopped
+    // Clicked from a running event loop, as in the program.
+    QEventLoop schleife;
+    QTimer::singleShot(0, &schleife, [&] {
+        fenster->StartStop->click();  // returns when the run has stopped
+        schleife.quit();
+    });
+    schleife.exec();
     const double wand = std::chrono::duration<double>(Uhr::now() - wand0).count();
 
     Auswertung a;
