@@ -27,7 +27,8 @@ std::span<const layout::Steuerelement> generatorSteuerelemente();
 // The signal generator: clocks one or two bit strings out on chosen data
 // lines of its own data register, one character per time-base step, once or
 // in a loop. The output runs inside the start button's click handler and
-// pumps events on every step and every poll of its wait, so every handler of
+// pumps events on every step and throughout its wait (the output engine of
+// ausgabemaschine.h does the stepping and waiting), so every handler of
 // both windows (a second click, Enter, "OK", the pass-mode keys) can run in
 // the middle of a run. The button's caption is the run state.
 //
