@@ -128,12 +128,19 @@ Laufstatistik Ausgabemaschine::lauf(Ausgabesteuerung& steuerung, const Pegelfolg
     std::int64_t letzter = 0;
 
     std::int16_t Schrittindex = 0;
-    std::int64_t frist = uhr_.jetztNs();  // step 0 goes out now
+    std::int64_t frist = uhr_.jetztNs();  // step 0 goes out now, its schedule set below
     std::int64_t basis = 0;               // time base before this step
     for (;;) {
         const auto obererIndex = static_cast<std::int16_t>(bitfolge1.size() - 1);
         if (Schrittindex > obererIndex) Schrittindex = 0;
         const auto i = static_cast<std::size_t>(Schrittindex);
+
+        // The driver's answers first: the first conversion of a line number
+        // can take longer than a step, and the schedule is for the writes.
+        const std::int16_t adresse = steuerung.adresse();
+        const std::optional<std::int16_t> leitung1 = steuerung.leitung1();
+        const std::optional<std::int16_t> leitung2 =
+            i < bitfolge2.size() ? steuerung.leitung2() : std::nullopt;
 
         const std::int64_t jetzt = uhr_.jetztNs();
         const std::int64_t verspätung = jetzt - frist;
@@ -144,15 +151,17 @@ Laufstatistik Ausgabemaschine::lauf(Ausgabesteuerung& steuerung, const Pegelfolg
             if (basis > 0) ++statistik.verspätet;
             frist = jetzt;
         }
-        if (statistik.schritte == 0) erster = jetzt;
         letzter = jetzt;
         ++statistik.schritte;
 
-        schreibeKanal(steuerung.leitung1(), steuerung.adresse(), bitfolge1[i]);
-        if (i < bitfolge2.size()) {
-            if (const auto leitung = steuerung.leitung2()) {
-                schreibeKanal(leitung, steuerung.adresse(), bitfolge2[i]);
-            }
+        schreibeKanal(leitung1, adresse, bitfolge1[i]);
+        if (leitung2) schreibeKanal(leitung2, adresse, bitfolge2[i]);
+        if (statistik.schritte == 1) {
+            // The schedule starts once the first levels are out: the first
+            // access may bind the port (open a device, a trace) and take
+            // longer than a step, which would shorten the second.
+            frist = uhr_.jetztNs();
+            erster = frist;
         }
 
         ++Schrittindex;
