@@ -245,7 +245,7 @@ QByteArray last() {
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     std::size_t schritte = 10000;
-    std::size_t schritte50 = 100;
+    std::size_t schritte50 = 200;
     bool mitschnitt = true;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--ohne-mitschnitt") == 0) mitschnitt = false;
