@@ -1,33 +1,45 @@
-// Step timing of the generator's output engine against a bare loop.
+// Step timing of the generator's output engine.
 //
 // The engine runs for real: the window exists (offscreen unless a platform
 // is chosen), a port backend stamps every write with the monotonic clock, and
-// a click queued after the last measured write stops the run. The baseline
-// does only what any such loop must: one port write, the event pump, and a
-// busy wait on the clock that pumps events on every poll.
+// a click queued after the last measured write stops the run. Beside it runs
+// the delay scheme the engine used before its schedule: write, pump events,
+// then a busy wait of one time base from its own start that pumps on every
+// poll, so every step lasts the time base plus its own overhead.
 //
-// Prints, per configuration, the step period (mean, median, p99), the
-// overhead over the time base, steps per second, and engine/baseline ratio.
+// Prints side by side, for time bases 0, 0.1 ms and 50 ms: mean period and
+// its error, step error (median, p99, largest), steps per second and the
+// share of a core the process used; at 0.1 ms also with two busy processes
+// competing for the cores, with and without real-time scheduling.
 //
-//   generator_bench [--schritte N]
+//   generator_bench [--schritte N] [--schritte50 N] [--ohne-mitschnitt]
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <numeric>
 #include <string>
 #include <vector>
 
 #include "app/anwendung.h"
+#include "generator/echtzeit.h"
 #include "generator/generator_fenster.h"
+#include "generator/generator_logik.h"
 #include "generator_trace.h"
 #include "port/backend.h"
 #include "port/port.h"
@@ -62,34 +74,53 @@ private:
     std::function<void()> beiZiel_;
 };
 
-struct Auswertung {
-    double mittel = 0, median = 0, p99 = 0, schritteProSekunde = 0;
-};
-
-// Step periods in microseconds from consecutive writes, the first tenth
-// left out as warm-up.
-Auswertung werteAus(const std::vector<Uhr::time_point>& zeiten, std::size_t schritte) {
-    std::vector<double> perioden;
-    const std::size_t n = std::min(zeiten.size(), schritte);
-    for (std::size_t i = n / 10 + 1; i < n; ++i) {
-        perioden.push_back(
-            std::chrono::duration<double, std::micro>(zeiten[i] - zeiten[i - 1]).count());
-    }
-    Auswertung a;
-    if (perioden.empty()) return a;
-    a.mittel = std::accumulate(perioden.begin(), perioden.end(), 0.0) / double(perioden.size());
-    std::sort(perioden.begin(), perioden.end());
-    a.median = perioden[perioden.size() / 2];
-    a.p99 = perioden[std::min(perioden.size() - 1, perioden.size() * 99 / 100)];
-    a.schritteProSekunde = 1e6 / a.mittel;
-    return a;
+double prozessCpuSekunden() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-// The real engine: channel 1 only, "10" in a loop, one write per step.
-Auswertung messeMaschine(const char* zeitbasis, std::size_t schritte) {
+struct Auswertung {
+    double mittel = 0;                        // mean period, µs
+    double median = 0, p99 = 0, größter = 0;  // step error, µs
+    double schritteProSekunde = 0;
+    double cpuAnteil = 0;  // of one core, during the run
+    std::uint64_t verspätet = 0;
+};
+
+// Mean period over all steps from the write stamps.
+double mittlerePeriode(const std::vector<Uhr::time_point>& zeiten, std::size_t schritte) {
+    const std::size_t n = std::min(zeiten.size(), schritte);
+    if (n < 2) return 0;
+    return std::chrono::duration<double, std::micro>(zeiten[n - 1] - zeiten[0]).count() /
+           double(n - 1);
+}
+
+// The delay scheme's step error: how much longer than the time base each
+// step lasted (each step is due one time base after the previous one).
+void verzögerungsfehler(Auswertung& a, const std::vector<Uhr::time_point>& zeiten,
+                        std::size_t schritte, double zeitbasisUs) {
+    std::vector<double> fehler;
+    const std::size_t n = std::min(zeiten.size(), schritte);
+    for (std::size_t i = 1; i < n; ++i) {
+        fehler.push_back(
+            std::chrono::duration<double, std::micro>(zeiten[i] - zeiten[i - 1]).count() -
+            zeitbasisUs);
+    }
+    if (fehler.empty()) return;
+    std::sort(fehler.begin(), fehler.end());
+    a.median = fehler[fehler.size() / 2];
+    a.p99 = fehler[std::min(fehler.size() - 1, fehler.size() * 99 / 100)];
+    a.größter = fehler.back();
+    for (double f : fehler) a.verspätet += f > zeitbasisUs && zeitbasisUs > 0;
+}
+
+// The engine through the window: channel 1 only, "10" in a loop.
+Auswertung messeMaschine(const char* zeitbasis, std::size_t schritte, bool echtzeit) {
     auto port = std::make_unique<StempelPort>(schritte);
     StempelPort* stempel = port.get();
     dravel::port::installBackend(std::move(port));
+    dravel::generator::echtzeit::wünschen(echtzeit);
 
     auto* fenster = new dravel::GeneratorFenster();
     fenster->show();
@@ -100,26 +131,47 @@ Auswertung messeMaschine(const char* zeitbasis, std::size_t schritte) {
     fenster->Binärstring->setText(QStringLiteral("10"));
     stempel->beiZiel([fenster] { fenster->StartStop->click(); });
 
-    fenster->StartStop->click();  // returns when the run has stopped
+    const double cpu0 = prozessCpuSekunden();
+    const auto wand0 = Uhr::now();
+    // Clicked from a running event loop, as in the program.
+    QEventLoop schleife;
+    QTimer::singleShot(0, &schleife, [&] {
+        fenster->StartStop->click();  // returns when the run has stopped
+        schleife.quit();
+    });
+    schleife.exec();
+    const double wand = std::chrono::duration<double>(Uhr::now() - wand0).count();
 
-    const Auswertung a = werteAus(stempel->zeiten(), schritte);
+    Auswertung a;
+    a.cpuAnteil = (prozessCpuSekunden() - cpu0) / wand;
+    const auto& s = fenster->laufstatistik();
+    a.mittel = mittlerePeriode(stempel->zeiten(), schritte);
+    a.median = s.medianFehlerUs;
+    a.p99 = s.p99FehlerUs;
+    a.größter = s.größterFehlerUs;
+    a.verspätet = s.verspätet;
+    a.schritteProSekunde = a.mittel > 0 ? 1e6 / a.mittel : 0;
     delete fenster;
+    dravel::generator::echtzeit::wünschen(false);
     dravel::port::releaseBackend();
     return a;
 }
 
-// The least any such loop does per step.
-Auswertung messeGrundlinie(double zeitbasisMs, std::size_t schritte) {
+// The delay scheme, as the engine ran before: read, change one line,
+// write; pump; busy wait from its own start, pumping on every poll.
+Auswertung messeVerzögerung(double zeitbasisMs, std::size_t schritte) {
     auto port = std::make_unique<StempelPort>(schritte);
     StempelPort* stempel = port.get();
     dravel::port::installBackend(std::move(port));
 
     const auto dauer = std::chrono::duration_cast<Uhr::duration>(
         std::chrono::duration<double, std::milli>(zeitbasisMs));
-    std::int16_t wert = 0;
+    const double cpu0 = prozessCpuSekunden();
+    const auto wand0 = Uhr::now();
+    std::int16_t pegel = -1;
     for (std::size_t i = 0; i < schritte; ++i) {
-        Out32(888, wert);
-        wert ^= 1;
+        Out32(888, dravel::generator::setzeBitWert(Inp32(888), 0, pegel));
+        pegel = pegel ? 0 : -1;
         QCoreApplication::processEvents();
         const auto start = Uhr::now();
         for (;;) {
@@ -127,56 +179,123 @@ Auswertung messeGrundlinie(double zeitbasisMs, std::size_t schritte) {
             if (Uhr::now() - start >= dauer) break;
         }
     }
-    const Auswertung a = werteAus(stempel->zeiten(), schritte);
+    const double wand = std::chrono::duration<double>(Uhr::now() - wand0).count();
+    Auswertung a;
+    a.cpuAnteil = (prozessCpuSekunden() - cpu0) / wand;
+    a.mittel = mittlerePeriode(stempel->zeiten(), schritte);
+    verzögerungsfehler(a, stempel->zeiten(), schritte, zeitbasisMs * 1000.0);
+    a.schritteProSekunde = a.mittel > 0 ? 1e6 / a.mittel : 0;
     dravel::port::releaseBackend();
     return a;
 }
 
+void druckeKopf() {
+    std::printf("  %-34s %12s %10s %10s %10s %10s %9s %11s %6s\n", "", "Periode", "Abw.", "Median",
+                "p99", "größter", "verspätet", "Schritte/s", "CPU");
+}
+
 void druckeZeile(const char* name, double zeitbasisUs, const Auswertung& a) {
-    std::printf(
-        "  %-22s  Mittel %8.2f us  Median %8.2f us  p99 %8.2f us  "
-        "Mehraufwand Median %6.2f us, p99 %6.2f us  %9.0f Schritte/s\n",
-        name, a.mittel, a.median, a.p99, a.median - zeitbasisUs, a.p99 - zeitbasisUs,
-        a.schritteProSekunde);
+    char abweichung[32] = "-";
+    if (zeitbasisUs > 0) {
+        std::snprintf(abweichung, sizeof abweichung, "%+.3f %%",
+                      (a.mittel - zeitbasisUs) / zeitbasisUs * 100.0);
+    }
+    std::printf("  %-34s %9.3f us %10s %7.2f us %7.2f us %7.1f us %9llu %11.0f %5.1f%%\n", name,
+                a.mittel, abweichung, a.median, a.p99, a.größter,
+                static_cast<unsigned long long>(a.verspätet), a.schritteProSekunde,
+                a.cpuAnteil * 100.0);
+}
+
+// Two processes that want a core each, as `yes > /dev/null` twice.
+class Lastprozesse {
+public:
+    Lastprozesse() {
+        for (pid_t& pid : pids_) {
+            pid = fork();
+            if (pid == 0) {
+                const int null = open("/dev/null", O_WRONLY);
+                dup2(null, STDOUT_FILENO);
+                execlp("yes", "yes", static_cast<char*>(nullptr));
+                _exit(127);
+            }
+        }
+        usleep(200'000);  // let them take their share
+    }
+    ~Lastprozesse() {
+        for (pid_t pid : pids_) {
+            if (pid <= 0) continue;
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    Lastprozesse(const Lastprozesse&) = delete;
+    Lastprozesse& operator=(const Lastprozesse&) = delete;
+
+private:
+    std::array<pid_t, 2> pids_{};
+};
+
+QByteArray last() {
+    QFile datei(QStringLiteral("/proc/loadavg"));
+    return datei.open(QIODevice::ReadOnly) ? datei.readLine().trimmed() : "?";
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::size_t schritte = 20000;
-    for (int i = 1; i + 1 < argc; ++i) {
+    std::size_t schritte = 10000;
+    std::size_t schritte50 = 200;
+    bool mitschnitt = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--ohne-mitschnitt") == 0) mitschnitt = false;
+        if (i + 1 >= argc) continue;
         if (std::strcmp(argv[i], "--schritte") == 0)
             schritte = std::max(100, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--schritte50") == 0)
+            schritte50 = std::max(10, std::atoi(argv[i + 1]));
     }
     dravel::app::wähleEreignisschleife();  // the event loop the program runs on
     QApplication app(argc, argv);
     dravel::app::richteAnwendungEin();
 
+    std::printf(
+        "Generator-Schrittzeiten, Plattform %s, Last %s\n"
+        "Schrittfehler: Fristverfahren gegen den Zeitplan (Start + Summe der Zeitbasen), "
+        "Verzögerungsverfahren gegen den vorigen Schritt + Zeitbasis.\n",
+        qPrintable(QGuiApplication::platformName()), last().constData());
+
     struct Konfiguration {
         const char* text;
         double ms;
+        std::size_t schritte;
     };
-    const std::array konfigurationen{Konfiguration{"0.1", 0.1}, Konfiguration{"0", 0.0}};
-
-    // Other load on the machine shows in the p99 figures; say how much.
-    QFile last(QStringLiteral("/proc/loadavg"));
-    const QByteArray lastText = last.open(QIODevice::ReadOnly) ? last.readLine().trimmed() : "?";
-    std::printf(
-        "Generator-Schrittzeiten, %zu Schritte je Messung (erstes Zehntel als Anlauf verworfen), "
-        "Plattform %s, Last %s\n",
-        schritte, qPrintable(QGuiApplication::platformName()), lastText.constData());
+    const std::array konfigurationen{Konfiguration{"0", 0.0, schritte},
+                                     Konfiguration{"0.1", 0.1, schritte},
+                                     Konfiguration{"50", 50.0, schritte50}};
     for (const auto& k : konfigurationen) {
-        const Auswertung maschine = messeMaschine(k.text, schritte);
-        const Auswertung basis = messeGrundlinie(k.ms, schritte);
-        std::printf("Zeitbasis %s ms:\n", k.text);
-        druckeZeile("Ausgabemaschine", k.ms * 1000.0, maschine);
-        druckeZeile("Grundlinie", k.ms * 1000.0, basis);
-        std::printf("  Maschine/Grundlinie: %.2f der Schritte pro Sekunde\n",
-                    basis.schritteProSekunde > 0
-                        ? maschine.schritteProSekunde / basis.schritteProSekunde
-                        : 0.0);
+        std::printf("Zeitbasis %s ms, %zu Schritte, ruhig:\n", k.text, k.schritte);
+        druckeKopf();
+        druckeZeile("bisher: Verzögerung", k.ms * 1000.0, messeVerzögerung(k.ms, k.schritte));
+        druckeZeile("neu: Fristen", k.ms * 1000.0, messeMaschine(k.text, k.schritte, false));
     }
-    dravel::bench::druckeTraceMehraufwand(schritte);
+
+    const auto prüfung = dravel::generator::echtzeit::prüfe();
+    {
+        const Lastprozesse last2;
+        std::printf(
+            "Zeitbasis 0.1 ms, %zu Schritte, zwei Lastprozesse (yes > /dev/null), Last %s:\n",
+            schritte, last().constData());
+        druckeKopf();
+        druckeZeile("bisher: Verzögerung", 100.0, messeVerzögerung(0.1, schritte));
+        druckeZeile("neu: Fristen", 100.0, messeMaschine("0.1", schritte, false));
+        if (prüfung.möglich) {
+            druckeZeile("neu: Fristen, --echtzeit", 100.0, messeMaschine("0.1", schritte, true));
+        } else {
+            std::printf("  neu: Fristen, --echtzeit: %s\n", prüfung.meldung.c_str());
+        }
+    }
+
+    if (mitschnitt) dravel::bench::druckeTraceMehraufwand(20000);
     return 0;
 }

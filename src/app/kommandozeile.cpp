@@ -7,6 +7,7 @@
 #include "app/anwendung.h"
 #include "app/befehle.h"
 #include "app/mitschnitt.h"
+#include "generator/echtzeit.h"
 #include "port/io_grants.h"
 #include "port/port.h"
 #include "port/port_report.h"
@@ -140,6 +141,10 @@ QList<QCommandLineOption> portOptionen() {
          QStringLiteral("Zeichnet jeden Portzugriff der Sitzung als VCD-Datei auf "
                         "(für GTKWave oder PulseView)."),
          QStringLiteral("DATEI.vcd")},
+        {QStringLiteral("echtzeit"),
+         QStringLiteral("Gibt dem Generator während eines Laufs Echtzeit-Vorrang (SCHED_FIFO) und "
+                        "sperrt den Speicher gegen Auslagern. Braucht root, CAP_SYS_NICE oder "
+                        "ein rtprio-Limit.")},
     };
 }
 
@@ -177,6 +182,12 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
         std::fprintf(stderr, "dravel: %s\n", backend->name().c_str());
     }
     port::installBackend(std::move(backend));
+    if (parser.isSet(QStringLiteral("echtzeit"))) {
+        // Without the permission the program runs on as without the option.
+        const generator::echtzeit::Prüfung prüfung = generator::echtzeit::prüfe();
+        if (!prüfung.meldung.empty()) meldeFehler(prüfung.meldung);
+        generator::echtzeit::wünschen(prüfung.möglich);
+    }
     return std::nullopt;
 }
 

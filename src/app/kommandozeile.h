@@ -15,11 +15,11 @@ namespace dravel::app {
 std::optional<int> werteKommandozeileAus(const QStringList& argumente);
 
 // The options that choose the port and what goes with it (--port,
-// --allow-io, --trace); the windows and the commands share them.
+// --allow-io, --trace, --echtzeit); the windows and the commands share them.
 QList<QCommandLineOption> portOptionen();
 
 // With a parser that has read portOptionen(): opens the chosen port, starts
-// the trace and binds the port. Status 2 after one line on standard error
+// the trace, binds the port and asks for real-time runs. Status 2 after one line on standard error
 // when that cannot be done, nullopt to go on. `meldePort`: one line on
 // standard error names the port in use.
 std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort);

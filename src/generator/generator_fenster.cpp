@@ -19,6 +19,7 @@
 #include "app/module1.h"
 #include "common/symbol.h"
 #include "common/zahlen.h"
+#include "echtzeit.h"
 #include "generator_logik.h"
 #include "main_window/steuerung.h"
 #include "port/port.h"
@@ -47,6 +48,46 @@ void passeEin(QLabel* label) {
 }
 
 }  // namespace
+
+// The engine asks the controls afresh at every step, so that "OK", line
+// changes, channel 2 and the pass mode apply from the next step; every
+// handler of both windows runs inside its pumps.
+class GeneratorFenster::Fensterlauf final : public generator::Ausgabesteuerung {
+public:
+    explicit Fensterlauf(GeneratorFenster& fenster) : f_(fenster) {}
+
+    std::int16_t adresse() override { return f_.GenAdresse; }
+    std::optional<std::int16_t> leitung1() override {
+        return Leitung(f_.AusgabeKanal1, f_.zeile1_);
+    }
+    std::optional<std::int16_t> leitung2() override {
+        if (f_.Kanal2En->checkState() == Qt::Unchecked) return std::nullopt;
+        return Leitung(f_.AusgabeKanal2, f_.zeile2_);
+    }
+    float zeitbasisMs() override { return f_.Zeitbasiswert; }
+    void durchlaufEnde() override {
+        if (f_.OptSingle->isChecked()) f_.StartStop_Click();
+    }
+    bool weiter() override { return f_.StartStop->text() != kStart; }
+    bool abbrechen() override { return f_.abbrechen(); }
+    void pumpe() override { QCoreApplication::processEvents(); }
+    void schlafe(std::int64_t höchstensNs) override {
+        const std::int64_t ms = höchstensNs / 1'000'000;
+        if (ms <= 0) {
+            QCoreApplication::processEvents();
+            return;
+        }
+        // Blocks until an event comes, the timer's at the latest.
+        QTimer wecker;
+        wecker.setSingleShot(true);
+        wecker.setTimerType(Qt::PreciseTimer);
+        wecker.start(static_cast<int>(std::min<std::int64_t>(ms, 1'000'000'000)));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+
+private:
+    GeneratorFenster& f_;
+};
 
 GeneratorFenster::GeneratorFenster(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("GeneratorFenster"));
@@ -232,14 +273,9 @@ void GeneratorFenster::TimerDelay(const float& DelaySekunden) {
     // Whole counter ticks: a float of seconds would lose the resolution of a
     // short step once the machine has run for a while.
     const std::int64_t dauer = generator::warteTakte(DelaySekunden, Zaehlerfrequenz);
-    const std::int64_t start = Zähler::now().time_since_epoch().count();
-    // Events first, then the clock: the wait then ends at the first look at
-    // the clock past its end, not one event-pump pass later.
-    for (;;) {
-        QCoreApplication::processEvents();
-        const std::int64_t vergangen = Zähler::now().time_since_epoch().count() - start;
-        if (vergangen >= dauer || vergangen < 0 || abbrechen()) return;
-    }
+    const auto ende = uhr_.jetztNs() + std::chrono::nanoseconds(Zähler::duration(dauer)).count();
+    Fensterlauf lauf(*this);
+    generator::Ausgabemaschine(uhr_).warteBis(lauf, ende);
 }
 
 std::int16_t GeneratorFenster::SetzeBit(const std::int16_t& Bit, const std::int16_t& Wert) {
@@ -305,47 +341,24 @@ void GeneratorFenster::Starten() {
     QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 
     ++laufTiefe_;
-    Ausgabeschleife();
+    Fensterlauf lauf(*this);
+    generator::Ausgabemaschine maschine(uhr_, {.echtzeit = generator::echtzeit::gewünscht()});
+    const generator::Laufstatistik statistik = maschine.lauf(lauf, Bitfolge1, Bitfolge2);
     --laufTiefe_;
+    // A run nested in this one has ended by now; the outer one is the
+    // user's run.
+    if (laufTiefe_ == 0) statistik_ = statistik;
     if (laufTiefe_ == 0 && geschlossen_ && !testAttribute(Qt::WA_DeleteOnClose)) deleteLater();
 }
 
-void GeneratorFenster::SchreibeKanal(const QComboBox* kanal, Zeilenwahl& zeile, std::int16_t Wert) {
+std::optional<std::int16_t> GeneratorFenster::Leitung(const QComboBox* kanal, Zeilenwahl& zeile) {
     const QString text = kanal->currentText();
     if (text != zeile.text) {
         zeile.text = text;
         zeile.bit = zuGanzzahl16(text, QLocale());
     }
     // A line number that is no 16-bit whole number skips this channel.
-    if (!zeile.bit) return;
-    Out32(GenAdresse, SetzeBit(*zeile.bit, Wert));
-}
-
-void GeneratorFenster::Ausgabeschleife() {
-    std::int16_t Schrittindex = 0;
-    for (;;) {
-        // A run started inside this one's wait may have replaced the levels.
-        const auto obererIndex = static_cast<std::int16_t>(Bitfolge1.size() - 1);
-        if (Schrittindex > obererIndex) Schrittindex = 0;
-        const auto i = static_cast<std::size_t>(Schrittindex);
-
-        SchreibeKanal(AusgabeKanal1, zeile1_, Bitfolge1[i]);
-        if (Kanal2En->checkState() != Qt::Unchecked && i < Bitfolge2.size()) {
-            SchreibeKanal(AusgabeKanal2, zeile2_, Bitfolge2[i]);
-        }
-
-        ++Schrittindex;
-        if (Schrittindex == obererIndex) {
-            Schrittindex = 0;
-            if (OptSingle->isChecked()) StartStop_Click();
-        }
-
-        QCoreApplication::processEvents();
-        if (abbrechen()) return;
-        TimerDelay(Zeitbasiswert / 1000.0f);
-        if (abbrechen()) return;
-        if (StartStop->text() == kStart) return;
-    }
+    return zeile.bit;
 }
 
 bool GeneratorFenster::abbrechen() const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/layout.h"
+#include "generator/ausgabemaschine.h"
 
 class QCheckBox;
 class QComboBox;
@@ -26,7 +27,8 @@ std::span<const layout::Steuerelement> generatorSteuerelemente();
 // The signal generator: clocks one or two bit strings out on chosen data
 // lines of its own data register, one character per time-base step, once or
 // in a loop. The output runs inside the start button's click handler and
-// pumps events on every step and every poll of its wait, so every handler of
+// pumps events on every step and throughout its wait (the output engine of
+// ausgabemaschine.h does the stepping and waiting), so every handler of
 // both windows (a second click, Enter, "OK", the pass-mode keys) can run in
 // the middle of a run. The button's caption is the run state.
 //
@@ -82,6 +84,8 @@ public:
     [[nodiscard]] int laufTiefe() const { return laufTiefe_; }
     // Closed by the user: hidden, and gone as soon as no run is on the stack.
     [[nodiscard]] bool geschlossen() const { return geschlossen_; }
+    // Timing of the last output run that ended.
+    [[nodiscard]] const generator::Laufstatistik& laufstatistik() const { return statistik_; }
 
     // Controls, by their names in the layout.
     QLabel* Label1 = nullptr;
@@ -130,18 +134,21 @@ private:
 
     void Stoppen();
     void Starten();
-    void Ausgabeschleife();
+    // The output engine's view of this window.
+    class Fensterlauf;
     // The line number typed for one channel, converted again only when the
     // text changes (the conversion costs more than the rest of a step).
     struct Zeilenwahl {
         QString text;
         std::optional<std::int16_t> bit;
     };
-    void SchreibeKanal(const QComboBox* kanal, Zeilenwahl& zeile, std::int16_t Wert);
+    static std::optional<std::int16_t> Leitung(const QComboBox* kanal, Zeilenwahl& zeile);
     // A run must return at once: the window was closed or the program ends.
     [[nodiscard]] bool abbrechen() const;
 
     layout::Gebaut gebaut_;
+    generator::Systemuhr uhr_;
+    generator::Laufstatistik statistik_;
     Zeilenwahl zeile1_;
     Zeilenwahl zeile2_;
     int laufTiefe_ = 0;

@@ -1,0 +1,97 @@
+#include "echtzeit.h"
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+
+#include <fstream>
+#include <string>
+
+namespace dravel::generator::echtzeit {
+namespace {
+
+bool gewünscht_ = false;
+int tiefe_ = 0;
+bool wirkt_ = false;
+
+// CAP_IPC_LOCK in the effective set, read from the kernel's status file so
+// that no capability library is needed.
+bool hatSperrRecht() {
+    std::ifstream status("/proc/self/status");
+    std::string zeile;
+    while (std::getline(status, zeile)) {
+        if (zeile.rfind("CapEff:", 0) != 0) continue;
+        const unsigned long long maske = std::stoull(zeile.substr(7), nullptr, 16);
+        constexpr int kCapIpcLock = 14;
+        return (maske >> kCapIpcLock) & 1U;
+    }
+    return false;
+}
+
+bool darfSperren() {
+    rlimit grenze{};
+    if (getrlimit(RLIMIT_MEMLOCK, &grenze) == 0 && grenze.rlim_cur == RLIM_INFINITY) return true;
+    return hatSperrRecht();
+}
+
+}  // namespace
+
+Prüfung prüfe() {
+    int strategie = 0;
+    sched_param alt{};
+    pthread_getschedparam(pthread_self(), &strategie, &alt);
+    sched_param neu{};
+    neu.sched_priority = kPriorität;
+    // A short trial is the only sure answer: root, CAP_SYS_NICE and an
+    // rtprio limit all count.
+    const bool planbar = pthread_setschedparam(pthread_self(), SCHED_FIFO, &neu) == 0;
+    if (planbar) pthread_setschedparam(pthread_self(), strategie, &alt);
+    if (!planbar) {
+        return {false,
+                "--echtzeit bleibt ohne Wirkung: keine Berechtigung für Echtzeit-Scheduling. "
+                "Abhilfe: als root starten, „setcap cap_sys_nice,cap_ipc_lock+ep“ auf das "
+                "Programm setzen oder „rtprio 40“ und „memlock unlimited“ in "
+                "/etc/security/limits.conf eintragen."};
+    }
+    if (!darfSperren()) {
+        return {true,
+                "--echtzeit: Echtzeit-Scheduling ja, aber der Speicher kann nicht gesperrt "
+                "werden. Abhilfe: „memlock unlimited“ in /etc/security/limits.conf oder "
+                "„setcap cap_ipc_lock+ep“ auf das Programm."};
+    }
+    return {true, {}};
+}
+
+void wünschen(bool an) {
+    gewünscht_ = an;
+}
+
+bool gewünscht() {
+    return gewünscht_;
+}
+
+Abschnitt::Abschnitt() {
+    if (tiefe_++ > 0) return;  // a nested run keeps what the outer one took
+    außen_ = true;
+    pthread_getschedparam(pthread_self(), &alteStrategie_, &altePriorität_);
+    sched_param neu{};
+    neu.sched_priority = kPriorität;
+    geplant_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &neu) == 0;
+    wirkt_ = geplant_;
+    gesperrt_ = mlockall(MCL_CURRENT | MCL_FUTURE) == 0;
+}
+
+Abschnitt::~Abschnitt() {
+    --tiefe_;
+    if (!außen_) return;
+    if (gesperrt_) munlockall();
+    if (geplant_) pthread_setschedparam(pthread_self(), alteStrategie_, &altePriorität_);
+    wirkt_ = false;
+}
+
+bool Abschnitt::wirkt() const {
+    return wirkt_;
+}
+
+}  // namespace dravel::generator::echtzeit

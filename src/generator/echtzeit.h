@@ -1,0 +1,50 @@
+#pragma once
+
+#include <sched.h>
+
+#include <string>
+
+// Real-time scheduling for the thread that drives the port, and memory
+// locked against paging, for the length of an output run. Linux only; the
+// kernel's real-time throttling still leaves the rest of the machine a
+// share of every second.
+namespace dravel::generator::echtzeit {
+
+// Priority under SCHED_FIFO: above every normal thread, below the kernel's
+// own real-time threads.
+inline constexpr int kPriorität = 40;
+
+// Whether this process may take real-time scheduling, and when something
+// is missing one German line that names it and the fix.
+struct Prüfung {
+    bool möglich = false;
+    std::string meldung;
+};
+Prüfung prüfe();
+
+// Whether runs take it (set once at start, after prüfe()).
+void wünschen(bool an);
+bool gewünscht();
+
+// Taken for the length of a run: SCHED_FIFO for the calling thread and all
+// memory locked; both given back when the outermost section ends. Does
+// nothing where the permission is missing.
+class Abschnitt {
+public:
+    Abschnitt();
+    ~Abschnitt();
+    Abschnitt(const Abschnitt&) = delete;
+    Abschnitt& operator=(const Abschnitt&) = delete;
+
+    // Whether the thread runs under real-time scheduling now.
+    [[nodiscard]] bool wirkt() const;
+
+private:
+    bool außen_ = false;
+    bool geplant_ = false;
+    bool gesperrt_ = false;
+    int alteStrategie_ = 0;
+    sched_param altePriorität_{};
+};
+
+}  // namespace dravel::generator::echtzeit
