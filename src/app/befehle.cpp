@@ -17,6 +17,8 @@
 #include "app/anwendung.h"
 #include "app/befehle_logik.h"
 #include "app/kommandozeile.h"
+#include "generator/ausgabemaschine.h"
+#include "generator/echtzeit.h"
 #include "generator/generator_logik.h"
 #include "port/port.h"
 
@@ -356,8 +358,50 @@ Muster leseMuster(const QCommandLineParser& parser, const QStringList& argumente
     return m;
 }
 
+// The engine's questions answered from the command line: the settings stay
+// as given, the passes are counted, and a signal ends the run at once (the
+// lines keep their last levels, as after the window's Stop).
+class Kommandolauf final : public generator::Ausgabesteuerung {
+public:
+    explicit Kommandolauf(const Muster& muster) : muster_(muster) {}
+
+    std::int16_t adresse() override { return static_cast<std::int16_t>(muster_.adresse); }
+    std::optional<std::int16_t> leitung1() override {
+        return static_cast<std::int16_t>(muster_.leitung1);
+    }
+    std::optional<std::int16_t> leitung2() override {
+        if (!muster_.leitung2) return std::nullopt;
+        return static_cast<std::int16_t>(*muster_.leitung2);
+    }
+    float zeitbasisMs() override { return muster_.zeitbasisMs; }
+    void durchlaufEnde() override {
+        if (muster_.durchläufe != 0 && ++durchläufe_ >= muster_.durchläufe) weiter_ = false;
+    }
+    bool weiter() override { return weiter_; }
+    bool abbrechen() override { return abbruchsignal() != 0; }
+    // No window, no events: nothing to pump.
+    void pumpe() override {}
+    void schlafe(std::int64_t höchstensNs) override {
+        warteBis(Uhr::now() + std::chrono::nanoseconds(höchstensNs));
+    }
+
+private:
+    const Muster& muster_;
+    std::uint64_t durchläufe_ = 0;
+    bool weiter_ = true;
+};
+
 int spiele(const Muster& m) {
-    (void)m;
+    const qsizetype n = m.bitfolge1.size();
+    const generator::Pegelfolge bitfolge1 = generator::pegelfolge(m.bitfolge1, n);
+    const generator::Pegelfolge bitfolge2 =
+        m.leitung2 ? generator::pegelfolge(m.bitfolge2, n) : generator::Pegelfolge{};
+    Kommandolauf lauf(m);
+    generator::Systemuhr uhr;
+    generator::Ausgabemaschine maschine(uhr, {.echtzeit = generator::echtzeit::gewünscht()});
+    const generator::Laufstatistik statistik = maschine.lauf(lauf, bitfolge1, bitfolge2);
+    std::fprintf(stderr, "dravel: %s\n", generator::statistikText(statistik).c_str());
+    if (const int signal = abbruchsignal()) return 128 + signal;
     return 0;
 }
 
