@@ -133,7 +133,6 @@ private slots:
         QTest::newRow("address too large") << QStringList{"lesen", "0x10000"} << "„0x10000“";
         QTest::newRow("value too large") << QStringList{"schreiben", "888", "1", "256"} << "„256“";
         QTest::newRow("negative value") << QStringList{"schreiben", "888", "-1"} << "Option";
-        QTest::newRow("no value") << QStringList{"schreiben", "888"} << "WERT";
         QTest::newRow("hex and binary") << QStringList{"lesen", "888", "--hex", "--bin"} << "--hex";
         QTest::newRow("option of another command")
             << QStringList{"lesen", "888", "--dauer", "1"} << "dauer";
