@@ -170,8 +170,11 @@ void TraceRecorder::arbeite() {
                     (static_cast<long double>(e.zeit) - static_cast<long double>(a.zähler)) *
                         steigung;
                 const std::uint64_t zeit = ns > 0 ? static_cast<std::uint64_t>(ns) : 0;
-                // The file's times must not go back, whatever the rounding.
-                letzteZeit_ = std::max(letzteZeit_, zeit);
+                // The file's times must not go back, whatever the rounding,
+                // nor stand still: two accesses at one time would leave only
+                // the later one in the file. They are at least a nanosecond
+                // apart anyway.
+                letzteZeit_ = std::max(letzteZeit_ + 1, zeit);
                 e.zeit = letzteZeit_;
                 schreiber_->nimm(e);
             });

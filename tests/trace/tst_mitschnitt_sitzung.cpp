@@ -240,10 +240,14 @@ private slots:
             const auto& original = d.von("geschrieben.daten_0x378." + name);
             QVERIFY2(!original.empty(), name.c_str());
             // sigrok starts every line low at time 0 and keeps every change
-            // in the 10 µs sample it falls into.
+            // in the 10 µs sample it falls into. A step that follows a late
+            // one can be shorter than a sample; of changes within one sample
+            // the last one stands.
             std::vector<test::VcdÄnderung> erwartet{{0, "0"}};
             for (const auto& w : original) {
-                if (w.wert != erwartet.back().wert) erwartet.push_back({w.zeit / 10000, w.wert});
+                const std::uint64_t probe = w.zeit / 10000;
+                if (erwartet.size() > 1 && erwartet.back().zeit == probe) erwartet.pop_back();
+                if (w.wert != erwartet.back().wert) erwartet.push_back({probe, w.wert});
             }
             const auto& importiert = s->von("libsigrok." + name);
             QCOMPARE(importiert.size(), erwartet.size());
@@ -253,7 +257,7 @@ private slots:
             }
         }
         QCOMPARE(s->letzteZeit, d.letzteZeit / 10000);
-        QVERIFY(d.von("geschrieben.daten_0x378.D6_geschrieben_0x378").size() > 1000);
+        QVERIFY(d.von("geschrieben.daten_0x378.D6_geschrieben_0x378").size() > 100);
     }
 
     void withoutATraceTheBackendIsUnchanged() {
