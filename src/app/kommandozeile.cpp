@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/anwendung.h"
+#include "app/sprache.h"
 #include "app/mitschnitt.h"
+#include "dravel_version.h"
 #include "generator/echtzeit.h"
 #include "port/io_grants.h"
 #include "port/port.h"

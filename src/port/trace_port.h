@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "dravel_version.h"
 #include "port.h"
 #include "trace_buffer.h"
 #if defined(__x86_64__) || defined(__i386__)
