@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/schrift.h"
-#include "dravel_version.h"
 #include "common/symbol.h"
+#include "dravel_version.h"
 
 namespace dravel::app {
 namespace {

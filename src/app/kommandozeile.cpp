@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/sprache.h"
 #include "app/mitschnitt.h"
+#include "app/sprache.h"
 #include "dravel_version.h"
 #include "generator/echtzeit.h"
 #include "port/io_grants.h"

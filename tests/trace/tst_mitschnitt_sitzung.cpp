@@ -22,7 +22,7 @@
 #include "generator/generator_fenster.h"
 #include "main_window/steuerung.h"
 #include "port/port.h"
-#include "port/recording_port.h"
+#include "recording_port.h"
 #include "port/simulated_port.h"
 #include "test_support.h"
 #include "vcd_leser.h"

@@ -15,7 +15,7 @@
 #include <random>
 #include <set>
 
-#include "port/recording_port.h"
+#include "recording_port.h"
 #include "port/simulated_port.h"
 #include "port/trace_port.h"
 #include "vcd_leser.h"
