@@ -21,7 +21,6 @@
 #include "common/zahlen.h"
 #include "echtzeit.h"
 #include "generator_logik.h"
-#include "main_window/steuerung.h"
 #include "port/port.h"
 
 namespace dravel {
@@ -99,8 +98,8 @@ GeneratorFenster::GeneratorFenster(QWidget* parent) : QWidget(parent, Qt::Window
     Form_Load();
 
     // Centred over the main window where there is one.
-    if (const QWidget* haupt = Module1::HauptfensterFallsDa(); haupt && haupt->isVisible()) {
-        move(haupt->frameGeometry().center() - rect().center());
+    if (const auto haupt = Module1::HauptfensterLage()) {
+        move(haupt->rahmen.center() - rect().center());
     }
     // Key preview: the window sees every key before the control with the
     // focus does. Filtering at the application also covers controls that
