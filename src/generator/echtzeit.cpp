@@ -5,8 +5,9 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 
-#include <fstream>
 #include <string>
+
+#include "port/system_calls.h"
 
 namespace dravel::generator::echtzeit {
 namespace {
@@ -15,18 +16,9 @@ bool gewünscht_ = false;
 int tiefe_ = 0;
 bool wirkt_ = false;
 
-// CAP_IPC_LOCK in the effective set, read from the kernel's status file so
-// that no capability library is needed.
 bool hatSperrRecht() {
-    std::ifstream status("/proc/self/status");
-    std::string zeile;
-    while (std::getline(status, zeile)) {
-        if (zeile.rfind("CapEff:", 0) != 0) continue;
-        const unsigned long long maske = std::stoull(zeile.substr(7), nullptr, 16);
-        constexpr int kCapIpcLock = 14;
-        return (maske >> kCapIpcLock) & 1U;
-    }
-    return false;
+    constexpr int kCapIpcLock = 14;
+    return port::hasEffectiveCapability(port::realSystem(), kCapIpcLock);
 }
 
 bool darfSperren() {

@@ -102,7 +102,7 @@ private:
     }
     Stützpunkt stützpunkt() const;
     void warteAufPlatz(const TraceEvent& ereignis) noexcept;
-    void arbeite();
+    void schreibfadenSchleife();
     void meldeFehlerEinmal();
 
     TraceBuffer ring_;
