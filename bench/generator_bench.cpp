@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "app/anwendung.h"
+#include "app/kommandozeile.h"
 #include "generator/echtzeit.h"
 #include "generator/generator_fenster.h"
 #include "generator/generator_logik.h"
@@ -271,7 +272,7 @@ int main(int argc, char* argv[]) {
         if (prüfung.möglich) {
             druckeZeile("neu: Fristen, --echtzeit", 100.0, messeMaschine("0.1", schritte, true));
         } else {
-            std::printf("  neu: Fristen, --echtzeit: %s\n", prüfung.meldung.c_str());
+            std::printf("  neu: Fristen, --echtzeit: %s\n", dravel::app::echtzeitHinweis(prüfung.hindernis).c_str());
         }
     }
 

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 #include <optional>
+#include <string>
+
+#include "generator/echtzeit.h"
 
 namespace dravel::app {
 
@@ -10,6 +13,10 @@ namespace dravel::app {
 // --version, --list-ports, a wrong option, a backend that cannot start:
 // status 2), nullopt to go on.
 std::optional<int> werteKommandozeileAus(const QStringList& argumente);
+
+// The line that tells the user what keeps --echtzeit from working in full
+// and the fix; empty when nothing does.
+std::string echtzeitHinweis(generator::echtzeit::Hindernis hindernis);
 
 // Releases whatever the command line set up (the bound backend, and with it
 // any claimed port) at exit.

@@ -39,20 +39,9 @@ Prüfung prüfe() {
     // rtprio limit all count.
     const bool planbar = pthread_setschedparam(pthread_self(), SCHED_FIFO, &neu) == 0;
     if (planbar) pthread_setschedparam(pthread_self(), strategie, &alt);
-    if (!planbar) {
-        return {false,
-                "--echtzeit bleibt ohne Wirkung: keine Berechtigung für Echtzeit-Scheduling. "
-                "Abhilfe: als root starten, „setcap cap_sys_nice,cap_ipc_lock+ep“ auf das "
-                "Programm setzen oder „rtprio 40“ und „memlock unlimited“ in "
-                "/etc/security/limits.conf eintragen."};
-    }
-    if (!darfSperren()) {
-        return {true,
-                "--echtzeit: Echtzeit-Scheduling ja, aber der Speicher kann nicht gesperrt "
-                "werden. Abhilfe: „memlock unlimited“ in /etc/security/limits.conf oder "
-                "„setcap cap_ipc_lock+ep“ auf das Programm."};
-    }
-    return {true, {}};
+    if (!planbar) return {false, Hindernis::KeinEchtzeitrecht};
+    if (!darfSperren()) return {true, Hindernis::KeinSpeichersperren};
+    return {true, Hindernis::Keines};
 }
 
 void wünschen(bool an) {
