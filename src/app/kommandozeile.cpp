@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/befehle.h"
 #include "app/mitschnitt.h"
 #include "app/sprache.h"
 #include "dravel_version.h"
@@ -92,36 +93,21 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
                                    QStringLiteral("Zeigt diese Hilfe."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Zeigt die Versionsnummer."));
-    const QCommandLineOption portWahl(
-        QStringLiteral("port"),
-        QStringLiteral("Echter Port: „raw“ (Raw-I/O, braucht root oder CAP_SYS_RAWIO) oder "
-                       "/dev/parportN (ppdev, Gruppe lp). Ohne: simulierter Port."),
-        QStringLiteral("BACKEND"));
     const QCommandLineOption portsZeigen(
         QStringLiteral("list-ports"),
         QStringLiteral("Zeigt die Parallelports des Kernels und was ihrer Nutzung im Weg steht."));
-    const QCommandLineOption erlaubeIo(
-        QStringLiteral("allow-io"),
-        QStringLiteral("Gibt mit --port raw einen weiteren Adressbereich frei, z. B. "
-                       "0xE800-0xE807 (PCI-Express-Karten). Mehrfach möglich."),
-        QStringLiteral("BEREICH"));
-    const QCommandLineOption mitschnitt(
-        QStringLiteral("trace"),
-        QStringLiteral("Zeichnet jeden Portzugriff der Sitzung als VCD-Datei auf "
-                       "(für GTKWave oder PulseView)."),
-        QStringLiteral("DATEI.vcd"));
-    const QCommandLineOption echtzeit(
-        QStringLiteral("echtzeit"),
-        QStringLiteral("Gibt dem Generator während eines Laufs Echtzeit-Vorrang (SCHED_FIFO) und "
-                       "sperrt den Speicher gegen Auslagern. Braucht root, CAP_SYS_NICE oder "
-                       "ein rtprio-Limit."));
-    parser.addOptions({hilfe, version, portWahl, portsZeigen, erlaubeIo, mitschnitt, echtzeit});
+    parser.addOptions({hilfe, version, portsZeigen});
+    parser.addOptions(portOptionen());
+    parser.addPositionalArgument(QStringLiteral("BEFEHL"),
+                                 QStringLiteral("Ohne Befehl öffnen sich die Fenster."),
+                                 QStringLiteral("[BEFEHL …]"));
     if (!parser.parse(argumente)) {
         meldeFehler(parser.errorText().toStdString() + " Abhilfe: dravel --help");
         return 2;
     }
     if (parser.isSet(hilfe)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
+        std::fputs(qPrintable(befehlsübersicht()), stdout);
         return 0;
     }
     if (parser.isSet(version)) {
@@ -129,22 +115,47 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
         return 0;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        meldeFehler("Unerwartetes Argument „" + parser.positionalArguments().first().toStdString() +
+        meldeFehler("Unbekannter Befehl „" + parser.positionalArguments().first().toStdString() +
                     "“. Abhilfe: dravel --help");
         return 2;
     }
-    const auto zusätzlich = freigaben(parser.values(erlaubeIo));
-    if (!zusätzlich) return 2;
     if (parser.isSet(portsZeigen)) {
+        if (!freigaben(parser.values(QStringLiteral("allow-io")))) return 2;
         std::fputs(port::describePorts(port::realSystem()).c_str(), stdout);
         return 0;
     }
+    return bindePort(parser, true);
+}
 
-    const QString wahl = parser.value(portWahl);
+QList<QCommandLineOption> portOptionen() {
+    return {
+        {QStringLiteral("port"),
+         QStringLiteral("Echter Port: „raw“ (Raw-I/O, braucht root oder CAP_SYS_RAWIO) oder "
+                        "/dev/parportN (ppdev, Gruppe lp). Ohne: simulierter Port."),
+         QStringLiteral("BACKEND")},
+        {QStringLiteral("allow-io"),
+         QStringLiteral("Gibt mit --port raw einen weiteren Adressbereich frei, z. B. "
+                        "0xE800-0xE807 (PCI-Express-Karten). Mehrfach möglich."),
+         QStringLiteral("BEREICH")},
+        {QStringLiteral("trace"),
+         QStringLiteral("Zeichnet jeden Portzugriff der Sitzung als VCD-Datei auf "
+                        "(für GTKWave oder PulseView)."),
+         QStringLiteral("DATEI.vcd")},
+        {QStringLiteral("echtzeit"),
+         QStringLiteral("Gibt dem Generator während eines Laufs Echtzeit-Vorrang (SCHED_FIFO) und "
+                        "sperrt den Speicher gegen Auslagern. Braucht root, CAP_SYS_NICE oder "
+                        "ein rtprio-Limit.")},
+    };
+}
+
+std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
+    const auto zusätzlich = freigaben(parser.values(QStringLiteral("allow-io")));
+    if (!zusätzlich) return 2;
+    const QString wahl = parser.value(QStringLiteral("port"));
     if (!zusätzlich->ranges().empty() && wahl != QLatin1String("raw")) {
         meldeFehler("--allow-io wirkt nur mit --port raw und bleibt hier ohne Wirkung.");
     }
-    const auto fabrik = backendFabrik(parser.isSet(portWahl), wahl, *zusätzlich);
+    const auto fabrik = backendFabrik(parser.isSet(QStringLiteral("port")), wahl, *zusätzlich);
     if (!fabrik) return 2;
 
     // Built now, not on the first port call, so that a port that cannot be
@@ -158,20 +169,20 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
     }
     // The trace file after the port: a port that cannot be had leaves no
     // file behind, and a file that cannot be created releases the port again.
-    if (parser.isSet(mitschnitt)) {
-        if (!starteMitschnitt(parser.value(mitschnitt),
+    if (parser.isSet(QStringLiteral("trace"))) {
+        if (!starteMitschnitt(parser.value(QStringLiteral("trace")),
                               zusätzlicheBasen(!wahl.isEmpty(), *zusätzlich))) {
             return 2;
         }
         backend = mitMitschnitt(std::move(backend));
     }
-    if (wahl.isEmpty()) {
+    if (meldePort && wahl.isEmpty()) {
         std::fputs("dravel: simulierter Port an 0x378 (888), keine Hardware.\n", stderr);
-    } else {
+    } else if (meldePort) {
         std::fprintf(stderr, "dravel: %s\n", backend->name().c_str());
     }
     port::installBackend(std::move(backend));
-    if (parser.isSet(echtzeit)) {
+    if (parser.isSet(QStringLiteral("echtzeit"))) {
         // Without the permission the program runs on as without the option.
         const generator::echtzeit::Prüfung prüfung = generator::echtzeit::prüfe();
         if (prüfung.hindernis != generator::echtzeit::Hindernis::Keines) {

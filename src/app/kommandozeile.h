@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
 #include <QStringList>
 #include <optional>
 #include <string>
@@ -13,6 +16,16 @@ namespace dravel::app {
 // --version, --list-ports, a wrong option, a backend that cannot start:
 // status 2), nullopt to go on.
 std::optional<int> werteKommandozeileAus(const QStringList& argumente);
+
+// The options that choose the port and what goes with it (--port,
+// --allow-io, --trace, --echtzeit); the windows and the commands share them.
+QList<QCommandLineOption> portOptionen();
+
+// With a parser that has read portOptionen(): opens the chosen port, starts
+// the trace, binds the port and asks for real-time runs. Status 2 after one line on standard error
+// when that cannot be done, nullopt to go on. `meldePort`: one line on
+// standard error names the port in use.
+std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort);
 
 // The line that tells the user what keeps --echtzeit from working in full
 // and the fix; empty when nothing does.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/anwendung.h"
+#include "app/befehle.h"
 #include "app/kommandozeile.h"
 #include "app/module1.h"
 #include "app/signale.h"
@@ -33,6 +34,14 @@ bool ohneBildschirm() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // The commands for scripts need no display and open no window.
+    if (dravel::app::hatBefehl(argc, argv)) {
+        dravel::app::wähleEreignisschleife();
+        QCoreApplication app(argc, argv);
+        const int status = dravel::app::führeBefehlAus(QCoreApplication::arguments());
+        dravel::app::räumeAuf();
+        return status;
+    }
     if (nurAusgabe(argc, argv) || ohneBildschirm()) {
         QCoreApplication app(argc, argv);
         const auto ende = dravel::app::werteKommandozeileAus(QCoreApplication::arguments());

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace dravel::app {
+
+// The commands without a window, for scripts ("dravel lesen 0x379"): the
+// first argument that is no option names one. They need no display, accept
+// the same port options as the windows, check every argument before the port
+// is opened, and end cleanly on Ctrl+C, SIGTERM and SIGHUP.
+
+// True when the command line (program name first) names a command.
+bool hatBefehl(int argc, char* argv[]);
+
+// Runs the command the arguments name (program name first); the exit status:
+// 0 done, 2 refused before any port access (one line on standard error),
+// 128 + n ended by signal n, 1 standard output could not be written.
+int führeBefehlAus(const QStringList& argumente);
+
+// The commands, one line each, for "dravel --help".
+QString befehlsübersicht();
+
+}  // namespace dravel::app

@@ -1,0 +1,204 @@
+// The commands for scripts, run as the real program without any display on
+// the simulated port, with a trace of every access.
+#include <signal.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <optional>
+
+#include "vcd_leser.h"
+
+namespace {
+
+// The trace's names of the simulated port's registers (their bytes).
+const std::string kDatenGeschrieben = "geschrieben.daten_0x378.D";
+const std::string kStatusGelesen = "gelesen.status_0x379.S";
+
+struct Ergebnis {
+    int status = -1;
+    QString aus;
+    QString fehler;  // standard error
+};
+
+}  // namespace
+
+class BefehleTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir ordner_;
+    int nummer_ = 0;
+    QString trace_;  // the current case's trace file
+
+    // Starts the program with a fresh trace and no display at all.
+    void starte(QProcess& programm, QStringList argumente) {
+        trace_ = ordner_.filePath(QStringLiteral("t%1.vcd").arg(++nummer_));
+        argumente << QStringLiteral("--trace") << trace_;
+        QProcessEnvironment umgebung = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            umgebung.remove(QString::fromLatin1(name));
+        }
+        programm.setProcessEnvironment(umgebung);
+        programm.start(QStringLiteral(DRAVEL_PROGRAMM), argumente);
+        QVERIFY(programm.waitForStarted());
+    }
+
+    static Ergebnis ende(QProcess& programm) {
+        Ergebnis e;
+        if (!programm.waitForFinished(20000) || programm.exitStatus() != QProcess::NormalExit) {
+            return e;
+        }
+        e.status = programm.exitCode();
+        e.aus = QString::fromUtf8(programm.readAllStandardOutput());
+        e.fehler = QString::fromUtf8(programm.readAllStandardError());
+        return e;
+    }
+
+    Ergebnis führeAus(const QStringList& argumente) {
+        QProcess programm;
+        starte(programm, argumente);
+        return ende(programm);
+    }
+
+    // The current case's trace; `vollständig`: only with the mark of its end.
+    std::optional<dravel::test::VcdDatei> trace(bool vollständig = true) const {
+        std::string fehler;
+        auto datei = dravel::test::leseVcdDatei(trace_.toStdString(), fehler);
+        if (datei && vollständig && datei->letzteZeit <= datei->letzteÄnderung) datei.reset();
+        return datei;
+    }
+
+private slots:
+    void eachCommandPrintsAndTouchesThePortAsAsked_data() {
+        QTest::addColumn<QStringList>("argumente");
+        QTest::addColumn<QString>("aus");     // standard output, a pattern
+        QTest::addColumn<QString>("fehler");  // standard error, a pattern
+        QTest::addColumn<QString>("register_");
+        QTest::addColumn<QStringList>("änderungen");  // of that register in the trace
+        const QString status = QString::fromStdString(kStatusGelesen);
+        const QString daten = QString::fromStdString(kDatenGeschrieben);
+        QTest::newRow("read status, decimal") << QStringList{"lesen", "0x379"} << "^120\n$"
+                                              << "^$" << status << QStringList{"01111000"};
+        QTest::newRow("read control in hex, twice, a comma interval")
+            << QStringList{"lesen", "&H37A", "--hex", "--anzahl", "2", "--intervall", "0,5"}
+            << "^CC\nCC\n$"
+            << "^$"
+            << "gelesen.steuer_0x37A.C" << QStringList{"11001100"};
+        QTest::newRow("read binary as the windows show it")
+            << QStringList{"lesen", "0b1101111001", "--bin"} << "^0111 1000\n$"
+            << "^$" << status << QStringList{"01111000"};
+        QTest::newRow("read the empty bus") << QStringList{"lesen", "4660"} << "^255\n$"
+                                            << "^$"
+                                            << "gelesen.port_0x1234.P" << QStringList{"11111111"};
+        QTest::newRow("write values in turn")
+            << QStringList{"schreiben", "888", "1", "0x80", "&Hff", "0b0"} << "^$"
+            << "^$" << daten << QStringList{"00000001", "10000000", "11111111", "00000000"};
+        QTest::newRow("watch: the value at start")
+            << QStringList{"beobachten", "0x379", "--dauer", "0.2"}
+            << R"(^0\.0\d\d 120 78 0111 1000\n$)"
+            << "^$" << status << QStringList{"01111000"};
+        // Capitals, "L" low, channel 2 lengthened with "0"; per step channel
+        // 1 on D2, then channel 2 on D5.
+        QTest::newRow("pattern") << QStringList{"muster",      "1l0h", "--leitung",  "2",
+                                                "--bitfolge2", "1",    "--leitung2", "5",
+                                                "--zeitbasis", "0"}
+                                 << "^$"
+                                 << "^dravel: Schritte 4, [^\n]*\n$" << daten
+                                 << QStringList{"00000100", "00100100", "00100000", "00000000",
+                                                "00000100"};
+    }
+    void eachCommandPrintsAndTouchesThePortAsAsked() {
+        QFETCH(QStringList, argumente);
+        QFETCH(QString, aus);
+        QFETCH(QString, fehler);
+        QFETCH(QString, register_);
+        QFETCH(QStringList, änderungen);
+        const Ergebnis e = führeAus(argumente);
+        QCOMPARE(e.status, 0);
+        QVERIFY2(QRegularExpression(aus).match(e.aus).hasMatch(), qPrintable(e.aus));
+        QVERIFY2(QRegularExpression(fehler).match(e.fehler).hasMatch(), qPrintable(e.fehler));
+        const auto t = trace();
+        QVERIFY(t);
+        QStringList werte;
+        for (const auto& ä : t->von(register_.toStdString()))
+            werte << QString::fromStdString(ä.wert);
+        QCOMPARE(werte, änderungen);
+    }
+
+    void refusalsComeBeforeThePortOpens_data() {
+        QTest::addColumn<QStringList>("argumente");
+        QTest::addColumn<QString>("grund");
+        QTest::newRow("address too large") << QStringList{"lesen", "0x10000"} << "„0x10000“";
+        QTest::newRow("value too large") << QStringList{"schreiben", "888", "1", "256"} << "„256“";
+        QTest::newRow("negative value") << QStringList{"schreiben", "888", "-1"} << "Option";
+        QTest::newRow("hex and binary") << QStringList{"lesen", "888", "--hex", "--bin"} << "--hex";
+        QTest::newRow("option of another command")
+            << QStringList{"lesen", "888", "--dauer", "1"} << "dauer";
+        QTest::newRow("same line twice")
+            << QStringList{"muster", "1", "--leitung", "3", "--bitfolge2", "0", "--leitung2", "3"}
+            << "D3";
+        QTest::newRow("second string without its line")
+            << QStringList{"muster", "1", "--leitung", "3", "--bitfolge2", "0"} << "--leitung2";
+        QTest::newRow("no such line") << QStringList{"muster", "1", "--leitung", "8"} << "„8“";
+        QTest::newRow("unknown backend") << QStringList{"lesen", "888", "--port", "lpt1"} << "lpt1";
+    }
+    void refusalsComeBeforeThePortOpens() {
+        QFETCH(QStringList, argumente);
+        QFETCH(QString, grund);
+        const Ergebnis e = führeAus(argumente);
+        QCOMPARE(e.status, 2);
+        QCOMPARE(e.aus, QString());
+        QVERIFY2(e.fehler.startsWith("dravel: ") && e.fehler.count(u'\n') == 1 &&
+                     e.fehler.contains(grund),
+                 qPrintable(e.fehler));
+        // Not even the trace was begun.
+        QVERIFY(!QFile::exists(trace_));
+    }
+
+    void signalsEndRunsCleanly_data() {
+        QTest::addColumn<QStringList>("argumente");
+        QTest::addColumn<int>("signal");
+        // Each running: the first read or write has reached the trace.
+        const QStringList beobachten{"beobachten", "0x379"};
+        const QStringList muster{"muster",        "10", "--leitung",   "0",
+                                 "--durchlaeufe", "0",  "--zeitbasis", "1"};
+        QTest::newRow("watch, SIGINT") << beobachten << SIGINT;
+        QTest::newRow("watch, SIGTERM") << beobachten << SIGTERM;
+        QTest::newRow("watch, SIGHUP") << beobachten << SIGHUP;
+        QTest::newRow("pattern, SIGINT") << muster << SIGINT;
+        QTest::newRow("pattern, SIGHUP") << muster << SIGHUP;
+    }
+    void signalsEndRunsCleanly() {
+        QFETCH(QStringList, argumente);
+        QFETCH(int, signal);
+        QProcess programm;
+        starte(programm, argumente);
+        const bool beobachten = argumente[0] == "beobachten";
+        const std::string zeichen = beobachten ? kStatusGelesen : kDatenGeschrieben;
+        bool läuft = false;
+        for (int i = 0; i < 400 && !läuft; ++i) {
+            QTest::qWait(25);
+            const auto t = trace(false);
+            läuft = t && !t->von(zeichen).empty();
+        }
+        QVERIFY(läuft);
+        QCOMPARE(programm.state(), QProcess::Running);
+        QCOMPARE(::kill(static_cast<pid_t>(programm.processId()), signal), 0);
+        const Ergebnis e = ende(programm);
+        QCOMPARE(e.status, 128 + signal);
+        const auto t = trace();
+        QVERIFY(t);
+        if (beobachten) {
+            QCOMPARE(e.aus.count(u'\n'), 1);
+        } else {
+            QVERIFY2(e.fehler.startsWith("dravel: Schritte") && e.fehler.count(u'\n') == 1,
+                     qPrintable(e.fehler));
+            QVERIFY(t->von(kDatenGeschrieben).size() >= 2);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(BefehleTest)
+#include "tst_befehle.moc"
