@@ -37,42 +37,19 @@
 #include <vector>
 
 #include "app/anwendung.h"
+#include "app/kommandozeile.h"
 #include "generator/echtzeit.h"
 #include "generator/generator_fenster.h"
 #include "generator/generator_logik.h"
 #include "generator_trace.h"
 #include "port/backend.h"
 #include "port/port.h"
+#include "stempel.h"
 
 namespace {
 
-using Uhr = std::chrono::steady_clock;
-
-// Remembers the time of every write; queues a stop click after the last one
-// that is measured.
-class StempelPort final : public dravel::port::Backend {
-public:
-    explicit StempelPort(std::size_t anzahl) : ziel_(anzahl) { zeiten_.reserve(anzahl + 16); }
-
-    std::uint8_t read(std::uint16_t p) override { return register_[p]; }
-    void write(std::uint16_t p, std::uint8_t wert) override {
-        zeiten_.push_back(Uhr::now());
-        register_[p] = wert;
-        if (zeiten_.size() == ziel_ && beiZiel_) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), beiZiel_, Qt::QueuedConnection);
-        }
-    }
-    [[nodiscard]] std::string name() const override { return "Zeitstempel"; }
-
-    void beiZiel(std::function<void()> aktion) { beiZiel_ = std::move(aktion); }
-    [[nodiscard]] const std::vector<Uhr::time_point>& zeiten() const { return zeiten_; }
-
-private:
-    std::array<std::uint8_t, 65536> register_{};
-    std::vector<Uhr::time_point> zeiten_;
-    std::size_t ziel_;
-    std::function<void()> beiZiel_;
-};
+using dravel::bench::StempelPort;
+using dravel::bench::Uhr;
 
 double prozessCpuSekunden() {
     timespec t{};
@@ -117,7 +94,7 @@ void verzögerungsfehler(Auswertung& a, const std::vector<Uhr::time_point>& zeit
 
 // The engine through the window: channel 1 only, "10" in a loop.
 Auswertung messeMaschine(const char* zeitbasis, std::size_t schritte, bool echtzeit) {
-    auto port = std::make_unique<StempelPort>(schritte);
+    auto port = dravel::bench::stempelPort(schritte);
     StempelPort* stempel = port.get();
     dravel::port::installBackend(std::move(port));
     dravel::generator::echtzeit::wünschen(echtzeit);
@@ -129,7 +106,10 @@ Auswertung messeMaschine(const char* zeitbasis, std::size_t schritte, bool echtz
     fenster->Übernehmen->click();
     fenster->OptLoop->setChecked(true);
     fenster->Binärstring->setText(QStringLiteral("10"));
-    stempel->beiZiel([fenster] { fenster->StartStop->click(); });
+    stempel->beiZiel(schritte, [fenster] {
+        QMetaObject::invokeMethod(
+            fenster, [fenster] { fenster->StartStop->click(); }, Qt::QueuedConnection);
+    });
 
     const double cpu0 = prozessCpuSekunden();
     const auto wand0 = Uhr::now();
@@ -160,7 +140,7 @@ Auswertung messeMaschine(const char* zeitbasis, std::size_t schritte, bool echtz
 // The delay scheme, as the engine ran before: read, change one line,
 // write; pump; busy wait from its own start, pumping on every poll.
 Auswertung messeVerzögerung(double zeitbasisMs, std::size_t schritte) {
-    auto port = std::make_unique<StempelPort>(schritte);
+    auto port = dravel::bench::stempelPort(schritte);
     StempelPort* stempel = port.get();
     dravel::port::installBackend(std::move(port));
 
@@ -292,7 +272,7 @@ int main(int argc, char* argv[]) {
         if (prüfung.möglich) {
             druckeZeile("neu: Fristen, --echtzeit", 100.0, messeMaschine("0.1", schritte, true));
         } else {
-            std::printf("  neu: Fristen, --echtzeit: %s\n", prüfung.meldung.c_str());
+            std::printf("  neu: Fristen, --echtzeit: %s\n", dravel::app::echtzeitHinweis(prüfung.hindernis).c_str());
         }
     }
 

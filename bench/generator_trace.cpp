@@ -19,38 +19,10 @@
 #include "generator/generator_fenster.h"
 #include "port/port.h"
 #include "port/trace_port.h"
+#include "stempel.h"
 
 namespace dravel::bench {
 namespace {
-
-using Uhr = std::chrono::steady_clock;
-
-// Stamps every write with the monotonic clock and queues a stop click after
-// the last one measured. Reads answer from a plain register array.
-class StempelPort final : public port::Backend {
-public:
-    StempelPort(std::size_t anzahl, std::function<void()> beiZiel)
-        : ziel_(anzahl), beiZiel_(std::move(beiZiel)) {
-        zeiten_.reserve(anzahl + 16);
-    }
-
-    std::uint8_t read(std::uint16_t p) override { return register_[p]; }
-    void write(std::uint16_t p, std::uint8_t wert) override {
-        zeiten_.push_back(Uhr::now());
-        register_[p] = wert;
-        if (zeiten_.size() == ziel_) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), beiZiel_, Qt::QueuedConnection);
-        }
-    }
-    [[nodiscard]] std::string name() const override { return "Zeitstempel"; }
-    [[nodiscard]] const std::vector<Uhr::time_point>& zeiten() const { return zeiten_; }
-
-private:
-    std::array<std::uint8_t, 65536> register_{};
-    std::vector<Uhr::time_point> zeiten_;
-    std::size_t ziel_;
-    std::function<void()> beiZiel_;
-};
 
 // Does nothing: what is left of an access is the call and the recording.
 class LeererPort final : public port::Backend {
@@ -81,8 +53,7 @@ double median(std::vector<double> werte) {
 // tenth left out as warm-up.
 double messeLauf(std::size_t schritte, std::shared_ptr<port::TraceRecorder> trace) {
     auto* fenster = new GeneratorFenster();
-    auto stempelEigen =
-        std::make_unique<StempelPort>(schritte, [fenster] { fenster->StartStop->click(); });
+    auto stempelEigen = stempelPort(schritte, [fenster] { fenster->StartStop->click(); });
     StempelPort* stempel = stempelEigen.get();
     if (trace) {
         port::installBackend(std::make_unique<port::TracePort>(std::move(stempelEigen), trace));

@@ -1,8 +1,6 @@
 #include "anwendung.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +9,7 @@
 
 #include "common/schrift.h"
 #include "common/symbol.h"
+#include "dravel_version.h"
 
 namespace dravel::app {
 namespace {
@@ -64,17 +63,6 @@ void gibPlattformmeldungenWeiter() {
 
 void wähleEreignisschleife() {
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
-}
-
-void sprichQtDeutsch() {
-    static QTranslator qtDeutsch;
-    static bool geladen = false;
-    if (!geladen && QCoreApplication::instance() &&
-        qtDeutsch.load(QStringLiteral("qtbase_de"),
-                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QCoreApplication::installTranslator(&qtDeutsch);
-        geladen = true;
-    }
 }
 
 void richteAnwendungEin() {

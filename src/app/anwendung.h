@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/sprache.h"
+
 namespace dravel::app {
 
 // Call before the application object exists. The generator's waits pump
@@ -7,11 +9,6 @@ namespace dravel::app {
 // 1.1 µs where the GLib one takes noticeably longer, so Dravel uses Qt's
 // unless the user chose otherwise with QT_NO_GLIB.
 void wähleEreignisschleife();
-
-// Qt's own texts in German (standard buttons, the command-line parser's
-// usage and errors), whatever the user's locale. Once the application
-// object exists; later calls do nothing.
-void sprichQtDeutsch();
 
 // Qt ends the program with an abort when it cannot start the platform the
 // windows need (QT_QPA_PLATFORM names one that is missing, the display is

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "app/abbruch.h"
-#include "app/anwendung.h"
 #include "app/befehle_logik.h"
 #include "app/kommandozeile.h"
+#include "app/sprache.h"
 #include "generator/ausgabemaschine.h"
 #include "generator/echtzeit.h"
 #include "generator/generator_logik.h"

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "port/digits.h"
+
 namespace dravel::app {
 
 std::optional<std::uint64_t> ganzzahlAusArgument(QStringView text, std::uint64_t größte) {
@@ -19,12 +21,9 @@ std::optional<std::uint64_t> ganzzahlAusArgument(QStringView text, std::uint64_t
     if (text.isEmpty()) return std::nullopt;
     std::uint64_t wert = 0;
     for (const QChar zeichen : text) {
-        const char16_t c = zeichen.unicode();
-        unsigned ziffer = basis;  // not a digit
-        if (c >= u'0' && c <= u'9') ziffer = c - u'0';
-        if (c >= u'a' && c <= u'f') ziffer = c - u'a' + 10;
-        if (c >= u'A' && c <= u'F') ziffer = c - u'A' + 10;
-        if (ziffer >= basis) return std::nullopt;
+        const int gelesen = port::digitValue(zeichen.unicode(), int(basis));
+        if (gelesen < 0) return std::nullopt;
+        const auto ziffer = unsigned(gelesen);
         // Checked before it can overflow.
         if (ziffer > größte || wert > (größte - ziffer) / basis) return std::nullopt;
         wert = wert * basis + ziffer;

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <string>
 
-#include "app/anwendung.h"
 #include "app/befehle.h"
 #include "app/mitschnitt.h"
-#include "generator/echtzeit.h"
+#include "app/sprache.h"
+#include "dravel_version.h"
 #include "port/io_grants.h"
 #include "port/port.h"
 #include "port/port_report.h"
@@ -185,10 +185,30 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
     if (parser.isSet(QStringLiteral("echtzeit"))) {
         // Without the permission the program runs on as without the option.
         const generator::echtzeit::Prüfung prüfung = generator::echtzeit::prüfe();
-        if (!prüfung.meldung.empty()) meldeFehler(prüfung.meldung);
+        if (prüfung.hindernis != generator::echtzeit::Hindernis::Keines) {
+            meldeFehler(echtzeitHinweis(prüfung.hindernis));
+        }
         generator::echtzeit::wünschen(prüfung.möglich);
     }
     return std::nullopt;
+}
+
+std::string echtzeitHinweis(generator::echtzeit::Hindernis hindernis) {
+    using generator::echtzeit::Hindernis;
+    switch (hindernis) {
+        case Hindernis::KeinEchtzeitrecht:
+            return "--echtzeit bleibt ohne Wirkung: keine Berechtigung für Echtzeit-Scheduling. "
+                   "Abhilfe: als root starten, „setcap cap_sys_nice,cap_ipc_lock+ep“ auf das "
+                   "Programm setzen oder „rtprio 40“ und „memlock unlimited“ in "
+                   "/etc/security/limits.conf eintragen.";
+        case Hindernis::KeinSpeichersperren:
+            return "--echtzeit: Echtzeit-Scheduling ja, aber der Speicher kann nicht gesperrt "
+                   "werden. Abhilfe: „memlock unlimited“ in /etc/security/limits.conf oder "
+                   "„setcap cap_ipc_lock+ep“ auf das Programm.";
+        case Hindernis::Keines:
+            break;
+    }
+    return {};
 }
 
 void räumeAuf() {

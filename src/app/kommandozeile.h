@@ -5,6 +5,9 @@
 #include <QList>
 #include <QStringList>
 #include <optional>
+#include <string>
+
+#include "generator/echtzeit.h"
 
 namespace dravel::app {
 
@@ -23,6 +26,10 @@ QList<QCommandLineOption> portOptionen();
 // when that cannot be done, nullopt to go on. `meldePort`: one line on
 // standard error names the port in use.
 std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort);
+
+// The line that tells the user what keeps --echtzeit from working in full
+// and the fix; empty when nothing does.
+std::string echtzeitHinweis(generator::echtzeit::Hindernis hindernis);
 
 // Releases whatever the command line set up (the bound backend, and with it
 // any claimed port) at exit.

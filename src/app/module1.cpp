@@ -45,6 +45,32 @@ dravel::Steckerfenster* Steckeransicht() {
 
 dravel::Steckerfenster* SteckeransichtFallsDa() { return g_steckerfenster; }
 
+namespace {
+void nachVorn(QWidget* fenster) {
+    fenster->show();
+    fenster->raise();
+    fenster->activateWindow();
+}
+}  // namespace
+
+void ZeigeGenerator() { nachVorn(Generatorfenster()); }
+
+void ZeigeSteckeransicht() { nachVorn(Steckeransicht()); }
+
+std::optional<Lage> HauptfensterLage() {
+    if (!g_hauptfenster || !g_hauptfenster->isVisible()) return std::nullopt;
+    Lage lage{g_hauptfenster->frameGeometry(), std::nullopt};
+    if (const QScreen* bildschirm = g_hauptfenster->screen()) {
+        lage.bildschirm = bildschirm->availableGeometry();
+    }
+    return lage;
+}
+
+std::optional<std::int16_t> Basisadresse() {
+    if (!g_hauptfenster) return std::nullopt;
+    return g_hauptfenster->DatenPort;
+}
+
 void Main() {
     dravel::Steuerung* fenster = Hauptfenster();
     if (const QScreen* bildschirm = QGuiApplication::primaryScreen()) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace dravel {
 class Steuerung;
@@ -41,6 +43,23 @@ dravel::GeneratorFenster* GeneratorfensterFallsDa();
 dravel::Steckerfenster* Steckeransicht();
 // The connector view if one is open, without creating it.
 dravel::Steckerfenster* SteckeransichtFallsDa();
+
+// What the windows ask of each other goes through here, so that none of
+// them includes another's header.
+// Shows the generator window (created if need be) in front.
+void ZeigeGenerator();
+// Shows the connector view (created if need be) in front.
+void ZeigeSteckeransicht();
+// Where the main window is, for the other windows to place themselves by
+// it: its frame and the free area of its screen; nullopt while it is not
+// shown.
+struct Lage {
+    QRect rahmen;
+    std::optional<QRect> bildschirm;
+};
+std::optional<Lage> HauptfensterLage();
+// The base address the main window works on; nullopt without a main window.
+std::optional<std::int16_t> Basisadresse();
 
 // Ends the program at once: every window closes without its own closing
 // steps and every timer stops. Code that runs a loop of its own inside an

@@ -91,7 +91,7 @@ void färbeRot(QWidget* w) {
 }  // namespace
 
 void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle,
-                        Gebaut& gebaut) {
+                        ErzeugteObjekte& objekte) {
     client->setFont(schrift::standard());
     std::vector<std::pair<int, QWidget*>> tabfolge;
 
@@ -99,7 +99,7 @@ void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle,
         const QString name = text(e.name);
         QWidget* eltern = client;
         if (!e.container.empty()) {
-            eltern = qobject_cast<QWidget*>(gebaut.nachName.value(text(e.container)));
+            eltern = qobject_cast<QWidget*>(objekte.nachName.value(text(e.container)));
             Q_ASSERT_X(eltern, "baueSteuerelemente", "container must come before its controls");
         }
 
@@ -108,7 +108,7 @@ void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle,
             timer->setObjectName(name);
             timer->setInterval(e.intervall);
             if (e.merkmale & Läuft) timer->start();
-            gebaut.nachName.insert(name, timer);
+            objekte.nachName.insert(name, timer);
             continue;
         }
 
@@ -122,7 +122,7 @@ void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle,
         if (e.merkmale & Gesperrt) w->setEnabled(false);
         if (e.merkmale & Verborgen) w->hide();
         if (w->focusPolicy() != Qt::NoFocus) tabfolge.emplace_back(e.tab, w);
-        gebaut.nachName.insert(name, w);
+        objekte.nachName.insert(name, w);
     }
 
     std::stable_sort(tabfolge.begin(), tabfolge.end(),
@@ -132,7 +132,7 @@ void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle,
     }
 }
 
-void baueMenüs(QMenuBar* leiste, std::span<const Menüeintrag> tabelle, Gebaut& gebaut) {
+void baueMenüs(QMenuBar* leiste, std::span<const Menüeintrag> tabelle, ErzeugteObjekte& objekte) {
     QHash<QString, QMenu*> menüs;
     for (const Menüeintrag& m : tabelle) {
         const QString name = text(m.name);
@@ -172,7 +172,7 @@ void baueMenüs(QMenuBar* leiste, std::span<const Menüeintrag> tabelle, Gebaut&
         }
         aktion->setObjectName(name);
         aktion->setVisible(m.sichtbar);
-        gebaut.nachName.insert(name, aktion);
+        objekte.nachName.insert(name, aktion);
     }
 }
 

@@ -81,7 +81,7 @@ inline QString text(std::string_view utf8) {
 }
 
 // Everything a builder made, by name.
-struct Gebaut {
+struct ErzeugteObjekte {
     QHash<QString, QObject*> nachName;
 
     // The control or menu item of that name, as the kind the window expects
@@ -89,7 +89,7 @@ struct Gebaut {
     template <typename T>
     T* finde(const char* name) const {
         auto* objekt = dynamic_cast<T*>(nachName.value(QString::fromUtf8(name)));
-        Q_ASSERT_X(objekt, "layout::Gebaut::finde", name);
+        Q_ASSERT_X(objekt, "layout::ErzeugteObjekte::finde", name);
         return objekt;
     }
     template <typename T>
@@ -101,11 +101,12 @@ struct Gebaut {
 // Builds the controls of one table onto a client widget: containers first
 // resolved by name, geometry in pixels, tab order by tab index, fonts,
 // tooltips and initial states. The rows' order is their creation order.
-void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle, Gebaut& gebaut);
+void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle,
+                        ErzeugteObjekte& objekte);
 
 // Builds a menu bar from a table; items become QActions (submenus QMenus
 // whose menuAction carries the same name).
-void baueMenüs(QMenuBar* leiste, std::span<const Menüeintrag> tabelle, Gebaut& gebaut);
+void baueMenüs(QMenuBar* leiste, std::span<const Menüeintrag> tabelle, ErzeugteObjekte& objekte);
 
 }  // namespace dravel::layout
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "port/digits.h"
+
 namespace dravel {
 namespace {
 
@@ -14,11 +16,7 @@ bool istLeerraum(QChar c) {
 bool istZiffer(QChar c) { return c >= u'0' && c <= u'9'; }
 
 int ziffernwert(QChar c, int basis) {
-    int wert = -1;
-    if (c >= u'0' && c <= u'9') wert = c.unicode() - u'0';
-    else if (c >= u'a' && c <= u'f') wert = c.unicode() - u'a' + 10;
-    else if (c >= u'A' && c <= u'F') wert = c.unicode() - u'A' + 10;
-    return wert < basis ? wert : -1;
+    return port::digitValue(c.unicode(), basis);
 }
 
 // Yields the characters of a text with every blank, tab and line feed left out.

@@ -5,8 +5,9 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 
-#include <fstream>
 #include <string>
+
+#include "port/system_calls.h"
 
 namespace dravel::generator::echtzeit {
 namespace {
@@ -15,18 +16,9 @@ bool gewünscht_ = false;
 int tiefe_ = 0;
 bool wirkt_ = false;
 
-// CAP_IPC_LOCK in the effective set, read from the kernel's status file so
-// that no capability library is needed.
 bool hatSperrRecht() {
-    std::ifstream status("/proc/self/status");
-    std::string zeile;
-    while (std::getline(status, zeile)) {
-        if (zeile.rfind("CapEff:", 0) != 0) continue;
-        const unsigned long long maske = std::stoull(zeile.substr(7), nullptr, 16);
-        constexpr int kCapIpcLock = 14;
-        return (maske >> kCapIpcLock) & 1U;
-    }
-    return false;
+    constexpr int kCapIpcLock = 14;
+    return port::hasEffectiveCapability(port::realSystem(), kCapIpcLock);
 }
 
 bool darfSperren() {
@@ -47,20 +39,9 @@ Prüfung prüfe() {
     // rtprio limit all count.
     const bool planbar = pthread_setschedparam(pthread_self(), SCHED_FIFO, &neu) == 0;
     if (planbar) pthread_setschedparam(pthread_self(), strategie, &alt);
-    if (!planbar) {
-        return {false,
-                "--echtzeit bleibt ohne Wirkung: keine Berechtigung für Echtzeit-Scheduling. "
-                "Abhilfe: als root starten, „setcap cap_sys_nice,cap_ipc_lock+ep“ auf das "
-                "Programm setzen oder „rtprio 40“ und „memlock unlimited“ in "
-                "/etc/security/limits.conf eintragen."};
-    }
-    if (!darfSperren()) {
-        return {true,
-                "--echtzeit: Echtzeit-Scheduling ja, aber der Speicher kann nicht gesperrt "
-                "werden. Abhilfe: „memlock unlimited“ in /etc/security/limits.conf oder "
-                "„setcap cap_ipc_lock+ep“ auf das Programm."};
-    }
-    return {true, {}};
+    if (!planbar) return {false, Hindernis::KeinEchtzeitrecht};
+    if (!darfSperren()) return {true, Hindernis::KeinSpeichersperren};
+    return {true, Hindernis::Keines};
 }
 
 void wünschen(bool an) {

@@ -14,11 +14,12 @@ namespace dravel::generator::echtzeit {
 // own real-time threads.
 inline constexpr int kPriorität = 40;
 
-// Whether this process may take real-time scheduling, and when something
-// is missing one German line that names it and the fix.
+// Whether this process may take real-time scheduling, and what stands in
+// the way (the command line words it).
+enum class Hindernis { Keines, KeinEchtzeitrecht, KeinSpeichersperren };
 struct Prüfung {
     bool möglich = false;
-    std::string meldung;
+    Hindernis hindernis = Hindernis::Keines;
 };
 Prüfung prüfe();
 

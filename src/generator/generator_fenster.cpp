@@ -21,7 +21,6 @@
 #include "common/zahlen.h"
 #include "echtzeit.h"
 #include "generator_logik.h"
-#include "main_window/steuerung.h"
 #include "port/port.h"
 
 namespace dravel {
@@ -37,7 +36,7 @@ using Zähler = std::chrono::steady_clock;
 // wider than the one the layout was drawn for) gets its letters moved closer
 // together until the caption fits, so "... Ein Zeichen = " stays whole
 // beside the time-base label.
-void passeEin(QLabel* label) {
+void schiebeBuchstabenZusammen(QLabel* label) {
     if (label->wordWrap() || label->text().isEmpty()) return;
     QFont schrift = label->font();
     for (int schritt = 1; schritt <= 10; ++schritt) {
@@ -99,8 +98,8 @@ GeneratorFenster::GeneratorFenster(QWidget* parent) : QWidget(parent, Qt::Window
     Form_Load();
 
     // Centred over the main window where there is one.
-    if (const QWidget* haupt = Module1::HauptfensterFallsDa(); haupt && haupt->isVisible()) {
-        move(haupt->frameGeometry().center() - rect().center());
+    if (const auto haupt = Module1::HauptfensterLage()) {
+        move(haupt->rahmen.center() - rect().center());
     }
     // Key preview: the window sees every key before the control with the
     // focus does. Filtering at the application also covers controls that
@@ -113,43 +112,43 @@ GeneratorFenster::~GeneratorFenster() {
 }
 
 void GeneratorFenster::baue() {
-    layout::baueSteuerelemente(this, generatorSteuerelemente(), gebaut_);
+    layout::baueSteuerelemente(this, generatorSteuerelemente(), objekte_);
     setFixedSize(layout::inPixel(kClientBreite), layout::inPixel(kClientHöhe));
 
-    Label1 = gebaut_.finde<QLabel>("Label1");
-    Frame1 = gebaut_.finde<QGroupBox>("Frame1");
-    TaktEn = gebaut_.finde<QCheckBox>("TaktEn");
-    TaktKanal = gebaut_.finde<QComboBox>("TaktKanal");
-    Syncron = gebaut_.finde<QRadioButton>("Syncron");
-    Asyncron = gebaut_.finde<QRadioButton>("Asyncron");
-    Frame2 = gebaut_.finde<QGroupBox>("Frame2");
-    Binärstring = gebaut_.finde<QLineEdit>("Binärstring");
-    Label2 = gebaut_.finde<QLabel>("Label2");
-    AusgabeKanal1 = gebaut_.finde<QComboBox>("AusgabeKanal1");
-    Label3 = gebaut_.finde<QLabel>("Label3");
-    Frame3 = gebaut_.finde<QGroupBox>("Frame3");
-    Adresse = gebaut_.finde<QLineEdit>("Adresse");
-    Label4 = gebaut_.finde<QLabel>("Label4");
-    OptSingle = gebaut_.finde<QRadioButton>("OptSingle");
-    OptLoop = gebaut_.finde<QRadioButton>("OptLoop");
-    StartStop = gebaut_.finde<QPushButton>("StartStop");
-    Label5 = gebaut_.finde<QLabel>("Label5");
-    Zeitbasis = gebaut_.finde<QLineEdit>("Zeitbasis");
-    Einzeltakt = gebaut_.finde<QPushButton>("Einzeltakt");
-    BasisAnz = gebaut_.finde<QLabel>("BasisAnz");
-    Übernehmen = gebaut_.finde<QPushButton>("Übernehmen");
-    Identisch = gebaut_.finde<QLabel>("Identisch");
-    Frame4 = gebaut_.finde<QGroupBox>("Frame4");
-    AusgabeKanal2 = gebaut_.finde<QComboBox>("AusgabeKanal2");
-    Binärstring2 = gebaut_.finde<QLineEdit>("Binärstring2");
-    Identisch2 = gebaut_.finde<QLabel>("Identisch2");
-    Label7 = gebaut_.finde<QLabel>("Label7");
-    Label8 = gebaut_.finde<QLabel>("Label8");
-    BasisAnz2 = gebaut_.finde<QLabel>("BasisAnz2");
-    Kanal2En = gebaut_.finde<QCheckBox>("Kanal2En");
-    TaktTimer = gebaut_.finde<QTimer>("TaktTimer");
+    Label1 = objekte_.finde<QLabel>("Label1");
+    Frame1 = objekte_.finde<QGroupBox>("Frame1");
+    TaktEn = objekte_.finde<QCheckBox>("TaktEn");
+    TaktKanal = objekte_.finde<QComboBox>("TaktKanal");
+    Syncron = objekte_.finde<QRadioButton>("Syncron");
+    Asyncron = objekte_.finde<QRadioButton>("Asyncron");
+    Frame2 = objekte_.finde<QGroupBox>("Frame2");
+    Binärstring = objekte_.finde<QLineEdit>("Binärstring");
+    Label2 = objekte_.finde<QLabel>("Label2");
+    AusgabeKanal1 = objekte_.finde<QComboBox>("AusgabeKanal1");
+    Label3 = objekte_.finde<QLabel>("Label3");
+    Frame3 = objekte_.finde<QGroupBox>("Frame3");
+    Adresse = objekte_.finde<QLineEdit>("Adresse");
+    Label4 = objekte_.finde<QLabel>("Label4");
+    OptSingle = objekte_.finde<QRadioButton>("OptSingle");
+    OptLoop = objekte_.finde<QRadioButton>("OptLoop");
+    StartStop = objekte_.finde<QPushButton>("StartStop");
+    Label5 = objekte_.finde<QLabel>("Label5");
+    Zeitbasis = objekte_.finde<QLineEdit>("Zeitbasis");
+    Einzeltakt = objekte_.finde<QPushButton>("Einzeltakt");
+    BasisAnz = objekte_.finde<QLabel>("BasisAnz");
+    Übernehmen = objekte_.finde<QPushButton>("Übernehmen");
+    Identisch = objekte_.finde<QLabel>("Identisch");
+    Frame4 = objekte_.finde<QGroupBox>("Frame4");
+    AusgabeKanal2 = objekte_.finde<QComboBox>("AusgabeKanal2");
+    Binärstring2 = objekte_.finde<QLineEdit>("Binärstring2");
+    Identisch2 = objekte_.finde<QLabel>("Identisch2");
+    Label7 = objekte_.finde<QLabel>("Label7");
+    Label8 = objekte_.finde<QLabel>("Label8");
+    BasisAnz2 = objekte_.finde<QLabel>("BasisAnz2");
+    Kanal2En = objekte_.finde<QCheckBox>("Kanal2En");
+    TaktTimer = objekte_.finde<QTimer>("TaktTimer");
 
-    for (QLabel* label : findChildren<QLabel*>()) passeEin(label);
+    for (QLabel* label : findChildren<QLabel*>()) schiebeBuchstabenZusammen(label);
 }
 
 void GeneratorFenster::verbinde() {
@@ -351,7 +350,8 @@ void GeneratorFenster::Starten() {
     if (laufTiefe_ == 0 && geschlossen_ && !testAttribute(Qt::WA_DeleteOnClose)) deleteLater();
 }
 
-std::optional<std::int16_t> GeneratorFenster::Leitung(const QComboBox* kanal, Zeilenwahl& zeile) {
+std::optional<std::int16_t> GeneratorFenster::Leitung(const QComboBox* kanal,
+                                                      GemerkteLeitung& zeile) {
     const QString text = kanal->currentText();
     if (text != zeile.text) {
         zeile.text = text;

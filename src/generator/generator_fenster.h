@@ -121,7 +121,7 @@ public:
     QCheckBox* Kanal2En = nullptr;
     QTimer* TaktTimer = nullptr;
 
-    [[nodiscard]] const layout::Gebaut& gebaut() const { return gebaut_; }
+    [[nodiscard]] const layout::ErzeugteObjekte& objekte() const { return objekte_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -138,19 +138,19 @@ private:
     class Fensterlauf;
     // The line number typed for one channel, converted again only when the
     // text changes (the conversion costs more than the rest of a step).
-    struct Zeilenwahl {
+    struct GemerkteLeitung {
         QString text;
         std::optional<std::int16_t> bit;
     };
-    static std::optional<std::int16_t> Leitung(const QComboBox* kanal, Zeilenwahl& zeile);
+    static std::optional<std::int16_t> Leitung(const QComboBox* kanal, GemerkteLeitung& zeile);
     // A run must return at once: the window was closed or the program ends.
     [[nodiscard]] bool abbrechen() const;
 
-    layout::Gebaut gebaut_;
+    layout::ErzeugteObjekte objekte_;
     generator::Systemuhr uhr_;
     generator::Laufstatistik statistik_;
-    Zeilenwahl zeile1_;
-    Zeilenwahl zeile2_;
+    GemerkteLeitung zeile1_;
+    GemerkteLeitung zeile2_;
     int laufTiefe_ = 0;
     bool geschlossen_ = false;
     bool erstmalsGezeigt_ = false;

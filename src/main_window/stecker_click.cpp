@@ -1,5 +1,4 @@
 #include "app/module1.h"
-#include "stecker/steckerfenster.h"
 #include "steuerung.h"
 
 namespace dravel {
@@ -7,10 +6,7 @@ namespace dravel {
 void Steuerung::Stecker_Click() {
     // One connector view for the whole program; it follows this window's
     // base address by itself.
-    Steckerfenster* fenster = Module1::Steckeransicht();
-    fenster->show();
-    fenster->raise();
-    fenster->activateWindow();
+    Module1::ZeigeSteckeransicht();
 }
 
 }  // namespace dravel

@@ -67,59 +67,59 @@ void Steuerung::baue() {
     client->setObjectName(QStringLiteral("Client"));
     client->setFixedSize(layout::inPixel(kClientBreite), layout::inPixel(kClientHöhe));
     setCentralWidget(client);
-    layout::baueSteuerelemente(client, steuerungSteuerelemente(), gebaut_);
+    layout::baueSteuerelemente(client, steuerungSteuerelemente(), objekte_);
     menuBar()->setFont(schrift::standard());
-    layout::baueMenüs(menuBar(), steuerungMenüs(), gebaut_);
+    layout::baueMenüs(menuBar(), steuerungMenüs(), objekte_);
 
-    Eingabefeld = gebaut_.finde<QGroupBox>("Eingabefeld");
-    Einlesefeld = gebaut_.finde<QGroupBox>("Einlesefeld");
-    Frame1 = gebaut_.finde<QGroupBox>("Frame1");
-    Frame2 = gebaut_.finde<QGroupBox>("Frame2");
-    Eingabe_dec = gebaut_.finde<QLineEdit>("Eingabe_dec");
-    Eingabe_hex = gebaut_.finde<QLineEdit>("Eingabe_hex");
-    Eingabe_bin = gebaut_.finde<QLineEdit>("Eingabe_bin");
-    Einlesen_dec = gebaut_.finde<QLineEdit>("Einlesen_dec");
-    Einlesen_hex = gebaut_.finde<QLineEdit>("Einlesen_hex");
-    Einlesen_bin = gebaut_.finde<QLineEdit>("Einlesen_bin");
-    Einlesenknopf = gebaut_.finde<QPushButton>("Einlesenknopf");
-    Ausgabeknopf = gebaut_.finde<QPushButton>("Ausgabeknopf");
-    Perm_Einlesen = gebaut_.finde<QCheckBox>("Perm_Einlesen");
-    Links = gebaut_.finde<KlickLabel>("Links");
-    Rechts = gebaut_.finde<KlickLabel>("Rechts");
-    Inkr = gebaut_.finde<KlickLabel>("Inkr");
-    Dekr = gebaut_.finde<KlickLabel>("Dekr");
-    Keine = gebaut_.finde<KlickLabel>("Keine");
-    Alle = gebaut_.finde<KlickLabel>("Alle");
-    Modus = gebaut_.finde<KlickLabel>("Modus");
-    C_Bit[4] = gebaut_.finde<KlickLabel>("C_Bit(4)");
-    C_Bit[5] = gebaut_.finde<KlickLabel>("C_Bit(5)");
-    bin_counter = gebaut_.finde<QLabel>("bin_counter");
-    Label1 = gebaut_.finde<QLabel>("Label1");
-    StatusBar = gebaut_.finde<Statusleiste>("StatusBar");
+    Eingabefeld = objekte_.finde<QGroupBox>("Eingabefeld");
+    Einlesefeld = objekte_.finde<QGroupBox>("Einlesefeld");
+    Frame1 = objekte_.finde<QGroupBox>("Frame1");
+    Frame2 = objekte_.finde<QGroupBox>("Frame2");
+    Eingabe_dec = objekte_.finde<QLineEdit>("Eingabe_dec");
+    Eingabe_hex = objekte_.finde<QLineEdit>("Eingabe_hex");
+    Eingabe_bin = objekte_.finde<QLineEdit>("Eingabe_bin");
+    Einlesen_dec = objekte_.finde<QLineEdit>("Einlesen_dec");
+    Einlesen_hex = objekte_.finde<QLineEdit>("Einlesen_hex");
+    Einlesen_bin = objekte_.finde<QLineEdit>("Einlesen_bin");
+    Einlesenknopf = objekte_.finde<QPushButton>("Einlesenknopf");
+    Ausgabeknopf = objekte_.finde<QPushButton>("Ausgabeknopf");
+    Perm_Einlesen = objekte_.finde<QCheckBox>("Perm_Einlesen");
+    Links = objekte_.finde<KlickLabel>("Links");
+    Rechts = objekte_.finde<KlickLabel>("Rechts");
+    Inkr = objekte_.finde<KlickLabel>("Inkr");
+    Dekr = objekte_.finde<KlickLabel>("Dekr");
+    Keine = objekte_.finde<KlickLabel>("Keine");
+    Alle = objekte_.finde<KlickLabel>("Alle");
+    Modus = objekte_.finde<KlickLabel>("Modus");
+    C_Bit[4] = objekte_.finde<KlickLabel>("C_Bit(4)");
+    C_Bit[5] = objekte_.finde<KlickLabel>("C_Bit(5)");
+    bin_counter = objekte_.finde<QLabel>("bin_counter");
+    Label1 = objekte_.finde<QLabel>("Label1");
+    StatusBar = objekte_.finde<Statusleiste>("StatusBar");
     for (int panel = 1; panel <= 3; ++panel) {
         QStringList texte;
         for (int wert = 0; wert < 256; ++wert) texte << statusText(panel, std::int16_t(wert));
         StatusBar->passeAn(panel, texte);
     }
-    Timer1 = gebaut_.finde<QTimer>("Timer1");
-    Timer2 = gebaut_.finde<QTimer>("Timer2");
+    Timer1 = objekte_.finde<QTimer>("Timer1");
+    Timer2 = objekte_.finde<QTimer>("Timer2");
 
-    Datei = gebaut_.finde<QAction>("Datei");
-    PortÄndern = gebaut_.finde<QAction>("PortÄndern");
-    restart = gebaut_.finde<QAction>("restart");
-    Unter_Datei = gebaut_.finde<QAction>("Unter_Datei");
-    Schließen = gebaut_.finde<QAction>("Schließen");
-    Extras = gebaut_.finde<QAction>("Extras");
+    Datei = objekte_.finde<QAction>("Datei");
+    PortÄndern = objekte_.finde<QAction>("PortÄndern");
+    restart = objekte_.finde<QAction>("restart");
+    Unter_Datei = objekte_.finde<QAction>("Unter_Datei");
+    Schließen = objekte_.finde<QAction>("Schließen");
+    Extras = objekte_.finde<QAction>("Extras");
     for (int i = 0; i < 5; ++i) {
-        Unter_Extras[i] = gebaut_.finde<QAction>(QStringLiteral("Unter_Extras(%1)").arg(i));
+        Unter_Extras[i] = objekte_.finde<QAction>(QStringLiteral("Unter_Extras(%1)").arg(i));
     }
-    Verlauf = gebaut_.finde<QAction>("Verlauf");
+    Verlauf = objekte_.finde<QAction>("Verlauf");
     for (int i = 0; i <= 10; ++i) {
-        Lesen[i] = gebaut_.finde<QAction>(QStringLiteral("Lesen(%1)").arg(i));
+        Lesen[i] = objekte_.finde<QAction>(QStringLiteral("Lesen(%1)").arg(i));
     }
-    Generator = gebaut_.finde<QAction>("Generator");
-    Ansicht = gebaut_.finde<QAction>("Ansicht");
-    Stecker = gebaut_.finde<QAction>("Stecker");
+    Generator = objekte_.finde<QAction>("Generator");
+    Ansicht = objekte_.finde<QAction>("Ansicht");
+    Stecker = objekte_.finde<QAction>("Stecker");
 
     // A fixed window: the controls keep their twips positions.
     setFixedSize(sizeHint());

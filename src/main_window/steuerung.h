@@ -131,7 +131,7 @@ public:
     QAction* Ansicht = nullptr;
     QAction* Stecker = nullptr;
 
-    [[nodiscard]] const layout::Gebaut& gebaut() const { return gebaut_; }
+    [[nodiscard]] const layout::ErzeugteObjekte& objekte() const { return objekte_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -142,7 +142,7 @@ private:
     void verbinde();
     void verbindeBehandlung();  // output, input, status and extras handlers
 
-    layout::Gebaut gebaut_;
+    layout::ErzeugteObjekte objekte_;
     // The entry field that lost the focus because the whole window lost it
     // (another window, a menu, a dialog): getting it back that way is no new
     // focus and does not empty the field.

@@ -1,5 +1,7 @@
 #include "umrechnung.h"
 
+#include "port/digits.h"
+
 namespace dravel {
 
 QString dec2bin(std::int16_t dec_in) {
@@ -37,11 +39,8 @@ std::optional<std::int16_t> hexWert(const QString& text) {
     if (ziffern.isEmpty()) return std::nullopt;
     int wert = 0;
     for (QChar c : ziffern) {
-        int z;
-        if (c >= u'0' && c <= u'9') z = c.unicode() - u'0';
-        else if (c >= u'a' && c <= u'f') z = c.unicode() - u'a' + 10;
-        else if (c >= u'A' && c <= u'F') z = c.unicode() - u'A' + 10;
-        else return std::nullopt;
+        const int z = port::digitValue(c.unicode());
+        if (z < 0) return std::nullopt;
         wert = wert * 16 + z;
         if (wert > 0x7FFF) return std::nullopt;
     }

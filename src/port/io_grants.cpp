@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "digits.h"
+#include "legacy_bases.h"
 #include "system_calls.h"
 
 namespace dravel::port {
 namespace {
 
-constexpr std::uint16_t kLegacyBases[] = {0x378, 0x278, 0x3BC};
 constexpr unsigned kRegisters = 3;  // data, status, control
 
 std::string_view trim(std::string_view text) {
@@ -33,17 +34,9 @@ std::optional<std::uint16_t> parsePortNumber(std::string_view text) {
     if (text.empty()) return std::nullopt;
     unsigned long value = 0;
     for (const char c : text) {
-        unsigned digit;
-        if (c >= '0' && c <= '9') {
-            digit = unsigned(c - '0');
-        } else if (radix == 16 && c >= 'a' && c <= 'f') {
-            digit = unsigned(c - 'a' + 10);
-        } else if (radix == 16 && c >= 'A' && c <= 'F') {
-            digit = unsigned(c - 'A' + 10);
-        } else {
-            return std::nullopt;
-        }
-        value = value * radix + digit;
+        const int digit = digitValue(static_cast<unsigned char>(c), int(radix));
+        if (digit < 0) return std::nullopt;
+        value = value * radix + unsigned(digit);
         if (value > 0xFFFF) return std::nullopt;
     }
     return static_cast<std::uint16_t>(value);
@@ -53,17 +46,9 @@ std::optional<unsigned long> parseHex(std::string_view text) {
     if (text.empty()) return std::nullopt;
     unsigned long value = 0;
     for (const char c : text) {
-        unsigned digit;
-        if (c >= '0' && c <= '9') {
-            digit = unsigned(c - '0');
-        } else if (c >= 'a' && c <= 'f') {
-            digit = unsigned(c - 'a' + 10);
-        } else if (c >= 'A' && c <= 'F') {
-            digit = unsigned(c - 'A' + 10);
-        } else {
-            return std::nullopt;
-        }
-        value = value * 16 + digit;
+        const int digit = digitValue(static_cast<unsigned char>(c));
+        if (digit < 0) return std::nullopt;
+        value = value * 16 + unsigned(digit);
         if (value > 0xFFFFFF) return std::nullopt;
     }
     return value;

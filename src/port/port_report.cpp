@@ -35,8 +35,7 @@ std::string describePorts(SystemCalls& system) {
         }
     }
     const std::string lockdown = kernelLockdown(system);
-    const bool locked = lockdown == "integrity" || lockdown == "confidentiality";
-    if (locked) {
+    if (lockdownForbidsRawIo(lockdown)) {
         text +=
             "Raw-I/O (--port raw): verboten durch Kernel-Lockdown. Abhilfe: --port "
             "/dev/parportN oder Secure Boot abschalten\n";

@@ -44,7 +44,7 @@ std::vector<std::unique_ptr<PpdevClaim>> claimKernelPorts(SystemCalls& system,
 
 std::string rawRefusal(SystemCalls& system, int error) {
     const std::string lockdown = kernelLockdown(system);
-    if (lockdown == "integrity" || lockdown == "confidentiality") {
+    if (lockdownForbidsRawIo(lockdown)) {
         return "Raw-I/O verweigert: der Kernel ist gesperrt (Lockdown „" + lockdown +
                "“). Abhilfe: --port /dev/parportN (ppdev) oder Secure Boot abschalten";
     }
@@ -159,20 +159,11 @@ std::string kernelLockdown(SystemCalls& system) {
 }
 
 bool hasRawIoCapability(SystemCalls& system) {
-    const auto status = system.readFile("/proc/self/status");
-    if (!status) return false;
-    const auto at = status->find("CapEff:");
-    if (at == std::string::npos) return false;
-    unsigned long long mask = 0;
-    for (std::size_t i = at + 7; i < status->size() && (*status)[i] != '\n'; ++i) {
-        const char c = (*status)[i];
-        if (c >= '0' && c <= '9') {
-            mask = mask * 16 + unsigned(c - '0');
-        } else if (c >= 'a' && c <= 'f') {
-            mask = mask * 16 + unsigned(c - 'a' + 10);
-        }
-    }
-    return (mask >> kCapSysRawio) & 1;
+    return hasEffectiveCapability(system, kCapSysRawio);
+}
+
+bool lockdownForbidsRawIo(const std::string& mode) {
+    return mode == "integrity" || mode == "confidentiality";
 }
 
 }  // namespace dravel::port

@@ -60,6 +60,8 @@ std::unique_ptr<Backend> openRawPort(SystemCalls& system, const IoGrants& grants
 // The lockdown mode the kernel runs in ("none", "integrity",
 // "confidentiality"), or "" if the kernel does not say.
 std::string kernelLockdown(SystemCalls& system);
+// Whether that mode keeps raw I/O out (ioperm and /dev/port alike).
+bool lockdownForbidsRawIo(const std::string& mode);
 
 // Whether this process holds CAP_SYS_RAWIO, the capability both ioperm and
 // /dev/port require. Read from /proc/self/status, without trying any port.

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "backend.h"
+#include "legacy_bases.h"
 
 namespace dravel::port {
 
@@ -11,7 +12,7 @@ namespace dravel::port {
 // behaves as an empty bus: reads 0xFF, writes vanish.
 class SimulatedPort final : public Backend {
 public:
-    static constexpr std::uint16_t kStandardBase = 0x378;
+    static constexpr std::uint16_t kStandardBase = kLegacyBases[0];
 
     // Idle status: the four input lines nERROR, SELECT, PAPER-OUT and nACK
     // float high (bits 3..6 read 1), BUSY floats high too and reads inverted

@@ -1,5 +1,7 @@
 #include "system_calls.h"
 
+#include "digits.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -95,6 +97,19 @@ SystemCalls& realSystem() {
 
 std::string errnoText(int error) {
     return std::strerror(error);
+}
+
+bool hasEffectiveCapability(SystemCalls& system, int capability) {
+    const auto status = system.readFile("/proc/self/status");
+    if (!status) return false;
+    const auto at = status->find("CapEff:");
+    if (at == std::string::npos) return false;
+    unsigned long long mask = 0;
+    for (std::size_t i = at + 7; i < status->size() && (*status)[i] != '\n'; ++i) {
+        const int digit = digitValue(static_cast<unsigned char>((*status)[i]));
+        if (digit >= 0) mask = mask * 16 + unsigned(digit);
+    }
+    return (mask >> capability) & 1;
 }
 
 }  // namespace dravel::port

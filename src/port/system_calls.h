@@ -38,6 +38,11 @@ public:
 // empty bus (and ioperm is refused, so the raw backend never gets there).
 SystemCalls& realSystem();
 
+// Whether this process holds a capability (CAP_SYS_RAWIO is 17, CAP_IPC_LOCK
+// 14) in its effective set, read from /proc/self/status, so that no
+// capability library is needed.
+bool hasEffectiveCapability(SystemCalls& system, int capability);
+
 // Text of an errno value as the C library words it.
 std::string errnoText(int error);
 

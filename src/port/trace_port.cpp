@@ -83,7 +83,7 @@ TraceRecorder::TraceRecorder(Einstellungen einstellungen, std::unique_ptr<VcdWri
                                  : std::function<void(const std::string&)>(aufStandardfehler)),
       zähler_(einstellungen.zählerErlaubt && zählerTauglich()) {
     vorher_ = stützpunkt();
-    schreibfaden_ = std::thread([this] { arbeite(); });
+    schreibfaden_ = std::thread([this] { schreibfadenSchleife(); });
 }
 
 TraceRecorder::~TraceRecorder() {
@@ -139,7 +139,7 @@ TraceRecorder::Stützpunkt TraceRecorder::stützpunkt() const {
     return bester;
 }
 
-void TraceRecorder::arbeite() {
+void TraceRecorder::schreibfadenSchleife() {
     std::size_t gemeldeteAuslassungen = 0;
     for (;;) {
         bool halt;
@@ -176,11 +176,11 @@ void TraceRecorder::arbeite() {
                 // apart anyway.
                 letzteZeit_ = std::max(letzteZeit_ + 1, zeit);
                 e.zeit = letzteZeit_;
-                schreiber_->nimm(e);
+                schreiber_->formatiere(e);
             });
             vorher_ = jetzt;
         } else {
-            ring_.leere([this](const TraceEvent& e) { schreiber_->nimm(e); });
+            ring_.leere([this](const TraceEvent& e) { schreiber_->formatiere(e); });
         }
         if (!schreiber_->schreibeAus()) meldeFehlerEinmal();
         if (schreiber_->ausgelasseneRegister() > gemeldeteAuslassungen) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "dravel_version.h"
 #include "port.h"
 #include "trace_buffer.h"
 #if defined(__x86_64__) || defined(__i386__)
@@ -101,7 +102,7 @@ private:
     }
     Stützpunkt stützpunkt() const;
     void warteAufPlatz(const TraceEvent& ereignis) noexcept;
-    void arbeite();
+    void schreibfadenSchleife();
     void meldeFehlerEinmal();
 
     TraceBuffer ring_;

@@ -12,12 +12,24 @@
 #include <filesystem>
 #include <utility>
 
+#include "legacy_bases.h"
+
 namespace dravel::port {
 namespace {
 
 // Identifier codes are the printable ASCII characters '!' to '~'.
 constexpr int kErstesZeichen = 33;
 constexpr int kZeichenzahl = 94;
+
+// Appends the identifier code of signal `nummer`: its digits in base 94,
+// least significant first. In place, so that the writer's hot path does not
+// allocate.
+void kennzeichenAnhängen(std::string& ziel, std::size_t nummer) {
+    do {
+        ziel += static_cast<char>(kErstesZeichen + nummer % kZeichenzahl);
+        nummer /= kZeichenzahl;
+    } while (nummer != 0);
+}
 // Formatted text is written once it reaches this size, so even the longest
 // session writes in large blocks and holds little in memory.
 constexpr std::size_t kBlockgröße = 1 << 20;
@@ -73,7 +85,7 @@ int öffneSorgfältig(const std::string& pfad, bool& ersetzt, std::string& grund
 }  // namespace
 
 std::vector<std::uint16_t> standardbasen() {
-    return {0x378, 0x278, 0x3BC};
+    return {kLegacyBases.begin(), kLegacyBases.end()};
 }
 
 Registername registername(std::uint16_t port, const std::vector<std::uint16_t>& basen) {
@@ -180,10 +192,7 @@ std::string gtkwaveSicherungspfad(const std::string& vcdPfad) {
 
 std::string VcdWriter::kennzeichen(std::size_t nummer) {
     std::string k;
-    do {
-        k += static_cast<char>(kErstesZeichen + nummer % kZeichenzahl);
-        nummer /= kZeichenzahl;
-    } while (nummer != 0);
+    kennzeichenAnhängen(k, nummer);
     return k;
 }
 
@@ -268,10 +277,7 @@ void VcdWriter::schreibeGtkwaveSicherung() {
 }
 
 void VcdWriter::hängeKennzeichenAn(std::size_t nummer) {
-    do {
-        text_ += static_cast<char>(kErstesZeichen + nummer % kZeichenzahl);
-        nummer /= kZeichenzahl;
-    } while (nummer != 0);
+    kennzeichenAnhängen(text_, nummer);
 }
 
 int VcdWriter::signalFür(const TraceEvent& ereignis) {
@@ -290,7 +296,7 @@ int VcdWriter::signalFür(const TraceEvent& ereignis) {
     return eintrag;
 }
 
-void VcdWriter::nimm(const TraceEvent& ereignis) {
+void VcdWriter::formatiere(const TraceEvent& ereignis) {
     if (fd_ < 0 || !fehler_.empty()) return;
     const int nummer = signalFür(ereignis);
     if (nummer < 0) return;

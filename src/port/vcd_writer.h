@@ -77,7 +77,7 @@ public:
     void nenneBackend(const std::string& backend);
 
     // Formats one access; writes to the file in large blocks only.
-    void nimm(const TraceEvent& ereignis);
+    void formatiere(const TraceEvent& ereignis);
 
     // Writes the header (if it changed) and every formatted change. False
     // once a write has failed; the file then ends on a complete record with

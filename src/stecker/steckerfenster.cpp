@@ -3,7 +3,6 @@
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -14,7 +13,6 @@
 #include "app/module1.h"
 #include "common/schrift.h"
 #include "common/symbol.h"
-#include "main_window/steuerung.h"
 #include "pin_anzeige.h"
 #include "port/port.h"
 #include "stecker_zeichnung.h"
@@ -245,17 +243,16 @@ Steckerfenster::Steckerfenster(QWidget* parent) : QWidget(parent, Qt::Window) {
     Abfrage->setInterval(kAbfrageMs);
     connect(Abfrage, &QTimer::timeout, this, [this] { Abfrage_Timer(); });
 
-    const Steuerung* haupt = Module1::HauptfensterFallsDa();
-    setzeBasis(haupt ? haupt->DatenPort : Basis);
+    setzeBasis(Module1::Basisadresse().value_or(Basis));
     resize(sizeHint());
     Bild->ordne();
-    if (haupt && haupt->isVisible()) {
+    if (const auto haupt = Module1::HauptfensterLage()) {
         // Below the main window, where both can be seen at once, as far as
         // the screen allows.
-        const QRect h = haupt->frameGeometry();
+        const QRect h = haupt->rahmen;
         QPoint ort(h.center().x() - width() / 2, h.bottom() + 8);
-        if (const QScreen* bildschirm = haupt->screen()) {
-            const QRect frei = bildschirm->availableGeometry();
+        if (haupt->bildschirm) {
+            const QRect frei = *haupt->bildschirm;
             ort.setX(
                 std::clamp(ort.x(), frei.left(), std::max(frei.left(), frei.right() - width())));
             ort.setY(
@@ -279,7 +276,7 @@ void Steckerfenster::Abfrage_Timer() {
         Abfrage->stop();
         return;
     }
-    if (const Steuerung* haupt = Module1::HauptfensterFallsDa()) setzeBasis(haupt->DatenPort);
+    if (const auto basis = Module1::Basisadresse()) setzeBasis(*basis);
     werte_ = port::readRegisters(Basis);
     bekannt_ = true;
     const port::Backend* backend = port::boundBackend();

@@ -3,6 +3,8 @@
 #include "app/kommandozeile.h"
 #include "port/port.h"
 
+Q_DECLARE_METATYPE(dravel::generator::echtzeit::Hindernis)
+
 // Only what is safe on any machine: no option here opens real hardware.
 class KommandozeileTest : public QObject {
     Q_OBJECT
@@ -44,6 +46,26 @@ private slots:
         QCOMPARE(Inp32(0x378), std::int16_t(0x5A));
         dravel::app::räumeAuf();
         QVERIFY(dravel::port::boundBackend() == nullptr);
+    }
+
+    // The real-time check reports only what is missing; the line the user
+    // reads names the option and the fix.
+    void realTimeHintNamesTheOptionAndTheFix_data() {
+        using dravel::generator::echtzeit::Hindernis;
+        QTest::addColumn<Hindernis>("hindernis");
+        QTest::addColumn<QString>("fix");
+        QTest::newRow("no scheduling") << Hindernis::KeinEchtzeitrecht << "rtprio 40";
+        QTest::newRow("no locking") << Hindernis::KeinSpeichersperren << "memlock unlimited";
+    }
+    void realTimeHintNamesTheOptionAndTheFix() {
+        QFETCH(dravel::generator::echtzeit::Hindernis, hindernis);
+        QFETCH(QString, fix);
+        const QString zeile = QString::fromStdString(dravel::app::echtzeitHinweis(hindernis));
+        QVERIFY2(zeile.startsWith(QStringLiteral("--echtzeit")), qPrintable(zeile));
+        QVERIFY2(zeile.contains(QStringLiteral("Abhilfe: ")) && zeile.contains(fix),
+                 qPrintable(zeile));
+        QVERIFY(
+            dravel::app::echtzeitHinweis(dravel::generator::echtzeit::Hindernis::Keines).empty());
     }
 };
 

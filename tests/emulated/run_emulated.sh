@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Boots a small Linux under QEMU (TCG, no KVM) with QEMU's emulated ISA
-# parallel port and runs the static guest test program in it. Fails loudly
-# (never passes silently) when QEMU, busybox or the kernel cannot be had.
+# parallel port and runs the static guest test program in it. Never passes
+# silently: when QEMU, busybox or the kernel cannot be had it is skipped, or
+# fails under DRAVEL_ALLE_WERKZEUGE=1.
 #
 #   run_emulated.sh GUEST_PROGRAM WORK_FOLDER
 #
@@ -19,13 +20,22 @@ fail() {
     exit 1
 }
 
+# A tool or the kernel package that cannot be had: skipped (status 77, which
+# CTest reports as "Not Run") on a developer's machine, a failure where every
+# tool must be there (DRAVEL_ALLE_WERKZEUGE=1, as scripts/test.sh sets it).
+fehlt() {
+    [ "${DRAVEL_ALLE_WERKZEUGE:-0}" = 1 ] && fail "$*"
+    echo "EMULATED TEST SKIPPED: $*" >&2
+    exit 77
+}
+
 for tool in qemu-system-x86_64 cpio gzip dpkg-deb tar od; do
-    command -v "$tool" >/dev/null || fail "$tool fehlt (scripts/common.sh installiert PAKETE_TEST)"
+    command -v "$tool" >/dev/null || fehlt "$tool fehlt (scripts/common.sh installiert PAKETE_TEST)"
 done
 BUSYBOX=/bin/busybox
-[ -x "$BUSYBOX" ] || fail "$BUSYBOX fehlt (Paket busybox-static)"
+[ -x "$BUSYBOX" ] || fehlt "$BUSYBOX fehlt (Paket busybox-static)"
 if ldd "$BUSYBOX" >/dev/null 2>&1; then
-    fail "$BUSYBOX ist dynamisch gebunden; das Paket busybox-static wird gebraucht"
+    fehlt "$BUSYBOX ist dynamisch gebunden; das Paket busybox-static wird gebraucht"
 fi
 [ -x "$GUEST" ] || fail "Gastprogramm $GUEST fehlt"
 
@@ -55,7 +65,7 @@ else
     deb="$(ls "$CACHE"/linux-image-*-amd64_*.deb 2>/dev/null | head -n1 || true)"
 fi
 [ -n "$deb" ] && [ -s "$deb" ] ||
-    fail "Kernelpaket nicht zu bekommen (apt-get update gelaufen? Paket: ${paket:-unbekannt})"
+    fehlt "Kernelpaket nicht zu bekommen (apt-get update gelaufen? Paket: ${paket:-unbekannt})"
 
 # Only the kernel in use stays cached.
 find "$CACHE" -mindepth 1 -maxdepth 1 ! -name "$(basename "$deb" .deb)*" -exec rm -rf {} +

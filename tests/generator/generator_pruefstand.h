@@ -14,7 +14,7 @@
 
 #include "port/backend.h"
 #include "port/port.h"
-#include "port/recording_port.h"
+#include "recording_port.h"
 
 namespace dravel::test {
 

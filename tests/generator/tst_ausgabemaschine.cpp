@@ -8,6 +8,7 @@
 #include "generator/ausgabemaschine.h"
 #include "port/backend.h"
 #include "port/port.h"
+#include "stempel_port.h"
 
 using namespace dravel::generator;
 
@@ -24,21 +25,7 @@ public:
     void schlafeBis(std::int64_t zeitNs) override { t = std::max(t, zeitNs); }
 };
 
-class Stempelport final : public dravel::port::Backend {
-public:
-    explicit Stempelport(Scheinuhr& uhr) : uhr_(uhr) {}
-    std::uint8_t read(std::uint16_t) override { return wert_; }
-    void write(std::uint16_t, std::uint8_t wert) override {
-        wert_ = wert;
-        zeiten.push_back(uhr_.t);
-    }
-    [[nodiscard]] std::string name() const override { return "Stempel"; }
-    std::vector<std::int64_t> zeiten;
-
-private:
-    Scheinuhr& uhr_;
-    std::uint8_t wert_ = 0;
-};
+using Stempelport = dravel::test::StempelPort<std::int64_t>;
 
 // One channel on line 0; a pump costs `pumpNs`; a sleep is cut short by an
 // event every `ereignisNs`; `nachSchritt[k]` is extra time the first pump
@@ -64,16 +51,16 @@ public:
     std::optional<std::int16_t> leitung2() override { return std::nullopt; }
     float zeitbasisMs() override { return zeitbasis; }
     void durchlaufEnde() override {}
-    bool weiter() override { return int(port_.zeiten.size()) < schritte_; }
+    bool weiter() override { return int(port_.zeiten().size()) < schritte_; }
     bool abbrechen() override { return false; }
     void pumpe() override {
         ++pumpen;
         uhr_.t += pumpNs;
-        const std::size_t k = port_.zeiten.size();
+        const std::size_t k = port_.zeiten().size();
         if (k == gesehen_) return;
         gesehen_ = k;
         if (nachSchritt.count(k)) uhr_.t += nachSchritt[k];
-        if (bisRaster.count(k)) uhr_.t = port_.zeiten[0] + std::int64_t(k) * kMs + bisRaster[k];
+        if (bisRaster.count(k)) uhr_.t = port_.zeiten()[0] + std::int64_t(k) * kMs + bisRaster[k];
         if (neueBasis.count(k)) zeitbasis = neueBasis[k];
     }
     void schlafe(std::int64_t höchstensNs) override {
@@ -94,7 +81,7 @@ class TestAusgabemaschine : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        auto port = std::make_unique<Stempelport>(uhr);
+        auto port = std::make_unique<Stempelport>([this] { return uhr.t; });
         stempel = port.get();
         dravel::port::installBackend(std::move(port));
     }
@@ -111,9 +98,10 @@ private slots:
 private:
     // Write k's distance from k time bases (the clock's own ticks aside).
     void vergleicheMitRaster(std::int64_t basisNs) {
-        const std::int64_t start = stempel->zeiten.front();
-        for (std::size_t k = 0; k < stempel->zeiten.size(); ++k) {
-            const std::int64_t abweichung = stempel->zeiten[k] - start - std::int64_t(k) * basisNs;
+        const std::int64_t start = stempel->zeiten().front();
+        for (std::size_t k = 0; k < stempel->zeiten().size(); ++k) {
+            const std::int64_t abweichung =
+                stempel->zeiten()[k] - start - std::int64_t(k) * basisNs;
             QVERIFY2(abweichung >= 0 && abweichung < 10, qPrintable(QString::number(k)));
         }
     }
@@ -137,7 +125,7 @@ void TestAusgabemaschine::deadlinesAddUpWithoutDrift() {
     steuerung.zeitbasis = zeitbasis;
     steuerung.pumpNs = pumpNs;
     const Laufstatistik s = Ausgabemaschine(uhr).lauf(steuerung, {-1, 0, 0}, {});
-    QCOMPARE(stempel->zeiten.size(), std::size_t(2000));
+    QCOMPARE(stempel->zeiten().size(), std::size_t(2000));
     vergleicheMitRaster(Ausgabemaschine::zeitbasisNs(zeitbasis));
     QCOMPARE(s.verspätet, std::uint64_t(0));
 }
@@ -156,7 +144,7 @@ void TestAusgabemaschine::aLateStepRestartsTheScheduleWithoutABurst() {
     Pruefsteuerung steuerung(uhr, *stempel, 8);
     steuerung.nachSchritt[3] = verzögerung;  // in the pump after the third write
     const Laufstatistik s = Ausgabemaschine(uhr).lauf(steuerung, {-1, 0}, {});
-    const auto& z = stempel->zeiten;
+    const auto& z = stempel->zeiten();
     QCOMPARE(z.size(), std::size_t(8));
     const std::int64_t basis = 100 * kUs;
     const std::int64_t neustart = verspätet ? z[3] : z[0] + 3 * basis;
@@ -171,7 +159,7 @@ void TestAusgabemaschine::aNewTimeBaseAppliesFromTheNextStep() {
     Pruefsteuerung steuerung(uhr, *stempel, 5);
     steuerung.neueBasis[3] = 0.3f;  // "OK" in the pump after the third write
     Ausgabemaschine(uhr).lauf(steuerung, {-1, 0}, {});
-    const auto& z = stempel->zeiten;
+    const auto& z = stempel->zeiten();
     const std::vector<std::int64_t> soll{0, 100 * kUs, 200 * kUs, 500 * kUs, 800 * kUs};
     for (std::size_t k = 0; k < soll.size(); ++k) {
         QVERIFY(z[k] - z[0] - soll[k] >= 0 && z[k] - z[0] - soll[k] < 10);

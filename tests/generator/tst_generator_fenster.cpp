@@ -142,8 +142,8 @@ void TestGeneratorFenster::menuEntryOpensOneWindowAndAFreshOneAfterClosing() {
 
     haupt->Generator->trigger();
     QCOMPARE(Module1::GeneratorfensterFallsDa(), erstes.data());
-    const auto fenster = QApplication::topLevelWidgets();
-    QCOMPARE(std::count_if(fenster.begin(), fenster.end(),
+    const auto oben = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(oben.begin(), oben.end(),
                            [](const QWidget* w) {
                                return dynamic_cast<const GeneratorFenster*>(w) != nullptr;
                            }),

@@ -173,7 +173,7 @@ void TestSteuerungLayout::everyMenuItemIsBuiltAsTheTableSays() {
     QFETCH(int, zeile);
     const layout::Menüeintrag& m = steuerungMenüs()[zeile];
     const QString name = layout::text(m.name);
-    QAction* aktion = qobject_cast<QAction*>(fenster->gebaut().nachName.value(name));
+    QAction* aktion = qobject_cast<QAction*>(fenster->objekte().nachName.value(name));
     QVERIFY2(aktion, qPrintable(name));
     QCOMPARE(aktion->objectName(), name);
     QCOMPARE(aktion->isSeparator(), m.art == layout::MenüArt::Trenner);

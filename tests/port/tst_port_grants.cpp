@@ -4,7 +4,7 @@
 #include "port/granted_port.h"
 #include "port/io_grants.h"
 #include "port/port_report.h"
-#include "port/recording_port.h"
+#include "recording_port.h"
 
 using namespace dravel::port;
 using dravel::test::FakeSystem;

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "port/port.h"
-#include "port/recording_port.h"
+#include "recording_port.h"
 #include "port/simulated_port.h"
 
 using namespace dravel::port;

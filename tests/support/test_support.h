@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "port/recording_port.h"
+#include "recording_port.h"
 
 namespace dravel::test {
 

@@ -22,7 +22,7 @@
 #include "generator/generator_fenster.h"
 #include "main_window/steuerung.h"
 #include "port/port.h"
-#include "port/recording_port.h"
+#include "recording_port.h"
 #include "port/simulated_port.h"
 #include "test_support.h"
 #include "vcd_leser.h"
@@ -210,7 +210,11 @@ private slots:
     // downsample=10000 keeps every edge of a 0.1 ms pattern, to the end.
     void sigrokImportsEveryChangeOfTheDataLines() {
         const QString sigrok = QStandardPaths::findExecutable("sigrok-cli");
-        if (sigrok.isEmpty()) QSKIP("sigrok-cli fehlt (Paket sigrok-cli)");
+        if (sigrok.isEmpty()) {
+            // scripts/test.sh installs every tool and wants this test run.
+            if (qEnvironmentVariableIsSet("DRAVEL_ALLE_WERKZEUGE")) QFAIL("sigrok-cli missing");
+            QSKIP("sigrok-cli fehlt (Paket sigrok-cli)");
+        }
         starteSitzung("sigrok.vcd");
         GeneratorFenster* g = generator("1100 1011 0", false);
         g->Kanal2En->setChecked(true);

@@ -15,7 +15,7 @@
 #include <random>
 #include <set>
 
-#include "port/recording_port.h"
+#include "recording_port.h"
 #include "port/simulated_port.h"
 #include "port/trace_port.h"
 #include "vcd_leser.h"
@@ -442,7 +442,13 @@ private slots:
     void gtkwaveReadsTheFileWithTheSameChanges() {
         const QString vcd2fst = QStandardPaths::findExecutable("vcd2fst");
         const QString fst2vcd = QStandardPaths::findExecutable("fst2vcd");
-        QVERIFY2(!vcd2fst.isEmpty() && !fst2vcd.isEmpty(), "gtkwave's vcd2fst/fst2vcd missing");
+        if (vcd2fst.isEmpty() || fst2vcd.isEmpty()) {
+            // scripts/test.sh installs every tool and wants this test run.
+            if (qEnvironmentVariableIsSet("DRAVEL_ALLE_WERKZEUGE")) {
+                QFAIL("gtkwave's vcd2fst/fst2vcd missing");
+            }
+            QSKIP("vcd2fst/fst2vcd fehlen (Paket gtkwave)");
+        }
         const auto e = einstellungen("gtkwave.vcd");
         auto recorder = öffne(e);
         QVERIFY(recorder);

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "backend.h"
+#include "port/backend.h"
 
 namespace dravel::port {
 
