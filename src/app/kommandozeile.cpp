@@ -6,6 +6,7 @@
 
 #include "app/befehle.h"
 #include "app/mitschnitt.h"
+#include "app/port_meldungen.h"
 #include "app/sprache.h"
 #include "dravel_version.h"
 #include "port/io_grants.h"
@@ -55,17 +56,16 @@ std::optional<port::BackendFactory> backendFabrik(bool gewählt, const QString& 
             auto& system = port::realSystem();
             port::IoGrants grants = port::kernelGrants(system);
             grants.add(zusätzlich.ranges());
-            return port::openRawPort(system, grants, port::stderrSink());
+            return port::openRawPort(system, grants, meldungenNachStderr());
         };
     }
     if (wahl.startsWith(QLatin1String("/dev/parport"))) {
         const std::string gerät = wahl.toStdString();
         return [gerät]() -> std::unique_ptr<port::Backend> {
-            return port::openPpdevPort(port::realSystem(), gerät, port::stderrSink());
+            return port::openPpdevPort(port::realSystem(), gerät, meldungenNachStderr());
         };
     }
-    meldeFehler("Unbekannter Port „" + wahl.toStdString() +
-                "“. Abhilfe: --port raw oder --port /dev/parportN (siehe --list-ports)");
+    meldeFehler(startMeldung(port::unknownPort(wahl.toStdString())));
     return std::nullopt;
 }
 
@@ -121,7 +121,7 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente) {
     }
     if (parser.isSet(portsZeigen)) {
         if (!freigaben(parser.values(QStringLiteral("allow-io")))) return 2;
-        std::fputs(port::describePorts(port::realSystem()).c_str(), stdout);
+        std::fputs(portBericht(port::examinePorts(port::realSystem())).c_str(), stdout);
         return 0;
     }
     return bindePort(parser, true);
@@ -164,7 +164,7 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
     try {
         backend = (*fabrik)();
     } catch (const port::StartError& fehler) {
-        meldeFehler(fehler.what());
+        meldeFehler(startMeldung(fehler));
         return 2;
     }
     // The trace file after the port: a port that cannot be had leaves no

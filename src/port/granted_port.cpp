@@ -5,10 +5,6 @@
 
 namespace dravel::port {
 
-MessageSink stderrSink() {
-    return [](const std::string& line) { std::fprintf(stderr, "dravel: %s\n", line.c_str()); };
-}
-
 GrantedPort::GrantedPort(std::unique_ptr<Backend> behind, IoGrants grants, MessageSink messages)
     : behind_(std::move(behind)), grants_(std::move(grants)), messages_(std::move(messages)) {}
 
@@ -16,13 +12,14 @@ bool GrantedPort::granted(std::uint16_t port) {
     if (grants_.covers(port)) return true;
     if (!warned_) {
         warned_ = true;
-        char text[200];
+        char text[160];
         std::snprintf(text, sizeof text,
                       "Adresse 0x%X (%u) gehört zu keinem bekannten Parallelport und bleibt "
-                      "unberührt (liest 255); freigeben mit --allow-io 0x%X-0x%X.",
-                      unsigned(port), unsigned(port), unsigned(port),
-                      unsigned(port) + 2 > 0xFFFF ? 0xFFFFu : unsigned(port) + 2);
-        if (messages_) messages_(text);
+                      "unberührt (liest 255)",
+                      unsigned(port), unsigned(port));
+        // Granting a whole register block from the address on.
+        const IoRange block{port, port > 0xFFFD ? std::uint16_t(0xFFFF) : std::uint16_t(port + 2)};
+        if (messages_) messages_({text, Message::Cause::AddressNotGranted, block});
     }
     return false;
 }

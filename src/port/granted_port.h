@@ -10,7 +10,7 @@ namespace dravel::port {
 
 // Lets through only the granted addresses to the hardware backend behind it.
 // Every other address behaves as an empty bus (reads 255, writes vanish), and
-// the first such access says once how to grant it.
+// the first such access says so once, with the block that would grant it.
 class GrantedPort final : public Backend {
 public:
     GrantedPort(std::unique_ptr<Backend> behind, IoGrants grants, MessageSink messages);

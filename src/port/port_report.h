@@ -1,16 +1,33 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "io_grants.h"
 
 namespace dravel::port {
 
 class SystemCalls;
 
-// What --list-ports prints: every parallel port the kernel knows with its
-// addresses, device node, whether this user may open it and whether the
-// printer driver holds it, then whether raw I/O is permitted and the kernel
-// lockdown. Every problem comes with its fix on the same line. Looks only at
-// /proc, /sys and /dev; touches no port.
-std::string describePorts(SystemCalls& system);
+// What stands between this user and the parallel ports: every port the
+// kernel knows with its device node and whether the printer driver holds it,
+// then whether raw I/O is permitted and the kernel lockdown.
+struct PortReport {
+    enum class Device { Missing, Allowed, Denied };
+    enum class RawIo { Allowed, ForbiddenByLockdown, NoCapability };
+
+    struct Port {
+        KernelPort port;
+        Device device = Device::Missing;
+        bool printerDriverHolds = false;
+    };
+
+    std::vector<Port> ports;
+    RawIo rawIo = RawIo::NoCapability;
+    std::string lockdown;  // empty when the kernel does not tell
+};
+
+// Looks only at /proc, /sys and /dev; touches no port.
+PortReport examinePorts(SystemCalls& system);
 
 }  // namespace dravel::port

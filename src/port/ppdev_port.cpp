@@ -83,9 +83,9 @@ PpdevPort::PpdevPort(SystemCalls& system, std::unique_ptr<PpdevClaim> claim, Mes
         }
     }
     if (messages_) {
-        messages_("ppdev: " + bit4 +
-                  "; Bit 5 (Richtung) kann ppdev nur setzen, die Bits 6 und 7 gar nicht: sie "
-                  "zeigen den zuletzt geschriebenen Wert.");
+        messages_({"ppdev: " + bit4 +
+                   "; Bit 5 (Richtung) kann ppdev nur setzen, die Bits 6 und 7 gar nicht: sie "
+                   "zeigen den zuletzt geschriebenen Wert."});
     }
 }
 
@@ -108,7 +108,7 @@ void PpdevPort::outside(std::uint16_t port) {
                   "255, Schreiben bleibt ohne Wirkung.",
                   unsigned(base()), unsigned(base()) + 2, claim_->port().device().c_str(),
                   unsigned(port), unsigned(port));
-    messages_(text);
+    messages_({text});
 }
 
 std::uint8_t PpdevPort::read(std::uint16_t port) {
@@ -168,8 +168,7 @@ std::unique_ptr<Backend> openPpdevPort(SystemCalls& system, const std::string& d
         device.rfind(kPrefix, 0) == 0 ? device.substr(kPrefix.size()) : std::string{};
     if (digits.empty() || digits.size() > 3 ||
         digits.find_first_not_of("0123456789") != std::string::npos) {
-        refuse("Unbekannter Port „" + device +
-               "“. Abhilfe: --port raw oder --port /dev/parportN (siehe --list-ports)");
+        throw unknownPort(device);
     }
     const int number = std::stoi(digits);
     for (const auto& port : kernelPorts(system)) {
@@ -177,8 +176,11 @@ std::unique_ptr<Backend> openPpdevPort(SystemCalls& system, const std::string& d
         auto claim = std::make_unique<PpdevClaim>(system, port);
         return std::make_unique<PpdevPort>(system, std::move(claim), std::move(messages));
     }
-    refuse("Der Kernel kennt keinen Port " + device +
-           ". Abhilfe: sudo modprobe parport_pc ppdev, dann --list-ports");
+    throw StartError("Der Kernel kennt keinen Port " + device, StartError::Cause::NoSuchKernelPort);
+}
+
+StartError unknownPort(const std::string& name) {
+    return StartError("Unbekannter Port „" + name + "“", StartError::Cause::UnknownPort);
 }
 
 }  // namespace dravel::port

@@ -75,10 +75,13 @@ private:
     bool warnedOutside_ = false;
 };
 
-// Opens "/dev/parportN" through ppdev. Throws StartError with cause and fix
-// (no such port, no permission, busy with the printer driver).
+// Opens "/dev/parportN" through ppdev. Throws StartError (no such port, no
+// permission, busy with the printer driver).
 std::unique_ptr<Backend> openPpdevPort(SystemCalls& system, const std::string& device,
                                        MessageSink messages);
+
+// The start error for a port name that names no backend.
+StartError unknownPort(const std::string& name);
 
 // Whether the printer driver lp has registered itself on the port.
 bool printerDriverHolds(SystemCalls& system, const KernelPort& port);

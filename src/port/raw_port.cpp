@@ -31,9 +31,9 @@ std::vector<std::unique_ptr<PpdevClaim>> claimKernelPorts(SystemCalls& system,
         }
         if (!system.mayReadWrite(port.device())) {
             if (messages) {
-                messages(port.device() +
-                         " lässt sich nicht belegen; der Druckertreiber könnte dazwischenfunken. "
-                         "Abhilfe: sudo usermod -aG lp $USER");
+                messages({port.device() +
+                          " lässt sich nicht belegen; der Druckertreiber könnte dazwischenfunken. "
+                          "Abhilfe: sudo usermod -aG lp $USER"});
             }
             continue;
         }
@@ -42,17 +42,19 @@ std::vector<std::unique_ptr<PpdevClaim>> claimKernelPorts(SystemCalls& system,
     return claims;
 }
 
-std::string rawRefusal(SystemCalls& system, int error) {
+StartError rawRefusal(SystemCalls& system, int error) {
     const std::string lockdown = kernelLockdown(system);
     if (lockdownForbidsRawIo(lockdown)) {
-        return "Raw-I/O verweigert: der Kernel ist gesperrt (Lockdown „" + lockdown +
-               "“). Abhilfe: --port /dev/parportN (ppdev) oder Secure Boot abschalten";
+        return StartError(
+            "Raw-I/O verweigert: der Kernel ist gesperrt (Lockdown „" + lockdown + "“)",
+            StartError::Cause::KernelLockdown);
     }
     if (error == -EPERM || error == -EACCES || !hasRawIoCapability(system)) {
-        return "Raw-I/O verweigert: CAP_SYS_RAWIO fehlt. Abhilfe: als root starten oder sudo "
-               "setcap cap_sys_rawio+ep $(command -v dravel); ohne root: --port /dev/parportN";
+        return StartError("Raw-I/O verweigert: CAP_SYS_RAWIO fehlt",
+                          StartError::Cause::NoRawIoCapability);
     }
-    return "Raw-I/O nicht möglich: " + errnoText(-error) + ". Abhilfe: --port /dev/parportN";
+    return StartError("Raw-I/O nicht möglich: " + errnoText(-error),
+                      StartError::Cause::RawIoFailed);
 }
 
 }  // namespace
@@ -132,7 +134,7 @@ std::unique_ptr<Backend> openRawPort(SystemCalls& system, const IoGrants& grants
             error = fd;
         }
     }
-    if (!raw) throw StartError(rawRefusal(system, error));
+    if (!raw) throw rawRefusal(system, error);
     if (messages) {
         // Said at start, so that nobody wonders later why an address reads 255.
         std::string reach;
@@ -142,8 +144,8 @@ std::unique_ptr<Backend> openRawPort(SystemCalls& system, const IoGrants& grants
                           unsigned(range.first), unsigned(range.last));
             reach += text;
         }
-        messages(raw->name() + " erreicht nur " + (reach.empty() ? "keine Adresse" : reach) +
-                 "; weitere mit --allow-io.");
+        messages({raw->name() + " erreicht nur " + (reach.empty() ? "keine Adresse" : reach),
+                  Message::Cause::GrantsLimitReach});
     }
     return std::make_unique<GrantedPort>(std::move(raw), grants, std::move(messages));
 }

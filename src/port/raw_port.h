@@ -53,7 +53,7 @@ enum class RawAccess { Automatic, Ioperm, DevPort };
 
 // Opens raw I/O on the granted ranges, claims every kernel port that has a
 // /dev/parportN through ppdev so that the printer driver keeps off its lines,
-// and wraps it all in the grants. Throws StartError with cause and fix.
+// and wraps it all in the grants. Throws StartError.
 std::unique_ptr<Backend> openRawPort(SystemCalls& system, const IoGrants& grants,
                                      MessageSink messages, RawAccess access = RawAccess::Automatic);
 

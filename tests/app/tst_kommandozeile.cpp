@@ -1,9 +1,11 @@
 #include <QTest>
 
 #include "app/kommandozeile.h"
+#include "app/port_meldungen.h"
 #include "port/port.h"
 
 Q_DECLARE_METATYPE(dravel::generator::echtzeit::Hindernis)
+Q_DECLARE_METATYPE(dravel::port::StartError::Cause)
 
 // Only what is safe on any machine: no option here opens real hardware.
 class KommandozeileTest : public QObject {
@@ -66,6 +68,48 @@ private slots:
                  qPrintable(zeile));
         QVERIFY(
             dravel::app::echtzeitHinweis(dravel::generator::echtzeit::Hindernis::Keines).empty());
+    }
+
+    // The backends name the cause; the line adds the fix, which may name options.
+    void startErrorLineAddsTheFixForItsCause_data() {
+        using Cause = dravel::port::StartError::Cause;
+        QTest::addColumn<Cause>("cause");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("described") << Cause::Described << "Ursache. Abhilfe: eigene";
+        QTest::newRow("lockdown")
+            << Cause::KernelLockdown
+            << "Ursache. Abhilfe: --port /dev/parportN (ppdev) oder Secure Boot abschalten";
+        QTest::newRow("no capability")
+            << Cause::NoRawIoCapability
+            << "Ursache. Abhilfe: als root starten oder sudo setcap cap_sys_rawio+ep "
+               "$(command -v dravel); ohne root: --port /dev/parportN";
+        QTest::newRow("raw failed")
+            << Cause::RawIoFailed << "Ursache. Abhilfe: --port /dev/parportN";
+        QTest::newRow("unknown port")
+            << Cause::UnknownPort
+            << "Ursache. Abhilfe: --port raw oder --port /dev/parportN (siehe --list-ports)";
+        QTest::newRow("no such kernel port")
+            << Cause::NoSuchKernelPort
+            << "Ursache. Abhilfe: sudo modprobe parport_pc ppdev, dann --list-ports";
+    }
+    void startErrorLineAddsTheFixForItsCause() {
+        QFETCH(dravel::port::StartError::Cause, cause);
+        QFETCH(QString, line);
+        const std::string text = cause == dravel::port::StartError::Cause::Described
+                                     ? "Ursache. Abhilfe: eigene"
+                                     : "Ursache";
+        QCOMPARE(QString::fromStdString(
+                     dravel::app::startMeldung(dravel::port::StartError(text, cause))),
+                 line);
+    }
+
+    void messageLineNamesTheGrantThatLetsTheAddressThrough() {
+        using dravel::port::Message;
+        QCOMPARE(dravel::app::meldungsZeile(
+                     {"Adresse", Message::Cause::AddressNotGranted, {0xFFFD, 0xFFFF}}),
+                 std::string("Adresse; freigeben mit --allow-io 0xFFFD-0xFFFF."));
+        QCOMPARE(dravel::app::meldungsZeile({"Reichweite", Message::Cause::GrantsLimitReach}),
+                 std::string("Reichweite; weitere mit --allow-io."));
     }
 };
 

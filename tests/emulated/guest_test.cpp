@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/port_meldungen.h"
 #include "port/granted_port.h"
 #include "port/io_grants.h"
 #include "port/pin_map.h"
@@ -66,7 +67,8 @@ bool contains(const std::string& text, const std::string& part) {
 struct Messages {
     std::vector<std::string> lines;
     MessageSink sink() {
-        return [this](const std::string& line) {
+        return [this](const Message& message) {
+            const std::string line = dravel::app::meldungsZeile(message);
             std::printf("  (Meldung: %s)\n", line.c_str());
             lines.push_back(line);
         };
@@ -116,7 +118,7 @@ std::string startError(Open open) {
     try {
         open();
     } catch (const StartError& error) {
-        return error.what();
+        return dravel::app::startMeldung(error);
     }
     return {};
 }
@@ -336,7 +338,7 @@ void checkUnprivileged() {
         const std::string pp = startError([] { openPpdevPort(realSystem(), "/dev/parport0", {}); });
         check(contains(pp, "Keine Berechtigung") && contains(pp, "usermod -aG lp"),
               "Benutzer: ppdev verweigert: " + pp);
-        const std::string report = describePorts(realSystem());
+        const std::string report = dravel::app::portBericht(examinePorts(realSystem()));
         check(contains(report, "kein Zugriff") && contains(report, "CAP_SYS_RAWIO fehlt"),
               "Benutzer: Portliste nennt beide Hindernisse");
         std::fflush(stdout);
@@ -368,7 +370,7 @@ void checkGroupLp() {
             checkEqual(port->read(kData), 0x69, "Gruppe lp: Daten lesen zurück");
         }
         port.reset();
-        const std::string report = describePorts(realSystem());
+        const std::string report = dravel::app::portBericht(examinePorts(realSystem()));
         check(contains(report, "/dev/parport0: Zugriff erlaubt"),
               "Gruppe lp: Portliste zeigt den Zugriff");
         std::fflush(stdout);
@@ -387,7 +389,7 @@ void checkPrinterDriverLoaded() {
     const std::string raw =
         startError([] { openRawPort(realSystem(), kernelGrants(realSystem()), {}); });
     check(contains(raw, "rmmod lp"), "lp: Raw-I/O verweigert: " + raw);
-    const std::string report = describePorts(realSystem());
+    const std::string report = dravel::app::portBericht(examinePorts(realSystem()));
     check(contains(report, "Druckertreiber lp hält den Port. Abhilfe: sudo rmmod lp"),
           "lp: Portliste nennt den Druckertreiber");
     std::printf("%s", report.c_str());
@@ -412,7 +414,7 @@ void checkLockdown() {
         port->write(kData, 0xA7);
         checkEqual(port->read(kData), 0xA7, "Lockdown: ppdev Daten lesen zurück");
     }
-    const std::string report = describePorts(realSystem());
+    const std::string report = dravel::app::portBericht(examinePorts(realSystem()));
     check(contains(report, "verboten durch Kernel-Lockdown"), "Lockdown: Portliste nennt ihn");
 }
 
@@ -435,7 +437,7 @@ int main(int argc, char** argv) {
     } else if (option == "--lockdown") {
         checkLockdown();
     } else {
-        std::printf("%s", describePorts(realSystem()).c_str());
+        std::printf("%s", dravel::app::portBericht(examinePorts(realSystem())).c_str());
         checkKernelGrants();
         IopermRefused refused;
         checkRaw(realSystem(), RawAccess::Ioperm, "ioperm", "Raw-I/O (ioperm)");

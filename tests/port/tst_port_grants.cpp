@@ -1,5 +1,6 @@
 #include <QTest>
 
+#include "app/port_meldungen.h"
 #include "fake_system.h"
 #include "port/granted_port.h"
 #include "port/io_grants.h"
@@ -167,7 +168,9 @@ private slots:
         recording.setRegister(0x20, 0x12);
         std::vector<std::string> messages;
         GrantedPort port(std::move(behind), IoGrants::legacy(),
-                         [&messages](const std::string& line) { messages.push_back(line); });
+                         [&messages](const Message& message) {
+                             messages.push_back(dravel::app::meldungsZeile(message));
+                         });
 
         QCOMPARE(int(port.read(0x20)), 255);
         port.write(0x20, 0x11);
@@ -232,14 +235,15 @@ private slots:
         system.files["/proc/self/status"] =
             "Name:\tdravel\nCapEff:\t" + capEff.toStdString() + "\nCapBnd:\t000001ffffffffff\n";
         system.files["/sys/kernel/security/lockdown"] = lockdown.toStdString() + "\n";
-        const QString report = QString::fromStdString(describePorts(system));
+        const QString report =
+            QString::fromStdString(dravel::app::portBericht(examinePorts(system)));
         for (const QString& text : expected) QVERIFY2(report.contains(text), qPrintable(report));
         for (const QString& text : absent) QVERIFY2(!report.contains(text), qPrintable(report));
     }
 
     void reportWithoutAnyPortSaysHowToLoadTheDriver() {
         FakeSystem system;
-        const std::string report = describePorts(system);
+        const std::string report = dravel::app::portBericht(examinePorts(system));
         QVERIFY(report.find("keinen Parallelport. Abhilfe: sudo modprobe parport_pc") !=
                 std::string::npos);
         QVERIFY(report.find("Raw-I/O (--port raw): nicht erlaubt") != std::string::npos);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "app/port_meldungen.h"
 #include "fake_system.h"
 #include "port/io_grants.h"
 #include "port/ppdev_port.h"
@@ -20,17 +21,19 @@ namespace {
 struct Messages {
     std::vector<std::string> lines;
     MessageSink sink() {
-        return [this](const std::string& line) { lines.push_back(line); };
+        return [this](const Message& message) {
+            lines.push_back(dravel::app::meldungsZeile(message));
+        };
     }
 };
 
-// The start error's text, or "" when the backend started.
+// The start error's line as the user reads it, or "" when the backend started.
 template <typename Open>
 QString startError(Open open) {
     try {
         open();
     } catch (const StartError& error) {
-        return QString::fromStdString(error.what());
+        return QString::fromStdString(dravel::app::startMeldung(error));
     }
     return {};
 }

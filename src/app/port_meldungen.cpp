@@ -1,0 +1,110 @@
+#include "port_meldungen.h"
+
+#include <cstdio>
+
+namespace dravel::app {
+
+using Ursache = port::StartError::Cause;
+
+std::string startMeldung(const port::StartError& fehler) {
+    std::string zeile = fehler.what();
+    switch (fehler.cause()) {
+        case Ursache::Described:
+            break;
+        case Ursache::KernelLockdown:
+            zeile += ". Abhilfe: --port /dev/parportN (ppdev) oder Secure Boot abschalten";
+            break;
+        case Ursache::NoRawIoCapability:
+            zeile +=
+                ". Abhilfe: als root starten oder sudo setcap cap_sys_rawio+ep $(command -v "
+                "dravel); ohne root: --port /dev/parportN";
+            break;
+        case Ursache::RawIoFailed:
+            zeile += ". Abhilfe: --port /dev/parportN";
+            break;
+        case Ursache::UnknownPort:
+            zeile += ". Abhilfe: --port raw oder --port /dev/parportN (siehe --list-ports)";
+            break;
+        case Ursache::NoSuchKernelPort:
+            zeile += ". Abhilfe: sudo modprobe parport_pc ppdev, dann --list-ports";
+            break;
+    }
+    return zeile;
+}
+
+std::string meldungsZeile(const port::Message& meldung) {
+    switch (meldung.cause) {
+        case port::Message::Cause::Described:
+            break;
+        case port::Message::Cause::AddressNotGranted: {
+            char bereich[40];
+            std::snprintf(bereich, sizeof bereich, "0x%X-0x%X", unsigned(meldung.range.first),
+                          unsigned(meldung.range.last));
+            return meldung.text + "; freigeben mit --allow-io " + bereich + ".";
+        }
+        case port::Message::Cause::GrantsLimitReach:
+            return meldung.text + "; weitere mit --allow-io.";
+    }
+    return meldung.text;
+}
+
+port::MessageSink meldungenNachStderr() {
+    return [](const port::Message& meldung) {
+        std::fprintf(stderr, "dravel: %s\n", meldungsZeile(meldung).c_str());
+    };
+}
+
+std::string portBericht(const port::PortReport& bericht) {
+    using Gerät = port::PortReport::Device;
+    using RawIo = port::PortReport::RawIo;
+    std::string text;
+    if (bericht.ports.empty()) {
+        text +=
+            "Der Kernel kennt keinen Parallelport. Abhilfe: sudo modprobe parport_pc ppdev "
+            "(PCI-Express-Karten: Basisadresse mit lspci -v finden, dann --port raw --allow-io)\n";
+    }
+    for (const auto& eintrag : bericht.ports) {
+        const port::KernelPort& kernelport = eintrag.port;
+        text += kernelport.name + ": Basis " + port::hexAndDecimal(kernelport.base);
+        if (kernelport.highBase != 0) {
+            text += ", hohe Basis " + port::hexAndDecimal(kernelport.highBase);
+        }
+        text += "\n";
+        const std::string gerät = kernelport.device();
+        switch (eintrag.device) {
+            case Gerät::Missing:
+                text += "  " + gerät + " fehlt. Abhilfe: sudo modprobe ppdev\n";
+                break;
+            case Gerät::Allowed:
+                text += "  " + gerät + ": Zugriff erlaubt (--port " + gerät + ")\n";
+                break;
+            case Gerät::Denied:
+                text += "  " + gerät +
+                        ": kein Zugriff. Abhilfe: sudo usermod -aG lp $USER, dann neu anmelden\n";
+                break;
+        }
+        text += eintrag.printerDriverHolds
+                    ? "  Druckertreiber lp hält den Port. Abhilfe: sudo rmmod lp\n"
+                    : "  Druckertreiber lp: hält den Port nicht\n";
+    }
+    switch (bericht.rawIo) {
+        case RawIo::ForbiddenByLockdown:
+            text +=
+                "Raw-I/O (--port raw): verboten durch Kernel-Lockdown. Abhilfe: --port "
+                "/dev/parportN oder Secure Boot abschalten\n";
+            break;
+        case RawIo::Allowed:
+            text += "Raw-I/O (--port raw): erlaubt\n";
+            break;
+        case RawIo::NoCapability:
+            text +=
+                "Raw-I/O (--port raw): nicht erlaubt, CAP_SYS_RAWIO fehlt. Abhilfe: als root "
+                "starten oder sudo setcap cap_sys_rawio+ep $(command -v dravel)\n";
+            break;
+    }
+    text += "Kernel-Lockdown: " +
+            (bericht.lockdown.empty() ? std::string("unbekannt") : bericht.lockdown) + "\n";
+    return text;
+}
+
+}  // namespace dravel::app

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "port/port_report.h"
+#include "port/start_error.h"
+
+// The words for what the port backends report. The backends name the cause;
+// the fixes that name the program's options are written here, next to the
+// command line that defines them. Plain C++, so that a program without Qt
+// (the emulated machine's guest) says the same.
+namespace dravel::app {
+
+// The start error as one line: its cause and the fix.
+std::string startMeldung(const port::StartError& fehler);
+
+// A backend's message as one line.
+std::string meldungsZeile(const port::Message& meldung);
+
+// Writes each message as "dravel: <line>" to standard error.
+port::MessageSink meldungenNachStderr();
+
+// What --list-ports prints; every problem comes with its fix on the same line.
+std::string portBericht(const port::PortReport& bericht);
+
+}  // namespace dravel::app
