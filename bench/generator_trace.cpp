@@ -109,7 +109,9 @@ void druckeTraceMehraufwand(std::size_t schritte) {
     std::vector<double> ohne, mit, unterschied;
     for (int runde = 0; runde < kRunden; ++runde) {
         const double o = messeLauf(schritte, nullptr);
-        auto trace = öffneTrace(ordner, "lauf.vcd");
+        // A new file each round: replacing one would be announced each time.
+        const std::string datei = "lauf" + std::to_string(runde) + ".vcd";
+        auto trace = öffneTrace(ordner, datei.c_str());
         if (!trace) return;
         const double m = messeLauf(schritte, trace);
         trace->beende();
