@@ -33,9 +33,12 @@ public:
     volatile std::uint8_t letzter_ = 0;
 };
 
+// A new file for every round: replacing one would be announced each time.
 std::shared_ptr<port::TraceRecorder> öffneTrace(const QTemporaryDir& ordner, const char* name) {
+    static int nummer = 0;
     port::TraceRecorder::Einstellungen e;
-    e.pfad = ordner.filePath(QString::fromLatin1(name)).toStdString();
+    e.pfad = ordner.filePath(QStringLiteral("%1-%2.vcd").arg(QLatin1String(name)).arg(++nummer))
+                 .toStdString();
     std::string fehler;
     std::shared_ptr<port::TraceRecorder> r = port::TraceRecorder::öffne(e, fehler);
     if (!r) std::fprintf(stderr, "%s\n", fehler.c_str());
@@ -109,9 +112,7 @@ void druckeTraceMehraufwand(std::size_t schritte) {
     std::vector<double> ohne, mit, unterschied;
     for (int runde = 0; runde < kRunden; ++runde) {
         const double o = messeLauf(schritte, nullptr);
-        // A new file each round: replacing one would be announced each time.
-        const std::string datei = "lauf" + std::to_string(runde) + ".vcd";
-        auto trace = öffneTrace(ordner, datei.c_str());
+        auto trace = öffneTrace(ordner, "lauf");
         if (!trace) return;
         const double m = messeLauf(schritte, trace);
         trace->beende();
@@ -135,7 +136,7 @@ void druckeTraceMehraufwand(std::size_t schritte) {
     bool zähler = false;
     for (int runde = 0; runde < kRunden; ++runde) {
         roh.push_back(messeZugriffe(leer, kStöße, kJeStoß));
-        auto trace = öffneTrace(ordner, "zugriffe.vcd");
+        auto trace = öffneTrace(ordner, "zugriffe");
         if (!trace) return;
         zähler = trace->nutztZähler();
         port::TracePort mitTrace(std::make_unique<LeererPort>(), trace);
