@@ -3,22 +3,15 @@
 namespace dravel {
 
 void KlickLabel::mousePressEvent(QMouseEvent* event) {
-    gedrückt_ = event->button() == Qt::LeftButton;
-    event->accept();
+    klick_.drücke(event);
 }
 
 void KlickLabel::mouseReleaseEvent(QMouseEvent* event) {
-    const bool klick = gedrückt_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    gedrückt_ = false;
-    event->accept();
-    if (klick) emit clicked();
+    if (klick_.lasseLos(*this, event)) emit clicked();
 }
 
 void KlickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
-    // QWidget would treat it as another press, and its release as a click.
-    gedrückt_ = false;
-    event->accept();
+    klick_.doppelklick(event);
 }
 
 }  // namespace dravel

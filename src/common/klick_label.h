@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 
+#include "common/klick_erkennung.h"
+
 namespace dravel {
 
 // A plain text label that serves as a button: it reports a click when the
@@ -23,7 +25,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    bool gedrückt_ = false;
+    KlickErkennung klick_;
 };
 
 }  // namespace dravel

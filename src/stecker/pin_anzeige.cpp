@@ -119,16 +119,15 @@ void PinAnzeige::paintEvent(QPaintEvent*) {
 }
 
 void PinAnzeige::mousePressEvent(QMouseEvent* event) {
-    gedrückt_ = event->button() == Qt::LeftButton;
-    event->accept();
+    klick_.drücke(event);
 }
 
 void PinAnzeige::mouseReleaseEvent(QMouseEvent* event) {
-    const bool klick = gedrückt_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    gedrückt_ = false;
-    event->accept();
-    if (klick && beiKlick) beiKlick();
+    if (klick_.lasseLos(*this, event) && beiKlick) beiKlick();
+}
+
+void PinAnzeige::mouseDoubleClickEvent(QMouseEvent* event) {
+    klick_.doppelklick(event);
 }
 
 void PinAnzeige::keyPressEvent(QKeyEvent* event) {

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "common/klick_erkennung.h"
 #include "port/pin_map.h"
 
 namespace dravel {
@@ -46,6 +47,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -61,7 +63,7 @@ private:
     PinSchriften schriften_;
     qreal p_ = 1.0;
     QPointF versatz_;  // the cell's corner within this widget
-    bool gedrückt_ = false;
+    KlickErkennung klick_;
 };
 
 }  // namespace dravel

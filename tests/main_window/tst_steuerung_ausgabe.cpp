@@ -209,14 +209,7 @@ void TestSteuerungAusgabe::doubleClickOnALabelActsOnce() {
          {fenster->Inkr, fenster->Dekr, fenster->Links, fenster->Rechts, fenster->Keine,
           fenster->Alle, fenster->C_Bit[4], fenster->C_Bit[5], fenster->Modus}) {
         port->clearLog();
-        // What a window system delivers for a double click.
-        const QPointF punkt(ziel->rect().center()), global(ziel->mapToGlobal(punkt));
-        for (const QEvent::Type art : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                                       QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-            const auto knöpfe = art == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-            QMouseEvent ereignis(art, punkt, global, Qt::LeftButton, knöpfe, Qt::NoModifier);
-            QApplication::sendEvent(ziel, &ereignis);
-        }
+        test::doppelklicke(ziel);
         QVERIFY2(port->writes().size() == 1, qPrintable(ziel->objectName()));
     }
 }

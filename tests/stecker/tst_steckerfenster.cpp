@@ -141,6 +141,11 @@ void TestSteckerfenster::clickOnOutputSwitchesOneBit() {
     f->Abfrage_Timer();
     QVERIFY(f->Pin[pin]->toolTip() != vorher);
     QCOMPARE(f->Pin[pin]->toolTip().endsWith("hoch"), vorher.endsWith("tief"));
+
+    // A double click is one click, as on the main window's labels.
+    port->clearLog();
+    test::doppelklicke(f->Pin[pin]);
+    QCOMPARE(port->writes().size(), std::size_t{1});
 }
 
 void TestSteckerfenster::inputsAndGroundMakeNoAccess_data() {

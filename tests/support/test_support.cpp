@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QTimer>
 #include <memory>
 
@@ -46,6 +47,16 @@ void beantworteNächstenDialog(std::function<void(QWidget*)> antwort, int frist)
 void richteTestanwendungEin() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     app::richteAnwendungEin();
+}
+
+void doppelklicke(QWidget* ziel) {
+    const QPointF punkt(ziel->rect().center()), global(ziel->mapToGlobal(punkt));
+    for (const QEvent::Type art : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                   QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+        const auto knöpfe = art == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent ereignis(art, punkt, global, Qt::LeftButton, knöpfe, Qt::NoModifier);
+        QApplication::sendEvent(ziel, &ereignis);
+    }
 }
 
 }  // namespace dravel::test

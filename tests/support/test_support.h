@@ -23,4 +23,8 @@ void beantworteNächstenDialog(std::function<void(QWidget*)> antwort, int frist 
 // German locale.
 void richteTestanwendungEin();
 
+// A double click in the middle of `ziel` as a window system delivers it:
+// press, release, double-click, release.
+void doppelklicke(QWidget* ziel);
+
 }  // namespace dravel::test
