@@ -36,11 +36,11 @@
 #include <string>
 #include <vector>
 
-#include "app/anwendung.h"
-#include "app/kommandozeile.h"
-#include "generator/echtzeit.h"
-#include "generator/generator_fenster.h"
-#include "generator/generator_logik.h"
+#include "fenster/anwendung.h"
+#include "logik/kommandozeile.h"
+#include "logik/echtzeit.h"
+#include "fenster/generator/generator_fenster.h"
+#include "logik/generator_logik.h"
 #include "generator_trace.h"
 #include "port/backend.h"
 #include "port/port.h"

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "generator/generator_fenster.h"
+#include "fenster/generator/generator_fenster.h"
 #include "port/port.h"
 #include "port/trace_port.h"
 #include "stempel.h"

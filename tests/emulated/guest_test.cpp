@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/port_meldungen.h"
+#include "port/port_meldungen.h"
 #include "port/granted_port.h"
 #include "port/io_grants.h"
 #include "port/pin_map.h"

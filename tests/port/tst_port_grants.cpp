@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "app/port_meldungen.h"
+#include "port/port_meldungen.h"
 #include "fake_system.h"
 #include "port/granted_port.h"
 #include "port/io_grants.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "app/port_meldungen.h"
+#include "port/port_meldungen.h"
 #include "fake_system.h"
 #include "port/io_grants.h"
 #include "port/ppdev_port.h"

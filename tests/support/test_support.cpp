@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/anwendung.h"
+#include "fenster/anwendung.h"
 #include "port/port.h"
 #include "port/simulated_port.h"
 

@@ -1,0 +1,220 @@
+#include "kommandozeile.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
+#include <string>
+
+#include "logik/mitschnitt.h"
+#include "port/port_meldungen.h"
+#include "logik/sprache.h"
+#include "dravel_version.h"
+#include "port/io_grants.h"
+#include "port/port.h"
+#include "port/port_report.h"
+#include "port/ppdev_port.h"
+#include "port/raw_port.h"
+#include "port/simulated_port.h"
+#include "port/start_error.h"
+#include "port/system_calls.h"
+
+namespace dravel::app {
+namespace {
+
+void meldeFehler(const std::string& zeile) {
+    std::fprintf(stderr, "dravel: %s\n", zeile.c_str());
+}
+
+// Reads every --allow-io range; nullopt (after a message) if one is wrong.
+std::optional<port::IoGrants> freigaben(const QStringList& bereiche) {
+    std::vector<port::IoRange> gelesen;
+    for (const QString& text : bereiche) {
+        const auto bereich = port::parseIoRange(text.toStdString());
+        if (!bereich) {
+            meldeFehler("--allow-io „" + text.toStdString() +
+                        "“ ist kein Adressbereich. Beispiel: --allow-io 0xE800-0xE807");
+            return std::nullopt;
+        }
+        gelesen.push_back(*bereich);
+    }
+    port::IoGrants grants;
+    grants.add(gelesen);
+    return grants;
+}
+
+// The factory for the backend named by --port (not given: the simulated
+// port; an empty name is as unknown as any other).
+// A factory that cannot start its backend throws port::StartError. Observers
+// that record every access wrap the factory returned here.
+std::optional<port::BackendFactory> backendFabrik(bool gewählt, const QString& wahl,
+                                                  const port::IoGrants& zusätzlich) {
+    if (!gewählt) {
+        return [] { return std::make_unique<port::SimulatedPort>(); };
+    }
+    if (wahl == QLatin1String("raw")) {
+        return [zusätzlich]() -> std::unique_ptr<port::Backend> {
+            auto& system = port::realSystem();
+            port::IoGrants grants = port::kernelGrants(system);
+            grants.add(zusätzlich.ranges());
+            return port::openRawPort(system, grants, meldungenNachStderr());
+        };
+    }
+    if (wahl.startsWith(QLatin1String("/dev/parport"))) {
+        const std::string gerät = wahl.toStdString();
+        return [gerät]() -> std::unique_ptr<port::Backend> {
+            return port::openPpdevPort(port::realSystem(), gerät, meldungenNachStderr());
+        };
+    }
+    meldeFehler(startMeldung(port::unknownPort(wahl.toStdString())));
+    return std::nullopt;
+}
+
+// Register blocks the trace names data/status/control besides the usual
+// 0x378, 0x278 and 0x3BC: on a real port every port the kernel lists (a PCI
+// Express card included) and the start of every --allow-io range.
+std::vector<std::uint16_t> zusätzlicheBasen(bool echterPort, const port::IoGrants& grants) {
+    std::vector<std::uint16_t> basen;
+    if (echterPort) {
+        for (const auto& kernelport : port::kernelPorts(port::realSystem())) {
+            basen.push_back(kernelport.base);
+        }
+    }
+    for (const auto& bereich : grants.ranges()) basen.push_back(bereich.first);
+    return basen;
+}
+
+}  // namespace
+
+std::optional<int> werteKommandozeileAus(const QStringList& argumente,
+                                         const QString& befehlsübersicht) {
+    sprichQtDeutsch();  // the parser's "Aufruf:" and error texts
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Dravel – Parallelport von Hand steuern."));
+    const QCommandLineOption hilfe({QStringLiteral("h"), QStringLiteral("help")},
+                                   QStringLiteral("Zeigt diese Hilfe."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Zeigt die Versionsnummer."));
+    const QCommandLineOption portsZeigen(
+        QStringLiteral("list-ports"),
+        QStringLiteral("Zeigt die Parallelports des Kernels und was ihrer Nutzung im Weg steht."));
+    parser.addOptions({hilfe, version, portsZeigen});
+    parser.addOptions(portOptionen());
+    parser.addPositionalArgument(QStringLiteral("BEFEHL"),
+                                 QStringLiteral("Ohne Befehl öffnen sich die Fenster."),
+                                 QStringLiteral("[BEFEHL …]"));
+    if (!parser.parse(argumente)) {
+        meldeFehler(parser.errorText().toStdString() + " Abhilfe: dravel --help");
+        return 2;
+    }
+    if (parser.isSet(hilfe)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        std::fputs(qPrintable(befehlsübersicht), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("dravel %s\n", DRAVEL_VERSION);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        meldeFehler("Unbekannter Befehl „" + parser.positionalArguments().first().toStdString() +
+                    "“. Abhilfe: dravel --help");
+        return 2;
+    }
+    if (parser.isSet(portsZeigen)) {
+        if (!freigaben(parser.values(QStringLiteral("allow-io")))) return 2;
+        std::fputs(portBericht(port::examinePorts(port::realSystem())).c_str(), stdout);
+        return 0;
+    }
+    return bindePort(parser, true);
+}
+
+QList<QCommandLineOption> portOptionen() {
+    return {
+        {QStringLiteral("port"),
+         QStringLiteral("Echter Port: „raw“ (Raw-I/O, braucht root oder CAP_SYS_RAWIO) oder "
+                        "/dev/parportN (ppdev, Gruppe lp). Ohne: simulierter Port."),
+         QStringLiteral("BACKEND")},
+        {QStringLiteral("allow-io"),
+         QStringLiteral("Gibt mit --port raw einen weiteren Adressbereich frei, z. B. "
+                        "0xE800-0xE807 (PCI-Express-Karten). Mehrfach möglich."),
+         QStringLiteral("BEREICH")},
+        {QStringLiteral("trace"),
+         QStringLiteral("Zeichnet jeden Portzugriff der Sitzung als VCD-Datei auf "
+                        "(für GTKWave oder PulseView)."),
+         QStringLiteral("DATEI.vcd")},
+        {QStringLiteral("echtzeit"),
+         QStringLiteral("Gibt dem Generator während eines Laufs Echtzeit-Vorrang (SCHED_FIFO) und "
+                        "sperrt den Speicher gegen Auslagern. Braucht root, CAP_SYS_NICE oder "
+                        "ein rtprio-Limit.")},
+    };
+}
+
+std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
+    const auto zusätzlich = freigaben(parser.values(QStringLiteral("allow-io")));
+    if (!zusätzlich) return 2;
+    const QString wahl = parser.value(QStringLiteral("port"));
+    if (!zusätzlich->ranges().empty() && wahl != QLatin1String("raw")) {
+        meldeFehler("--allow-io wirkt nur mit --port raw und bleibt hier ohne Wirkung.");
+    }
+    const auto fabrik = backendFabrik(parser.isSet(QStringLiteral("port")), wahl, *zusätzlich);
+    if (!fabrik) return 2;
+
+    // Built now, not on the first port call, so that a port that cannot be
+    // had ends the program before any window opens.
+    std::unique_ptr<port::Backend> backend;
+    try {
+        backend = (*fabrik)();
+    } catch (const port::StartError& fehler) {
+        meldeFehler(startMeldung(fehler));
+        return 2;
+    }
+    // The trace file after the port: a port that cannot be had leaves no
+    // file behind, and a file that cannot be created releases the port again.
+    if (parser.isSet(QStringLiteral("trace"))) {
+        if (!starteMitschnitt(parser.value(QStringLiteral("trace")),
+                              zusätzlicheBasen(!wahl.isEmpty(), *zusätzlich))) {
+            return 2;
+        }
+        backend = mitMitschnitt(std::move(backend));
+    }
+    if (meldePort && wahl.isEmpty()) {
+        std::fputs("dravel: simulierter Port an 0x378 (888), keine Hardware.\n", stderr);
+    } else if (meldePort) {
+        std::fprintf(stderr, "dravel: %s\n", backend->name().c_str());
+    }
+    port::installBackend(std::move(backend));
+    if (parser.isSet(QStringLiteral("echtzeit"))) {
+        // Without the permission the program runs on as without the option.
+        const generator::echtzeit::Prüfung prüfung = generator::echtzeit::prüfe();
+        if (prüfung.hindernis != generator::echtzeit::Hindernis::Keines) {
+            meldeFehler(echtzeitHinweis(prüfung.hindernis));
+        }
+        generator::echtzeit::wünschen(prüfung.möglich);
+    }
+    return std::nullopt;
+}
+
+std::string echtzeitHinweis(generator::echtzeit::Hindernis hindernis) {
+    using generator::echtzeit::Hindernis;
+    switch (hindernis) {
+        case Hindernis::KeinEchtzeitrecht:
+            return "--echtzeit bleibt ohne Wirkung: keine Berechtigung für Echtzeit-Scheduling. "
+                   "Abhilfe: als root starten, „setcap cap_sys_nice,cap_ipc_lock+ep“ auf das "
+                   "Programm setzen oder „rtprio 40“ und „memlock unlimited“ in "
+                   "/etc/security/limits.conf eintragen.";
+        case Hindernis::KeinSpeichersperren:
+            return "--echtzeit: Echtzeit-Scheduling ja, aber der Speicher kann nicht gesperrt "
+                   "werden. Abhilfe: „memlock unlimited“ in /etc/security/limits.conf oder "
+                   "„setcap cap_ipc_lock+ep“ auf das Programm.";
+        case Hindernis::Keines:
+            break;
+    }
+    return {};
+}
+
+void räumeAuf() {
+    // The trace first: it completes its file while the port is still bound.
+    beendeMitschnitt();
+    port::releaseBackend();
+}
+
+}  // namespace dravel::app

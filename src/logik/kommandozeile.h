@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
+#include <QStringList>
+#include <optional>
+#include <string>
+
+#include "logik/echtzeit.h"
+
+namespace dravel::app {
+
+// Reads the command line and chooses the port backend. Returns an exit
+// status when the program must end before any window opens (--help,
+// --version, --list-ports, a wrong option, a backend that cannot start:
+// status 2), nullopt to go on. `befehlsübersicht` closes the text of --help:
+// the commands live in the layer above.
+std::optional<int> werteKommandozeileAus(const QStringList& argumente,
+                                         const QString& befehlsübersicht = {});
+
+// The options that choose the port and what goes with it (--port,
+// --allow-io, --trace, --echtzeit); the windows and the commands share them.
+QList<QCommandLineOption> portOptionen();
+
+// With a parser that has read portOptionen(): opens the chosen port, starts
+// the trace, binds the port and asks for real-time runs. Status 2 after one line on standard error
+// when that cannot be done, nullopt to go on. `meldePort`: one line on
+// standard error names the port in use.
+std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort);
+
+// The line that tells the user what keeps --echtzeit from working in full
+// and the fix; empty when nothing does.
+std::string echtzeitHinweis(generator::echtzeit::Hindernis hindernis);
+
+// Releases whatever the command line set up (the bound backend, and with it
+// any claimed port) at exit.
+void räumeAuf();
+
+}  // namespace dravel::app
