@@ -7,7 +7,8 @@
 namespace dravel::port {
 namespace {
 
-// Plain globals: every port call happens on the user-interface thread.
+// Plain globals: every Inp32/Out32 call happens on the user-interface thread
+// (the logic analyzer's thread holds the backend it got from there).
 BackendFactory g_factory;
 std::unique_ptr<Backend> g_backend;
 
@@ -21,19 +22,37 @@ Backend& bound() {
 
 }  // namespace
 
-void selectBackend(BackendFactory factory) { g_factory = std::move(factory); }
+void selectBackend(BackendFactory factory) {
+    g_factory = std::move(factory);
+}
 
-void installBackend(std::unique_ptr<Backend> backend) { g_backend = std::move(backend); }
+void installBackend(std::unique_ptr<Backend> backend) {
+    g_backend = std::move(backend);
+}
 
-void releaseBackend() { g_backend.reset(); }
+void releaseBackend() {
+    g_backend.reset();
+}
 
-Backend* boundBackend() { return g_backend.get(); }
+Backend* boundBackend() {
+    return g_backend.get();
+}
+
+Backend& untracedBackend() {
+    return bound().unrecorded();
+}
+
+std::uint8_t readUntraced(std::uint16_t address) {
+    return untracedBackend().read(address);
+}
 
 namespace detail {
 std::uint64_t g_valuesOutsideByte = 0;
 }
 
-std::uint64_t valuesOutsideByte() { return detail::g_valuesOutsideByte; }
+std::uint64_t valuesOutsideByte() {
+    return detail::g_valuesOutsideByte;
+}
 
 }  // namespace dravel::port
 
