@@ -22,21 +22,13 @@ Backend& bound() {
 
 }  // namespace
 
-void selectBackend(BackendFactory factory) {
-    g_factory = std::move(factory);
-}
+void selectBackend(BackendFactory factory) { g_factory = std::move(factory); }
 
-void installBackend(std::unique_ptr<Backend> backend) {
-    g_backend = std::move(backend);
-}
+void installBackend(std::unique_ptr<Backend> backend) { g_backend = std::move(backend); }
 
-void releaseBackend() {
-    g_backend.reset();
-}
+void releaseBackend() { g_backend.reset(); }
 
-Backend* boundBackend() {
-    return g_backend.get();
-}
+Backend* boundBackend() { return g_backend.get(); }
 
 Backend& untracedBackend() {
     return bound().unrecorded();
@@ -50,9 +42,7 @@ namespace detail {
 std::uint64_t g_valuesOutsideByte = 0;
 }
 
-std::uint64_t valuesOutsideByte() {
-    return detail::g_valuesOutsideByte;
-}
+std::uint64_t valuesOutsideByte() { return detail::g_valuesOutsideByte; }
 
 }  // namespace dravel::port
 
