@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "logik/abbruch.h"
+#include "befehle/aufnehmen.h"
 #include "befehle/befehle_logik.h"
+#include "befehle/befehle_werkzeug.h"
 #include "logik/kommandozeile.h"
 #include "logik/sprache.h"
 #include "logik/ausgabemaschine.h"
@@ -26,12 +28,6 @@ namespace dravel::app {
 namespace {
 
 using Uhr = std::chrono::steady_clock;
-
-// A refused command line: one German line for standard error.
-class Ablehnung : public std::runtime_error {
-public:
-    explicit Ablehnung(const QString& zeile) : std::runtime_error(zeile.toStdString()) {}
-};
 
 const QString kZahlformen = QStringLiteral("dezimal, 0x…, &H… oder 0b…");
 constexpr double kLängsteDauer = 1e9;  // in the unit of the option; about eleven days in ms
@@ -65,6 +61,8 @@ private:
     bool fehler_ = false;
     int fehlernummer_ = 0;
 };
+
+}  // namespace
 
 // --- reading the arguments ------------------------------------------------
 
@@ -117,10 +115,12 @@ std::optional<double> dauerOption(const QCommandLineParser& parser, const QStrin
     return dauer;
 }
 
+namespace {
 Uhr::duration alsDauer(double wert, double sekundenJeEinheit) {
     return std::chrono::duration_cast<Uhr::duration>(
         std::chrono::nanoseconds(std::llround(wert * sekundenJeEinheit * 1e9)));
 }
+}  // namespace
 
 // Refuses too few arguments with `fehlt`, and the first one too many.
 void prüfeAnzahl(const QStringList& argumente, qsizetype kleinste, qsizetype größte,
@@ -130,6 +130,14 @@ void prüfeAnzahl(const QStringList& argumente, qsizetype kleinste, qsizetype gr
         throw Ablehnung(QStringLiteral("Unerwartetes Argument „%1“.").arg(argumente.at(größte)));
     }
 }
+
+QCommandLineOption option(const char* name, const char* text, const char* wert) {
+    return wert ? QCommandLineOption(QString::fromUtf8(name), QString::fromUtf8(text),
+                                     QString::fromUtf8(wert))
+                : QCommandLineOption(QString::fromUtf8(name), QString::fromUtf8(text));
+}
+
+namespace {
 
 // --- running ----------------------------------------------------------------
 
@@ -407,12 +415,6 @@ int spiele(const Muster& m) {
 
 // --- the command table ------------------------------------------------------
 
-QCommandLineOption option(const char* name, const char* text, const char* wert = nullptr) {
-    return wert ? QCommandLineOption(QString::fromUtf8(name), QString::fromUtf8(text),
-                                     QString::fromUtf8(wert))
-                : QCommandLineOption(QString::fromUtf8(name), QString::fromUtf8(text));
-}
-
 struct Argument {
     const char* name;
     const char* text;
@@ -493,6 +495,8 @@ const std::vector<Befehl>& befehle() {
          [](const QCommandLineParser& p, const QStringList& a) {
              return mitPort(p, leseMuster(p, a), spiele);
          }},
+        {"aufnehmen", kAufnehmenKurz, kAufnehmenBeschreibung, {}, aufnehmenOptionen(),
+         führeAufnehmenAus},
     };
     return tabelle;
 }

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "dravel_version.h"
+#include "logik/aufnahmemaschine.h"
 #include "port/pin_map.h"
 #include "port/port.h"
 #include "port/vcd_writer.h"
@@ -41,20 +42,6 @@ std::uint64_t abtastschritt(std::uint64_t spanneNs) {
     std::uint64_t schritt = 1;
     while (spanneNs / schritt > 50'000'000) schritt *= 10;
     return schritt;
-}
-
-const char* endeText(Ende ende) {
-    switch (ende) {
-        case Ende::Dauer:
-            return "Dauer abgelaufen";
-        case Ende::Halt:
-            return "angehalten";
-        case Ende::Grenze:
-            return "Speichergrenze erreicht";
-        case Ende::Läuft:
-            break;
-    }
-    return "läuft noch";
 }
 
 }  // namespace

@@ -64,6 +64,20 @@ std::string richtungsHinweis(Pegel pins, std::uint8_t steuerregister) {
            "die Aufnahme ändert die Richtung nicht.";
 }
 
+const char* endeText(Ende ende) {
+    switch (ende) {
+        case Ende::Dauer:
+            return "Dauer abgelaufen";
+        case Ende::Halt:
+            return "angehalten";
+        case Ende::Grenze:
+            return "Speichergrenze erreicht";
+        case Ende::Läuft:
+            break;
+    }
+    return "läuft noch";
+}
+
 Aufnahmemaschine::Aufnahmemaschine(Portleser& leser, Aufnahmeuhr& uhr) : leser_(leser), uhr_(uhr) {}
 
 Aufnahmemaschine::~Aufnahmemaschine() {

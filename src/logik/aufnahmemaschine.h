@@ -87,6 +87,9 @@ std::vector<Leitung> leitungenFür(Pegel pins);
 // otherwise. The engine itself never changes the direction.
 std::string richtungsHinweis(Pegel pins, std::uint8_t steuerregister);
 
+// Why a capture ended, as the command and the window say it.
+const char* endeText(Ende ende);
+
 // Samples the chosen lines in a thread of its own, as fast as the reads
 // allow, and stores only changes, each stamped when the sample that saw
 // it was taken (at most one sample's time late). The clock is read only at

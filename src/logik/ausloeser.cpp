@@ -121,6 +121,27 @@ std::optional<Auslöser> leseMuster(std::string_view text, std::string& fehler) 
     return a;
 }
 
+std::optional<Pegel> lesePins(std::string_view text, std::string& fehler) {
+    Pegel pins = 0;
+    std::string_view rest = text;
+    while (true) {
+        const auto komma = rest.find(',');
+        const std::string_view teil = rest.substr(0, komma);
+        const auto strich = teil.find('-');
+        const auto von = signalpin(teil.substr(0, strich));
+        const auto bis =
+            strich == std::string_view::npos ? von : signalpin(teil.substr(strich + 1));
+        if (!von || !bis || *bis < *von) {
+            fehler = keinPin(teil) + " und kein Bereich wie 2-9";
+            return std::nullopt;
+        }
+        for (int pin = *von; pin <= *bis; ++pin) pins |= bitVon(pin);
+        if (komma == std::string_view::npos) break;
+        rest.remove_prefix(komma + 1);
+    }
+    return pins;
+}
+
 std::string text(const Auslöser& a) {
     switch (a.art) {
         case Auslöser::Art::Keiner:

@@ -42,6 +42,10 @@ std::optional<Auslöser> leseFlanke(std::string_view text, std::string& fehler);
 // "2=1, 15=0": pins and levels, separated by commas, blanks allowed.
 std::optional<Auslöser> leseMuster(std::string_view text, std::string& fehler);
 
+// A choice of pins: numbers and ranges separated by commas ("10,11,15",
+// "2-9,10"), each a pin with a signal (1..17).
+std::optional<Pegel> lesePins(std::string_view text, std::string& fehler);
+
 // The other way round, for messages and the window: "10:steigend", "2=1,15=0", "".
 std::string text(const Auslöser& auslöser);
 

@@ -1,6 +1,8 @@
 #include "messung.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 namespace dravel::analysator {
 namespace {
@@ -70,6 +72,48 @@ Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uin
         m.tastgradProzent = 100.0 * static_cast<double>(m.hochNs) / static_cast<double>(m.dauerNs);
     }
     return m;
+}
+
+std::string mitEinheit(double wert, const char* einheit) {
+    static constexpr struct {
+        double faktor;
+        const char* vorsatz;
+    } kVorsätze[] = {{1e9, "G"},  {1e6, "M"},  {1e3, "k"}, {1, ""},
+                     {1e-3, "m"}, {1e-6, "µ"}, {1e-9, "n"}};
+    const double betrag = std::fabs(wert);
+    for (const auto& v : kVorsätze) {
+        if (betrag >= v.faktor * 0.99995 || v.faktor == 1e-9) {
+            const double zahl = wert / v.faktor;
+            const int nachkomma = std::fabs(zahl) >= 100 ? 1 : std::fabs(zahl) >= 10 ? 2 : 3;
+            char text[48];
+            std::snprintf(text, sizeof text, "%.*f %s%s", nachkomma, zahl, v.vorsatz, einheit);
+            std::string t = text;
+            std::replace(t.begin(), t.end(), '.', ',');
+            return t;
+        }
+    }
+    return "0 " + std::string(einheit);
+}
+
+std::string messtext(const Leitung& leitung, const Messwerte& m) {
+    std::string t =
+        leitung.name + ": " + std::to_string(m.flanken) + (m.flanken == 1 ? " Flanke" : " Flanken");
+    if (m.frequenzHz) {
+        t += ", " + mitEinheit(*m.frequenzHz, "Hz") + ", Periode " +
+             mitEinheit(*m.periodeNs * 1e-9, "s");
+    }
+    if (m.tastgradProzent) {
+        char tastgrad[32];
+        std::snprintf(tastgrad, sizeof tastgrad, ", Tastgrad %.1f %%", *m.tastgradProzent);
+        std::string s = tastgrad;
+        std::replace(s.begin(), s.end(), '.', ',');
+        t += s;
+    }
+    if (m.kürzesterPulsNs) {
+        t += ", Pulse " + mitEinheit(static_cast<double>(*m.kürzesterPulsNs) * 1e-9, "s") + " … " +
+             mitEinheit(static_cast<double>(*m.längsterPulsNs) * 1e-9, "s");
+    }
+    return t;
 }
 
 }  // namespace dravel::analysator

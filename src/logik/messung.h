@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "logik/aufnahme.h"
 
@@ -37,5 +38,13 @@ struct Messwerte {
 // the capture grows; costs a binary search plus one step per change in
 // the stretch.
 Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uint64_t bisNs);
+
+// One German line for a line's figures: "10 /Ack: 200 Flanken, 1,000 kHz,
+// Periode 1,000 ms, Tastgrad 50,0 %, Pulse 499,8 µs … 500,2 µs".
+std::string messtext(const Leitung& leitung, const Messwerte& m);
+
+// A quantity with a metric prefix and four significant digits, decimal
+// comma: "1,000 kHz", "499,8 µs".
+std::string mitEinheit(double wert, const char* einheit);
 
 }  // namespace dravel::analysator

@@ -1,0 +1,168 @@
+#include "aufnehmen.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "befehle/befehle_werkzeug.h"
+#include "logik/abbruch.h"
+#include "logik/aufnahme_vcd.h"
+#include "logik/aufnahmemaschine.h"
+#include "logik/kommandozeile.h"
+#include "logik/messung.h"
+#include "port/port.h"
+
+namespace dravel::app {
+namespace {
+
+using analysator::Aufnahmeeinstellungen;
+
+struct Aufnehmen {
+    Aufnahmeeinstellungen einstellungen;
+    QString ausgabe;
+};
+
+QString text(const QCommandLineParser& parser, const char* name) {
+    return parser.value(QString::fromUtf8(name));
+}
+
+Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& argumente) {
+    prüfeAnzahl(argumente, 0, 0, {});
+    Aufnehmen a;
+    Aufnahmeeinstellungen& e = a.einstellungen;
+    if (!parser.isSet(QStringLiteral("ausgabe"))) {
+        throw Ablehnung(QStringLiteral("aufnehmen braucht --ausgabe DATEI.vcd."));
+    }
+    a.ausgabe = text(parser, "ausgabe");
+    if (parser.isSet(QStringLiteral("adresse"))) {
+        e.basis = adresseAus(text(parser, "adresse"), QStringLiteral("--adresse"));
+    }
+    std::string fehler;
+    if (parser.isSet(QStringLiteral("leitungen"))) {
+        const auto pins = analysator::lesePins(text(parser, "leitungen").toStdString(), fehler);
+        if (!pins)
+            throw Ablehnung(QStringLiteral("--leitungen: %1.").arg(QString::fromStdString(fehler)));
+        e.pins = *pins;
+    }
+    if (const auto s = dauerOption(parser, QStringLiteral("dauer"), QStringLiteral("Sekunden"))) {
+        e.dauerNs = static_cast<std::uint64_t>(std::llround(*s * 1e9));
+    }
+    const bool flanke = parser.isSet(QStringLiteral("ausloeser"));
+    const bool muster = parser.isSet(QStringLiteral("ausloeser-muster"));
+    if (flanke && muster) {
+        throw Ablehnung(
+            QStringLiteral("--ausloeser und --ausloeser-muster schließen einander aus."));
+    }
+    if (flanke || muster) {
+        const QString wert = text(parser, flanke ? "ausloeser" : "ausloeser-muster");
+        const auto auslöser = flanke ? analysator::leseFlanke(wert.toStdString(), fehler)
+                                     : analysator::leseMuster(wert.toStdString(), fehler);
+        if (!auslöser) {
+            throw Ablehnung(
+                QStringLiteral("--%1: %2.")
+                    .arg(flanke ? QStringLiteral("ausloeser") : QStringLiteral("ausloeser-muster"),
+                         QString::fromStdString(fehler)));
+        }
+        e.auslöser = *auslöser;
+    }
+    e.vorlaufAnteil =
+        static_cast<double>(ganzzahlOption(parser, QStringLiteral("vorlauf"), 0, 100, 10)) / 100.0;
+    e.grenzeBytes = static_cast<std::size_t>(
+                        ganzzahlOption(parser, QStringLiteral("grenze"), 1, 1 << 20, 256)) *
+                    analysator::kMiB;
+    // The file is written after the capture: a folder it cannot go into is
+    // refused now, not after the wait.
+    const QFileInfo datei(a.ausgabe);
+    const QFileInfo ordner(datei.absolutePath());
+    if (!ordner.isDir() || !ordner.isWritable() || datei.isDir()) {
+        throw Ablehnung(QStringLiteral("--ausgabe „%1“: %2.")
+                            .arg(a.ausgabe, datei.isDir() ? QStringLiteral("ist ein Ordner")
+                                            : !ordner.isDir()
+                                                ? QStringLiteral("Ordner nicht gefunden")
+                                                : QStringLiteral("keine Berechtigung")));
+    }
+    return a;
+}
+
+int nimmAuf(const Aufnehmen& a) {
+    const Aufnahmeeinstellungen& e = a.einstellungen;
+    const std::string hinweis = analysator::richtungsHinweis(
+        e.pins, port::readUntraced(static_cast<std::uint16_t>(e.basis + 2)));
+    if (!hinweis.empty()) std::fprintf(stderr, "dravel: %s\n", hinweis.c_str());
+
+    analysator::PortOhneMitschnitt leser;
+    analysator::Programmuhr uhr;
+    analysator::Aufnahmemaschine maschine(leser, uhr);
+    maschine.starte(e);
+    if (e.auslöser.art != analysator::Auslöser::Art::Keiner) {
+        std::fprintf(stderr, "dravel: warte auf den Auslöser %s …\n",
+                     analysator::text(e.auslöser).c_str());
+    }
+    while (maschine.läuft()) {
+        if (!warteBis(std::chrono::steady_clock::now() + std::chrono::milliseconds(20))) break;
+    }
+    maschine.halte();
+
+    std::shared_ptr<analysator::Aufnahme> aufnahme = maschine.aktuelle();
+    if (!aufnahme) {
+        // No trigger came: the file still says which lines were watched.
+        std::fputs("dravel: Der Auslöser kam nicht; die Datei enthält keine Änderungen.\n", stderr);
+        aufnahme = std::make_shared<analysator::Aufnahme>(analysator::leitungenFür(e.pins), 0);
+        aufnahme->basis = e.basis;
+        aufnahme->beende(analysator::Ende::Halt);
+    }
+    std::string fehler;
+    const bool gespeichert =
+        analysator::speichereVcd(*aufnahme, QFile::encodeName(a.ausgabe).toStdString(), fehler);
+    if (!gespeichert) std::fprintf(stderr, "dravel: %s\n", fehler.c_str());
+
+    const std::size_t n = aufnahme->anzahl();
+    const std::uint64_t von = n > 0 ? (*aufnahme)[0].zeitNs : 0;
+    for (const analysator::Leitung& leitung : aufnahme->leitungen()) {
+        const auto m = analysator::messe(*aufnahme, leitung.bit, von, aufnahme->bisNs());
+        std::fprintf(stderr, "dravel: %s\n", analysator::messtext(leitung, m).c_str());
+    }
+    std::fprintf(
+        stderr, "dravel: %zu Änderungen, %s, %s; Ende: %s\n", n,
+        analysator::mitEinheit(static_cast<double>(aufnahme->bisNs() - von) * 1e-9, "s").c_str(),
+        analysator::mitEinheit(maschine.probenJeSekunde(), "").c_str(),
+        analysator::endeText(aufnahme->ende()));
+    if (const int signal = abbruchsignal()) return 128 + signal;
+    return gespeichert ? 0 : 1;
+}
+
+}  // namespace
+
+std::vector<QCommandLineOption> aufnehmenOptionen() {
+    return {
+        option("adresse", "Basisadresse des Ports (Vorgabe 888 = 0x378).", "A"),
+        option("leitungen",
+               "Pins, z. B. 10,11,15 oder 2-9 (Vorgabe: alle 17 Signalpins). Nur die Register "
+               "dieser Pins werden gelesen.",
+               "PINS"),
+        option("dauer", "Sekunden Aufnahme (Vorgabe 1; 0: bis Strg+C oder zur Speichergrenze).",
+               "S"),
+        option("ausloeser", "Beginnt an einer Flanke: PIN:steigend, PIN:fallend oder PIN:beide.",
+               "PIN:ART"),
+        option("ausloeser-muster",
+               "Beginnt, wenn das Muster eintritt, z. B. \"2=1,15=0\" (elektrische Pegel).",
+               "MUSTER"),
+        option("vorlauf", "Anteil der Dauer vor dem Auslöser in Prozent (Vorgabe 10).", "PROZENT"),
+        option("grenze", "Höchstens so viele MiB für die Änderungen (Vorgabe 256).", "MIB"),
+        option("ausgabe", "Die VCD-Datei der Aufnahme (daneben eine .gtkw für GTKWave).",
+               "DATEI.vcd"),
+    };
+}
+
+int führeAufnehmenAus(const QCommandLineParser& parser, const QStringList& argumente) {
+    const Aufnehmen a = leseAufnehmen(parser, argumente);
+    if (const auto status = bindePort(parser, false)) return *status;
+    return nimmAuf(a);
+}
+
+}  // namespace dravel::app
