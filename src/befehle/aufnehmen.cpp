@@ -128,7 +128,8 @@ int nimmAuf(const Aufnehmen& a) {
         std::fprintf(stderr, "dravel: %s\n", analysator::messtext(leitung, m).c_str());
     }
     std::fprintf(
-        stderr, "dravel: %zu Änderungen, %s, %s; Ende: %s\n", n,
+        stderr, "dravel: %zu %s in %s, %sAbtastwerte/s; Ende: %s\n", n,
+        n == 1 ? "Änderung" : "Änderungen",
         analysator::mitEinheit(static_cast<double>(aufnahme->bisNs() - von) * 1e-9, "s").c_str(),
         analysator::mitEinheit(maschine.probenJeSekunde(), "").c_str(),
         analysator::endeText(aufnahme->ende()));
