@@ -1,0 +1,222 @@
+// The capture engine against a scripted port: the status register follows a
+// script of the test's clock, which moves 100 ns with every read.
+#include <QTest>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "logik/aufnahmemaschine.h"
+#include "logik/messung.h"
+
+using namespace dravel::analysator;
+
+namespace {
+
+constexpr std::uint64_t kUs = 1000;
+constexpr std::uint16_t kStatus = 0x379;
+constexpr std::uint8_t kAck = 0x40;      // pin 10, status bit 6
+constexpr std::uint8_t kSelect = 0x10;   // pin 13, status bit 4
+constexpr std::uint8_t kBusyBit = 0x80;  // pin 11, read inverted
+
+// The status register as a function of time; reads of the other registers
+// give 0. Touched only by the engine's thread while it runs.
+class Skriptport final : public Portleser, public Aufnahmeuhr {
+public:
+    explicit Skriptport(std::function<std::uint8_t(std::uint64_t)> status)
+        : status_(std::move(status)) {}
+    std::uint8_t lies(std::uint16_t adresse) override {
+        jetzt_ += 100;
+        return adresse == kStatus ? status_(jetzt_) : 0;
+    }
+    std::uint64_t jetztNs() override { return jetzt_; }
+
+private:
+    std::function<std::uint8_t(std::uint64_t)> status_;
+    std::uint64_t jetzt_ = 0;
+};
+
+// Steps of the status register: the value from each time on.
+std::function<std::uint8_t(std::uint64_t)> stufen(
+    std::vector<std::pair<std::uint64_t, std::uint8_t>> s) {
+    return [s](std::uint64_t t) {
+        std::uint8_t wert = s.front().second;
+        for (const auto& [ab, w] : s) {
+            if (t >= ab) wert = w;
+        }
+        return wert;
+    };
+}
+
+// /Ack as a square wave of this period, high in the first half.
+std::function<std::uint8_t(std::uint64_t)> rechteck(std::uint64_t periode) {
+    return [periode](std::uint64_t t) {
+        return static_cast<std::uint8_t>(t % periode < periode / 2 ? kAck : 0);
+    };
+}
+
+std::shared_ptr<Aufnahme> nimmAuf(Skriptport& port, const Aufnahmeeinstellungen& e) {
+    Aufnahmemaschine maschine(port, port);
+    maschine.starte(e);
+    maschine.warte();
+    return maschine.aktuelle();
+}
+
+Aufnahmeeinstellungen einstellungen(Pegel pins, std::uint64_t dauer) {
+    Aufnahmeeinstellungen e;
+    e.pins = pins;
+    e.dauerNs = dauer;
+    return e;
+}
+
+}  // namespace
+
+class TestAufnahmemaschine : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Only changes of the chosen lines are stored, each no later than the
+    // sample that saw it; the capture ends after its duration.
+    void storesOnlyChangesOfChosenLines() {
+        Skriptport port(stufen({{0, kAck | kSelect},
+                                {10 * kUs, kSelect},
+                                {20 * kUs, kAck | kSelect},
+                                {25 * kUs, kAck},  // Select: not chosen
+                                {30 * kUs, 0}}));
+        const auto a = nimmAuf(port, einstellungen(bitVon(10) | bitVon(11), 50 * kUs));
+        QVERIFY(a);
+        QCOMPARE(a->ende(), Ende::Dauer);
+        QCOMPARE(a->anzahl(), std::size_t(4));
+        const std::vector<std::uint64_t> zeiten{0, 10 * kUs, 20 * kUs, 30 * kUs};
+        for (std::size_t i = 1; i < zeiten.size(); ++i) {
+            QVERIFY((*a)[i].zeitNs >= zeiten[i] && (*a)[i].zeitNs <= zeiten[i] + 300);
+        }
+        // Busy reads 0 in the register and is high on the pin.
+        QCOMPARE((*a)[0].pegel, bitVon(10) | bitVon(11));
+        QCOMPARE((*a)[1].pegel, bitVon(11));
+        QCOMPARE(a->bisNs(), (*a)[0].zeitNs + 50 * kUs);
+        QVERIFY(a->proben() > 400);
+    }
+
+    void triggersAndKeepsPreTrigger_data() {
+        QTest::addColumn<QString>("art");
+        QTest::addColumn<QString>("auslöser");
+        QTest::addColumn<qulonglong>("nullpunkt");
+        // /Ack falls at 200 µs and rises at 400 µs; Select falls at 300 µs,
+        // rises at 320 µs and falls again at 340 µs.
+        QTest::newRow("rising edge") << "flanke"
+                                     << "10:steigend" << qulonglong(400 * kUs);
+        QTest::newRow("falling edge") << "flanke"
+                                      << "10:fallend" << qulonglong(200 * kUs);
+        QTest::newRow("either edge") << "flanke"
+                                     << "10:beide" << qulonglong(200 * kUs);
+        QTest::newRow("falling Select") << "flanke"
+                                        << "13:fallend" << qulonglong(300 * kUs);
+        QTest::newRow("pattern both low") << "muster"
+                                          << "10=0, 13=0" << qulonglong(300 * kUs);
+        QTest::newRow("pattern comes true") << "muster"
+                                            << "10=1,13=0" << qulonglong(400 * kUs);
+    }
+    // The capture starts at the trigger's sample; the pre-trigger (here
+    // half of 300 µs) holds the levels at the window's start and the
+    // changes after it, none before.
+    void triggersAndKeepsPreTrigger() {
+        QFETCH(QString, art);
+        QFETCH(QString, auslöser);
+        QFETCH(qulonglong, nullpunkt);
+        const auto status = stufen({{0, kAck | kSelect},
+                                    {200 * kUs, kSelect},
+                                    {300 * kUs, 0},
+                                    {320 * kUs, kSelect},
+                                    {340 * kUs, 0},
+                                    {400 * kUs, kAck}});
+        Skriptport port(status);
+        Aufnahmeeinstellungen e = einstellungen(bitVon(10) | bitVon(13), 300 * kUs);
+        e.vorlaufAnteil = 0.5;
+        std::string fehler;
+        const auto a = art == "flanke" ? leseFlanke(auslöser.toStdString(), fehler)
+                                       : leseMuster(auslöser.toStdString(), fehler);
+        QVERIFY2(a, fehler.c_str());
+        e.auslöser = *a;
+        const auto aufnahme = nimmAuf(port, e);
+        QVERIFY(aufnahme);
+        QVERIFY(aufnahme->nullpunktNs >= nullpunkt && aufnahme->nullpunktNs <= nullpunkt + 300);
+        const std::uint64_t anfang = aufnahme->nullpunktNs - 150 * kUs;
+        QCOMPARE((*aufnahme)[0].zeitNs, anfang);
+        const auto pegel = [&](std::uint64_t t) {
+            return ((status(t) & kAck) ? bitVon(10) : 0) | ((status(t) & kSelect) ? bitVon(13) : 0);
+        };
+        QCOMPARE((*aufnahme)[0].pegel, pegel(anfang));
+        // Every script change after the window's start, none before.
+        std::size_t erwartet = 1;
+        for (const std::uint64_t t : {200 * kUs, 300 * kUs, 320 * kUs, 340 * kUs, 400 * kUs}) {
+            if (t > anfang && t <= nullpunkt) ++erwartet;
+        }
+        QCOMPARE(aufnahme->ersteAb(aufnahme->nullpunktNs + 1, aufnahme->anzahl()), erwartet);
+        QCOMPARE(aufnahme->bisNs(), aufnahme->nullpunktNs + 150 * kUs);
+    }
+
+    // The limit ends the capture with the changes that fit; the user's
+    // stop ends an endless one; a repeating run makes a new capture each time.
+    void endsAtLimitStopAndRepeats() {
+        {
+            Skriptport port(rechteck(10 * kUs));
+            Aufnahmeeinstellungen e = einstellungen(bitVon(10), 0);
+            e.grenzeBytes = 5 * Aufnahme::kBytesJeÄnderung;
+            const auto a = nimmAuf(port, e);
+            QCOMPARE(a->ende(), Ende::Grenze);
+            QCOMPARE(a->anzahl(), std::size_t(5));
+        }
+        {
+            Skriptport port(rechteck(10 * kUs));
+            Aufnahmemaschine maschine(port, port);
+            maschine.starte(einstellungen(bitVon(10), 0));
+            QTRY_VERIFY(maschine.aktuelle() && maschine.aktuelle()->anzahl() > 100);
+            maschine.halte();
+            QCOMPARE(maschine.aktuelle()->ende(), Ende::Halt);
+            QVERIFY(!maschine.läuft());
+        }
+        {
+            Skriptport port(rechteck(10 * kUs));
+            Aufnahmemaschine maschine(port, port);
+            std::vector<std::shared_ptr<Aufnahme>> neue;
+            maschine.beiNeuerAufnahme = [&](std::shared_ptr<Aufnahme> a) { neue.push_back(a); };
+            Aufnahmeeinstellungen e = einstellungen(bitVon(10), 100 * kUs);
+            e.auslöser = *leseFlanke("10:fallend", *std::make_unique<std::string>());
+            e.wiederholen = true;
+            maschine.starte(e);
+            QTRY_VERIFY(maschine.aktuelle() && maschine.aktuelle()->nullpunktNs > 1000 * kUs);
+            maschine.halte();
+            QVERIFY(neue.size() >= 3);
+            QCOMPARE(neue.front()->ende(), Ende::Dauer);
+            // Each begins at a falling edge of /Ack (every 10 µs, at 5 µs).
+            for (std::size_t i = 0; i + 1 < neue.size(); ++i) {
+                QCOMPARE(neue[i]->nullpunktNs % (10 * kUs) / 100, std::uint64_t(50));
+            }
+        }
+    }
+
+    // Measuring a 1 kHz square wave with 25 % duty cycle over 10.5 periods.
+    void measuresPeriodDutyAndPulses() {
+        Aufnahme a({{10, "10 /Ack"}}, 1 << 20);
+        for (std::uint64_t k = 0; k <= 10; ++k) {
+            a.hänge(1000 * kUs * k, bitVon(10));
+            a.hänge(1000 * kUs * k + 250 * kUs, 0);
+        }
+        a.setzeBisNs(10'500 * kUs);
+        const Messwerte m = messe(a, 10, 0, 20'000 * kUs);
+        QCOMPARE(m.flanken, std::size_t(21));  // the start is no edge
+        QCOMPARE(*m.periodeNs, 1e6);
+        QCOMPARE(*m.frequenzHz, 1000.0);
+        QCOMPARE(*m.tastgradProzent, 25.0);
+        QCOMPARE(*m.kürzesterPulsNs, 250 * kUs);
+        QCOMPARE(*m.längsterPulsNs, 750 * kUs);
+        QCOMPARE(m.dauerNs, 10'500 * kUs);
+        // Without a whole period: the share of the stretch.
+        const Messwerte teil = messe(a, 10, 100 * kUs, 900 * kUs);
+        QVERIFY(!teil.periodeNs);
+        QCOMPARE(*teil.tastgradProzent, 18.75);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAufnahmemaschine)
+#include "tst_aufnahmemaschine.moc"
