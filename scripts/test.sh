@@ -3,7 +3,8 @@
 # test; builds and checks the Debian package; then builds the tests again with
 # AddressSanitizer and UndefinedBehaviorSanitizer (leak detection on) and runs
 # them once more; last, the trace tests (the lock-free ring and its writer
-# thread) under ThreadSanitizer. Exits non-zero on any failure.
+# thread) and a capture beside the generator under ThreadSanitizer. Exits
+# non-zero on any failure.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 installiere_fehlende "${PAKETE_PROGRAMM[@]}" "${PAKETE_TEST[@]}"
 jobs="$(nproc)"
@@ -53,6 +54,6 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== Mitschnitt-Tests unter ThreadSanitizer"
 konfiguriere build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAVEL_WERROR=ON \
     -DDRAVEL_SANITIZE_THREAD=ON -DDRAVEL_BUILD_BENCH=OFF "${starter[@]}"
-cmake --build "$ROOT/build-tsan" --target tst_trace
+cmake --build "$ROOT/build-tsan" --target tst_trace tst_aufnahme_faeden
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    ctest --test-dir "$ROOT/build-tsan" --output-on-failure -R '^tst_trace$'
+    ctest --test-dir "$ROOT/build-tsan" --output-on-failure -R '^(tst_trace|tst_aufnahme_faeden)$'

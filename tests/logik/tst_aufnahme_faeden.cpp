@@ -1,0 +1,90 @@
+// A capture in the engine's thread while the generator writes the same
+// simulated port from this one, with the session trace on: built and run
+// under ThreadSanitizer as well. The analyzer's reads stay out of the trace.
+#include <QTemporaryDir>
+#include <QTest>
+#include <thread>
+
+#include "logik/aufnahmemaschine.h"
+#include "logik/ausgabemaschine.h"
+#include "port/port.h"
+#include "port/simulated_port.h"
+#include "port/trace_port.h"
+#include "vcd_leser.h"
+
+using namespace dravel;
+
+namespace {
+
+// The generator's questions for a fixed number of passes, without events.
+class Durchläufe final : public generator::Ausgabesteuerung {
+public:
+    explicit Durchläufe(int anzahl) : übrig_(anzahl) {}
+    std::int16_t adresse() override { return 0x378; }
+    std::optional<std::int16_t> leitung1() override { return 3; }
+    std::optional<std::int16_t> leitung2() override { return std::nullopt; }
+    float zeitbasisMs() override { return 0.02f; }
+    void durchlaufEnde() override { --übrig_; }
+    bool weiter() override { return übrig_ > 0; }
+    bool abbrechen() override { return false; }
+    void pumpe() override {}
+    void schlafe(std::int64_t höchstensNs) override {
+        std::this_thread::sleep_for(std::chrono::nanoseconds(höchstensNs));
+    }
+
+private:
+    int übrig_;
+};
+
+}  // namespace
+
+class TestAufnahmeFaeden : public QObject {
+    Q_OBJECT
+
+private slots:
+    void capturesWhileGeneratorWrites() {
+        QTemporaryDir ordner;
+        const std::string pfad = ordner.filePath(QStringLiteral("sitzung.vcd")).toStdString();
+        std::string fehler;
+        port::TraceRecorder::Einstellungen e;
+        e.pfad = pfad;
+        std::shared_ptr<port::TraceRecorder> recorder = port::TraceRecorder::öffne(e, fehler);
+        QVERIFY2(recorder, fehler.c_str());
+        port::installBackend(
+            std::make_unique<port::TracePort>(std::make_unique<port::SimulatedPort>(), recorder));
+
+        analysator::PortOhneMitschnitt leser;
+        analysator::Programmuhr uhr;
+        analysator::Aufnahmemaschine maschine(leser, uhr);
+        analysator::Aufnahmeeinstellungen aufnahme;
+        aufnahme.pins = analysator::bitVon(5) | analysator::bitVon(10);  // D3 and /Ack
+        aufnahme.dauerNs = 0;
+        maschine.starte(aufnahme);
+
+        generator::Systemuhr generatoruhr;
+        generator::Ausgabemaschine generator(generatoruhr);
+        Durchläufe durchläufe(200);
+        generator.lauf(durchläufe, {-1, 0, 0}, {});
+        maschine.halte();
+        recorder->beende();
+        port::releaseBackend();
+
+        const auto a = maschine.aktuelle();
+        QVERIFY(a);
+        QCOMPARE(a->ende(), analysator::Ende::Halt);
+        // D3 toggled 400 times; the capture saw them unless its thread was
+        // kept off the processor, and at least the last level.
+        QVERIFY(a->anzahl() >= 2);
+        QCOMPARE(a->pegelBei(a->bisNs(), a->anzahl()) & analysator::bitVon(5),
+                 analysator::Pegel{0});
+
+        const auto datei = test::leseVcdDatei(pfad, fehler);
+        QVERIFY2(datei, fehler.c_str());
+        QVERIFY(!datei->von("geschrieben.daten_0x378.D3_geschrieben_0x378").empty());
+        // The status register was read by the analyzer alone.
+        QVERIFY(!datei->hat("gelesen.status_0x379.S6_gelesen_0x379"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAufnahmeFaeden)
+#include "tst_aufnahme_faeden.moc"
