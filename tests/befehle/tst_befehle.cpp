@@ -143,6 +143,13 @@ private slots:
             << QStringList{"muster", "1", "--leitung", "3", "--bitfolge2", "0"} << "--leitung2";
         QTest::newRow("no such line") << QStringList{"muster", "1", "--leitung", "8"} << "„8“";
         QTest::newRow("unknown backend") << QStringList{"lesen", "888", "--port", "lpt1"} << "lpt1";
+        QTest::newRow("capture without file") << QStringList{"aufnehmen"} << "--ausgabe";
+        QTest::newRow("capture of no pin")
+            << QStringList{"aufnehmen", "--leitungen", "18", "--ausgabe", "a.vcd"} << "„18“";
+        QTest::newRow("edge and pattern")
+            << QStringList{"aufnehmen", "--ausloeser", "10:fallend", "--ausloeser-muster",
+                           "2=1",       "--ausgabe",   "a.vcd"}
+            << "--ausloeser-muster";
     }
     void refusalsComeBeforeThePortOpens() {
         QFETCH(QStringList, argumente);
