@@ -1,5 +1,4 @@
-#include "aufnehmen.h"
-
+// dravel aufnehmen: the logic analyzer without a window.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,15 +8,16 @@
 #include <memory>
 #include <string>
 
-#include "befehle/befehle_werkzeug.h"
+#include "befehle/gemeinsam.h"
 #include "logik/abbruch.h"
 #include "logik/aufnahme_vcd.h"
 #include "logik/aufnahmemaschine.h"
 #include "logik/kommandozeile.h"
+#include "logik/maskiert.h"
 #include "logik/messung.h"
 #include "port/port.h"
 
-namespace dravel::app {
+namespace dravel::app::befehl {
 namespace {
 
 using analysator::Aufnahmeeinstellungen;
@@ -46,7 +46,8 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
     if (parser.isSet(QStringLiteral("leitungen"))) {
         const auto pins = analysator::lesePins(text(parser, "leitungen").toStdString(), fehler);
         if (!pins)
-            throw Ablehnung(QStringLiteral("--leitungen: %1.").arg(QString::fromStdString(fehler)));
+            throw Ablehnung(
+                QStringLiteral("--leitungen: %1.").arg(maskiert(QString::fromStdString(fehler))));
         e.pins = *pins;
     }
     if (const auto s = dauerOption(parser, QStringLiteral("dauer"), QStringLiteral("Sekunden"))) {
@@ -66,7 +67,7 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
             throw Ablehnung(
                 QStringLiteral("--%1: %2.")
                     .arg(flanke ? QStringLiteral("ausloeser") : QStringLiteral("ausloeser-muster"),
-                         QString::fromStdString(fehler)));
+                         maskiert(QString::fromStdString(fehler))));
         }
         e.auslöser = *auslöser;
     }
@@ -81,10 +82,10 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
     const QFileInfo ordner(datei.absolutePath());
     if (!ordner.isDir() || !ordner.isWritable() || datei.isDir()) {
         throw Ablehnung(QStringLiteral("--ausgabe „%1“: %2.")
-                            .arg(a.ausgabe, datei.isDir() ? QStringLiteral("ist ein Ordner")
-                                            : !ordner.isDir()
-                                                ? QStringLiteral("Ordner nicht gefunden")
-                                                : QStringLiteral("keine Berechtigung")));
+                            .arg(maskiert(a.ausgabe),
+                                 datei.isDir()     ? QStringLiteral("ist ein Ordner")
+                                 : !ordner.isDir() ? QStringLiteral("Ordner nicht gefunden")
+                                                   : QStringLiteral("keine Berechtigung")));
     }
     return a;
 }
@@ -119,7 +120,10 @@ int nimmAuf(const Aufnehmen& a) {
     std::string fehler;
     const bool gespeichert =
         analysator::speichereVcd(*aufnahme, QFile::encodeName(a.ausgabe).toStdString(), fehler);
-    if (!gespeichert) std::fprintf(stderr, "dravel: %s\n", fehler.c_str());
+    if (!gespeichert) {
+        std::fprintf(stderr, "dravel: %s\n",
+                     maskiert(QString::fromStdString(fehler)).toUtf8().constData());
+    }
 
     const std::size_t n = aufnahme->anzahl();
     const std::uint64_t von = n > 0 ? (*aufnahme)[0].zeitNs : 0;
@@ -128,7 +132,7 @@ int nimmAuf(const Aufnehmen& a) {
         std::fprintf(stderr, "dravel: %s\n", analysator::messtext(leitung, m).c_str());
     }
     std::fprintf(
-        stderr, "dravel: %zu %s in %s, %sAbtastwerte/s; Ende: %s\n", n,
+        stderr, "dravel: %zu %s in %s, %s Abtastwerte/s; Ende: %s\n", n,
         n == 1 ? "Änderung" : "Änderungen",
         analysator::mitEinheit(static_cast<double>(aufnahme->bisNs() - von) * 1e-9, "s").c_str(),
         analysator::mitEinheit(maschine.probenJeSekunde(), "").c_str(),
@@ -139,31 +143,38 @@ int nimmAuf(const Aufnehmen& a) {
 
 }  // namespace
 
-std::vector<QCommandLineOption> aufnehmenOptionen() {
+Befehl aufnehmen() {
     return {
-        option("adresse", "Basisadresse des Ports (Vorgabe 888 = 0x378).", "A"),
-        option("leitungen",
-               "Pins, z. B. 10,11,15 oder 2-9 (Vorgabe: alle 17 Signalpins). Nur die Register "
-               "dieser Pins werden gelesen.",
-               "PINS"),
-        option("dauer", "Sekunden Aufnahme (Vorgabe 1; 0: bis Strg+C oder zur Speichergrenze).",
-               "S"),
-        option("ausloeser", "Beginnt an einer Flanke: PIN:steigend, PIN:fallend oder PIN:beide.",
-               "PIN:ART"),
-        option("ausloeser-muster",
-               "Beginnt, wenn das Muster eintritt, z. B. \"2=1,15=0\" (elektrische Pegel).",
-               "MUSTER"),
-        option("vorlauf", "Anteil der Dauer vor dem Auslöser in Prozent (Vorgabe 10).", "PROZENT"),
-        option("grenze", "Höchstens so viele MiB für die Änderungen (Vorgabe 256).", "MIB"),
-        option("ausgabe", "Die VCD-Datei der Aufnahme (daneben eine .gtkw für GTKWave).",
-               "DATEI.vcd"),
-    };
+        "aufnehmen",
+        "Zeichnet die Leitungen als Logikanalysator auf und schreibt eine VCD-Datei.",
+        "Tastet die gewählten Leitungen so schnell ab, wie der Port es erlaubt, speichert nur "
+        "Änderungen und schreibt sie als VCD-Datei (für PulseView und GTKWave). Mit Auslöser "
+        "beginnt die Aufnahme an einer Flanke oder einem Muster, ein Vorlauf davor. Am Ende steht "
+        "je Leitung eine Zeile (Flanken, Frequenz, Tastgrad) und die erreichte Abtastrate auf der "
+        "Standardfehlerausgabe. Strg+C beendet die Aufnahme mit vollständiger Datei.",
+        {},
+        {
+            option("adresse", "Basisadresse des Ports (Vorgabe 888 = 0x378).", "A"),
+            option("leitungen",
+                   "Pins, z. B. 10,11,15 oder 2-9 (Vorgabe: alle 17 Signalpins). Nur die Register "
+                   "dieser Pins werden gelesen.",
+                   "PINS"),
+            option("dauer", "Sekunden Aufnahme (Vorgabe 1; 0: bis Strg+C oder zur Speichergrenze).",
+                   "S"),
+            option("ausloeser",
+                   "Beginnt an einer Flanke: PIN:steigend, PIN:fallend oder PIN:beide.", "PIN:ART"),
+            option("ausloeser-muster",
+                   "Beginnt, wenn das Muster eintritt, z. B. \"2=1,15=0\" (elektrische Pegel).",
+                   "MUSTER"),
+            option("vorlauf", "Anteil der Dauer vor dem Auslöser in Prozent (Vorgabe 10).",
+                   "PROZENT"),
+            option("grenze", "Höchstens so viele MiB für die Änderungen (Vorgabe 256).", "MIB"),
+            option("ausgabe", "Die VCD-Datei der Aufnahme (daneben eine .gtkw für GTKWave).",
+                   "DATEI.vcd"),
+        },
+        [](const QCommandLineParser& p, const QStringList& a) {
+            return mitPort(p, leseAufnehmen(p, a), nimmAuf);
+        }};
 }
 
-int führeAufnehmenAus(const QCommandLineParser& parser, const QStringList& argumente) {
-    const Aufnehmen a = leseAufnehmen(parser, argumente);
-    if (const auto status = bindePort(parser, false)) return *status;
-    return nimmAuf(a);
-}
-
-}  // namespace dravel::app
+}  // namespace dravel::app::befehl
