@@ -55,5 +55,6 @@ echo "== Mitschnitt-Tests unter ThreadSanitizer"
 konfiguriere build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAVEL_WERROR=ON \
     -DDRAVEL_SANITIZE_THREAD=ON -DDRAVEL_BUILD_BENCH=OFF "${starter[@]}"
 cmake --build "$ROOT/build-tsan" --target tst_trace tst_aufnahme_faeden
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+# The suppressions cover only the Qt Test watchdog (Qt is not instrumented).
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$ROOT/tests/tsan.supp" \
     ctest --test-dir "$ROOT/build-tsan" --output-on-failure -R '^(tst_trace|tst_aufnahme_faeden)$'

@@ -60,23 +60,23 @@ private slots:
         aufnahme.pins = analysator::bitVon(5) | analysator::bitVon(10);  // D3 and /Ack
         aufnahme.dauerNs = 0;
         maschine.starte(aufnahme);
+        QTRY_VERIFY(maschine.aktuelle());  // sampling
 
         generator::Systemuhr generatoruhr;
         generator::Ausgabemaschine generator(generatoruhr);
         Durchläufe durchläufe(200);
         generator.lauf(durchläufe, {-1, 0, 0}, {});
+        // D3 ends high, so the capture has seen at least one change however
+        // little of the run it caught.
+        Out32(0x378, 0x08);
+        const auto a = maschine.aktuelle();
+        QTRY_VERIFY(a->anzahl() > 0 && ((*a)[a->anzahl() - 1].pegel & analysator::bitVon(5)) != 0);
         maschine.halte();
         recorder->beende();
         port::releaseBackend();
 
-        const auto a = maschine.aktuelle();
-        QVERIFY(a);
         QCOMPARE(a->ende(), analysator::Ende::Halt);
-        // D3 toggled 400 times; the capture saw them unless its thread was
-        // kept off the processor, and at least the last level.
         QVERIFY(a->anzahl() >= 2);
-        QCOMPARE(a->pegelBei(a->bisNs(), a->anzahl()) & analysator::bitVon(5),
-                 analysator::Pegel{0});
 
         const auto datei = test::leseVcdDatei(pfad, fehler);
         QVERIFY2(datei, fehler.c_str());
