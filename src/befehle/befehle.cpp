@@ -100,7 +100,7 @@ QString befehlsvorschlag(QStringView wort) {
         }
     }
     if (wort.compare(QLatin1String("help"), Qt::CaseInsensitive) == 0) {
-        return QStringLiteral(" Hilfe gibt es mit „dravel --help“.");
+        return QStringLiteral(" Meinten Sie „--help“?");
     }
     const Befehl* nächster = nullptr;
     qsizetype kleinster = 3;  // more edits than two make a different word

@@ -150,9 +150,9 @@ std::optional<int> bindePortFürBefehl(const QCommandLineParser& parser) {
     if (!parser.isSet(QStringLiteral("port"))) {
         // Nobody should take a silent run for a written port.
         std::fputs(
-            "dravel: simulierter Port, keine Hardware. Abhilfe: --port raw oder --port "
-            "/dev/parportN für einen echten Port (siehe --list-ports); --port sim wählt den "
-            "simulierten ohne diese Zeile.\n",
+            "dravel: simulierter Port an 0x378 (888), keine Hardware; ein echter Port mit --port "
+            "raw oder --port /dev/parportN (siehe --list-ports), ohne diese Zeile mit --port "
+            "sim.\n",
             stderr);
     }
     return std::nullopt;
