@@ -105,7 +105,9 @@ int nimmAuf(const Aufnehmen& a) {
                      analysator::text(e.auslöser).c_str());
     }
     while (maschine.läuft()) {
-        if (!warteBis(std::chrono::steady_clock::now() + std::chrono::milliseconds(20))) break;
+        const auto jetzt = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+        if (!warteBis(jetzt.count() + 20'000'000)) break;
     }
     maschine.halte();
 
