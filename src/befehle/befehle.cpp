@@ -16,6 +16,7 @@
 #include "logik/abbruch.h"
 #include "befehle/befehle_logik.h"
 #include "logik/kommandozeile.h"
+#include "logik/mitschnitt.h"
 #include "logik/sprache.h"
 #include "logik/ausgabemaschine.h"
 #include "logik/echtzeit.h"
@@ -34,6 +35,10 @@ public:
 };
 
 const QString kZahlformen = QStringLiteral("dezimal, 0x…, &H… oder 0b…");
+const QString kEndstatusText = QStringLiteral(
+    "\nRückgabewert der Befehle: 0 fertig, 1 Ausgabe nicht schreibbar oder Mitschnitt "
+    "unvollständig (Datenträger voll), 2 Aufruf abgelehnt, Port oder Mitschnittdatei nicht "
+    "verfügbar, 128+N nach Signal N.\n");
 constexpr double kLängsteDauer = 1e9;  // in the unit of the option; about eleven days in ms
 
 // Standard output in large blocks: one system call per 64 KiB, not per line.
@@ -546,14 +551,15 @@ int führeBefehlAus(const QStringList& argumente) {
     try {
         if (!parser.parse(argumente)) throw Ablehnung(parser.errorText());
         if (parser.isSet(hilfe)) {
-            std::fputs(qPrintable(parser.helpText()), stdout);
+            std::fputs(qPrintable(parser.helpText() + kEndstatusText), stdout);
             return 0;
         }
         QStringList positionen = parser.positionalArguments();
         positionen.removeFirst();
         // Signals end a command cleanly from the moment the port opens.
         fangeAbbruchAb();
-        return befehl->führeAus(parser, positionen);
+        // A trace that could not be completed fails the command.
+        return mitMitschnittstatus(befehl->führeAus(parser, positionen));
     } catch (const Ablehnung& ablehnung) {
         std::fprintf(stderr, "dravel: %s%s\n", ablehnung.what(), abhilfe.toUtf8().constData());
         return 2;
@@ -567,7 +573,7 @@ QString befehlsübersicht() {
                     .arg(QString::fromUtf8(befehl.name), -11)
                     .arg(QString::fromUtf8(befehl.kurz));
     }
-    return text;
+    return text + kEndstatusText;
 }
 
 }  // namespace dravel::app

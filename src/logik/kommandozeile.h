@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QList>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -15,9 +16,13 @@ namespace dravel::app {
 // status when the program must end before any window opens (--help,
 // --version, --list-ports, a wrong option, a backend that cannot start:
 // status 2), nullopt to go on. `befehlsübersicht` closes the text of --help:
-// the commands live in the layer above.
+// the commands live in the layer above. `vorDemMitschnitt`, if given, is
+// asked once the port is open and before the trace file is created; a
+// status from it ends the program there (no display for the windows).
+using Vorprüfung = std::function<std::optional<int>()>;
 std::optional<int> werteKommandozeileAus(const QStringList& argumente,
-                                         const QString& befehlsübersicht = {});
+                                         const QString& befehlsübersicht = {},
+                                         const Vorprüfung& vorDemMitschnitt = {});
 
 // The options that choose the port and what goes with it (--port,
 // --allow-io, --trace, --echtzeit); the windows and the commands share them.
@@ -27,7 +32,8 @@ QList<QCommandLineOption> portOptionen();
 // the trace, binds the port and asks for real-time runs. Status 2 after one line on standard error
 // when that cannot be done, nullopt to go on. `meldePort`: one line on
 // standard error names the port in use.
-std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort);
+std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
+                             const Vorprüfung& vorDemMitschnitt = {});
 
 // The line that tells the user what keeps --echtzeit from working in full
 // and the fix; empty when nothing does.
