@@ -421,43 +421,6 @@ private slots:
                  std::vector<std::string>{"01010101"});
     }
 
-    // A trace that cannot start (the disk full, here a file size limit)
-    // leaves nothing of its own behind, its save file included.
-    void aTraceThatCannotStartLeavesNoFileBehind_data() {
-        QTest::addColumn<int>("grenze");  // bytes the file may have
-        QTest::addColumn<bool>("daGewesen");
-        QTest::newRow("header cut off") << 1000 << false;
-        QTest::newRow("header whole, first time lost")
-            << int(dravel::port::VcdWriter::kStandardKopfbereich) << false;
-        QTest::newRow("a file that was there stays, empty") << 1000 << true;
-    }
-    void aTraceThatCannotStartLeavesNoFileBehind() {
-        QFETCH(int, grenze);
-        QFETCH(bool, daGewesen);
-        const auto e = einstellungen(QString("voll%1%2.vcd").arg(grenze).arg(daGewesen));
-        const QString vcd = QString::fromStdString(e.pfad);
-        const QString gtkw = QString::fromStdString(dravel::port::gtkwaveSicherungspfad(e.pfad));
-        if (daGewesen) {
-            QFile alt(vcd);
-            QVERIFY(alt.open(QIODevice::WriteOnly) && alt.write("alt\n") == 4);
-        }
-        rlimit alt{};
-        QVERIFY(::getrlimit(RLIMIT_FSIZE, &alt) == 0);
-        const auto altesSignal = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit eng = alt;
-        eng.rlim_cur = static_cast<rlim_t>(grenze);
-        QVERIFY(::setrlimit(RLIMIT_FSIZE, &eng) == 0);
-        std::string fehler;
-        const auto recorder = TraceRecorder::öffne(e, fehler);
-        ::setrlimit(RLIMIT_FSIZE, &alt);
-        std::signal(SIGXFSZ, altesSignal);
-        QVERIFY(!recorder);
-        QVERIFY2(fehler.find("Datei zu groß") != std::string::npos, fehler.c_str());
-        QCOMPARE(QFileInfo::exists(vcd), daGewesen);
-        if (daGewesen) QCOMPARE(QFileInfo(vcd).size(), qint64(0));
-        QVERIFY(!QFileInfo::exists(gtkw));
-    }
-
     void aFolderWithoutPermissionIsRefused() {
         if (::geteuid() == 0) QSKIP("root may write everywhere");
         QTemporaryDir gesperrt;

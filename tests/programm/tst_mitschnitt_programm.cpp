@@ -106,6 +106,8 @@ private slots:
         QTest::addColumn<QString>("grund");
         QTest::newRow("full during the run") << 80000 << 1 << "kann nicht weitergeschrieben";
         QTest::newRow("full at start") << 1000 << 2 << "kann nicht angelegt";
+        // The header fits, and the save file made for it, but not its first time.
+        QTest::newRow("full after the header") << 65536 << 2 << "kann nicht angelegt";
     }
     void aCommandWhoseTraceFailsFails() {
         QFETCH(int, grenze);
