@@ -101,6 +101,12 @@ void Steuerung::baue() {
         for (int wert = 0; wert < 256; ++wert) texte << statusText(panel, std::int16_t(wert));
         StatusBar->passeAn(panel, texte);
     }
+    // Where the font needs more room for the status texts than the window
+    // has, the window grows wider rather than clip them.
+    if (const int nötig = StatusBar->sizeHint().width(); nötig > client->width()) {
+        client->setFixedWidth(nötig);
+        StatusBar->resize(nötig, StatusBar->height());
+    }
     Timer1 = objekte_.finde<QTimer>("Timer1");
     Timer2 = objekte_.finde<QTimer>("Timer2");
 
