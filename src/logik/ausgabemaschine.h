@@ -37,7 +37,6 @@ public:
 class Ausgabesteuerung {
 public:
     virtual ~Ausgabesteuerung() = default;
-    // Data register address.
     virtual std::int16_t adresse() = 0;
     // Line of each channel; nullopt skips the channel in this step (channel
     // 2 off, or no line number that can be read).

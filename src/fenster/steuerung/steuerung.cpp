@@ -30,9 +30,6 @@
 namespace dravel {
 namespace {
 
-const QString kDec = QStringLiteral("Dec");
-const QString kHex = QStringLiteral("Hex");
-const QString kBinär = QStringLiteral("Binär");
 const QString kNullBits = QStringLiteral("= 0 Bits.");
 
 const QColor kSchwarz(0, 0, 0);
@@ -176,8 +173,6 @@ void Steuerung::PortÄndern_Click() {
     dialog.setObjectName(QStringLiteral("PortÄndernDialog"));
     dialog.setWindowTitle(QStringLiteral("Port ändern"));
     dialog.setInputMode(QInputDialog::TextInput);
-    // The prompt ends its first line with a carriage return alone; Qt's
-    // label breaks lines at line feeds only.
     dialog.setLabelText(QStringLiteral("Bitte neue Portadresse eingeben.\nStandard = 888"));
     dialog.setTextValue(QString::number(DatenPort));
     const QString antwort = dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
