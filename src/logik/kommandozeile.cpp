@@ -41,14 +41,24 @@ std::optional<port::IoGrants> freigaben(const QStringList& bereiche) {
     return grants;
 }
 
+// The simulated backends' names for --port.
+bool simuliert(const QString& wahl) {
+    return wahl == QLatin1String("sim") || wahl == QLatin1String("schleife");
+}
+
 // The factory for the backend named by --port (not given: the simulated
 // port; an empty name is as unknown as any other).
 // A factory that cannot start its backend throws port::StartError. Observers
 // that record every access wrap the factory returned here.
 std::optional<port::BackendFactory> backendFabrik(bool gewählt, const QString& wahl,
                                                   const port::IoGrants& zusätzlich) {
-    if (!gewählt) {
-        return [] { return std::make_unique<port::SimulatedPort>(); };
+    if (!gewählt || simuliert(wahl)) {
+        const auto stecker = wahl == QLatin1String("schleife") ? port::SimulatedPort::Plug::Loopback
+                                                               : port::SimulatedPort::Plug::None;
+        return [stecker] {
+            return port::sharedSimulatedPort(port::SimulatedPort::kStandardBase, stecker,
+                                             meldungenNachStderr());
+        };
     }
     if (wahl == QLatin1String("raw")) {
         return [zusätzlich]() -> std::unique_ptr<port::Backend> {
@@ -131,7 +141,10 @@ QList<QCommandLineOption> portOptionen() {
     return {
         {QStringLiteral("port"),
          QStringLiteral("Echter Port: „raw“ (Raw-I/O, braucht root oder CAP_SYS_RAWIO) oder "
-                        "/dev/parportN (ppdev, Gruppe lp). Ohne: simulierter Port."),
+                        "/dev/parportN (ppdev, Gruppe lp). Simuliert: „sim“ (ein Port, den "
+                        "alle Dravel-Programme des Benutzers teilen; auch ohne --port) oder "
+                        "„schleife“ (derselbe mit Schleifenstecker: D0–D4 treiben die "
+                        "Statuseingänge)."),
          QStringLiteral("BACKEND")},
         {QStringLiteral("allow-io"),
          QStringLiteral("Gibt mit --port raw einen weiteren Adressbereich frei, z. B. "
@@ -171,7 +184,7 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
     // file behind, and a file that cannot be created releases the port again.
     if (parser.isSet(QStringLiteral("trace"))) {
         if (!starteMitschnitt(parser.value(QStringLiteral("trace")),
-                              zusätzlicheBasen(!wahl.isEmpty(), *zusätzlich))) {
+                              zusätzlicheBasen(!wahl.isEmpty() && !simuliert(wahl), *zusätzlich))) {
             return 2;
         }
         backend = mitMitschnitt(std::move(backend));
