@@ -1,0 +1,52 @@
+#include "aufnahme.h"
+
+#include <utility>
+
+namespace dravel::analysator {
+
+Aufnahme::Aufnahme(std::vector<Leitung> leitungen, std::size_t grenzeBytes)
+    : leitungen_(std::move(leitungen)), höchstens_(grenzeBytes / kBytesJeÄnderung) {
+    blöcke_.resize((höchstens_ + kBlock - 1) / kBlock);
+}
+
+Aufnahme::~Aufnahme() = default;
+
+bool Aufnahme::hänge(std::uint64_t zeitNs, Pegel pegel) {
+    const std::size_t n = anzahl_.load(std::memory_order_relaxed);
+    if (n >= höchstens_) return false;
+    auto& block = blöcke_[n / kBlock];
+    // A fresh block is allocated before the count that makes it readable is
+    // published, so readers never see a missing one.
+    if (!block) block = std::make_unique<Block>();
+    block->zeiten[n % kBlock] = zeitNs;
+    block->pegel[n % kBlock] = pegel;
+    anzahl_.store(n + 1, std::memory_order_release);
+    return true;
+}
+
+Änderung Aufnahme::operator[](std::size_t i) const {
+    const Block& block = *blöcke_[i / kBlock];
+    return {block.zeiten[i % kBlock], block.pegel[i % kBlock]};
+}
+
+std::size_t Aufnahme::ersteAb(std::uint64_t zeitNs, std::size_t n) const {
+    std::size_t unten = 0;
+    std::size_t oben = n;
+    while (unten < oben) {
+        const std::size_t mitte = unten + (oben - unten) / 2;
+        if ((*this)[mitte].zeitNs < zeitNs) {
+            unten = mitte + 1;
+        } else {
+            oben = mitte;
+        }
+    }
+    return unten;
+}
+
+Pegel Aufnahme::pegelBei(std::uint64_t zeitNs, std::size_t n) const {
+    if (n == 0) return 0;
+    const std::size_t i = ersteAb(zeitNs + 1, n);  // first change after zeitNs
+    return (*this)[i == 0 ? 0 : i - 1].pegel;
+}
+
+}  // namespace dravel::analysator
