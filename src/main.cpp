@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "befehle/befehle.h"
 #include "fenster/anwendung.h"
@@ -45,16 +46,19 @@ int main(int argc, char* argv[]) {
     }
     if (nurAusgabe(argc, argv) || ohneBildschirm()) {
         QCoreApplication app(argc, argv);
-        const auto ende = dravel::app::werteKommandozeileAus(QCoreApplication::arguments(),
-                                                             dravel::app::befehlsübersicht(),
-                                                             dravel::app::befehlsvorschlag);
+        // Refused like a port that cannot be had: before a trace file exists.
+        const auto keinBildschirm = []() -> std::optional<int> {
+            std::fputs(
+                "dravel: Kein Bildschirm (DISPLAY ist nicht gesetzt). Abhilfe: in einer "
+                "grafischen Sitzung starten oder ssh -X benutzen.\n",
+                stderr);
+            return 2;
+        };
+        const auto ende = dravel::app::werteKommandozeileAus(
+            QCoreApplication::arguments(), dravel::app::befehlsübersicht(),
+            dravel::app::befehlsvorschlag, keinBildschirm);
         dravel::app::räumeAuf();
-        if (ende) return *ende;
-        std::fputs(
-            "dravel: Kein Bildschirm (DISPLAY ist nicht gesetzt). Abhilfe: in einer "
-            "grafischen Sitzung starten oder ssh -X benutzen.\n",
-            stderr);
-        return 2;
+        return ende.value_or(2);
     }
 
     dravel::app::wähleEreignisschleife();

@@ -10,6 +10,7 @@
 #include "logik/abbruch.h"
 #include "logik/kommandozeile.h"
 #include "logik/maskiert.h"
+#include "logik/mitschnitt.h"
 #include "logik/sprache.h"
 
 namespace dravel::app {
@@ -23,6 +24,11 @@ Befehl muster();
 }  // namespace befehl
 
 namespace {
+
+const QString kEndstatusText = QStringLiteral(
+    "\nRückgabewert der Befehle: 0 fertig, 1 Ausgabe nicht schreibbar oder Mitschnitt "
+    "unvollständig (Datenträger voll), 2 Aufruf abgelehnt, Port oder Mitschnittdatei nicht "
+    "verfügbar, 128+N nach Signal N.\n");
 
 using befehl::Ablehnung;
 using befehl::Argument;
@@ -148,14 +154,15 @@ int führeBefehlAus(const QStringList& argumente) {
             throw Ablehnung(maskiert(parser.errorText()));
         }
         if (parser.isSet(hilfe)) {
-            std::fputs(qPrintable(parser.helpText()), stdout);
+            std::fputs(qPrintable(parser.helpText() + kEndstatusText), stdout);
             return 0;
         }
         QStringList positionen = parser.positionalArguments();
         positionen.removeFirst();
         // Signals end a command cleanly from the moment the port opens.
         fangeAbbruchAb();
-        return befehl->führeAus(parser, positionen);
+        // A trace that could not be completed fails the command.
+        return mitMitschnittstatus(befehl->führeAus(parser, positionen));
     } catch (const Ablehnung& ablehnung) {
         std::fprintf(stderr, "dravel: %s%s\n", ablehnung.what(), abhilfe.toUtf8().constData());
         return 2;
@@ -169,7 +176,7 @@ QString befehlsübersicht() {
                     .arg(QString::fromUtf8(befehl.name), -11)
                     .arg(QString::fromUtf8(befehl.kurz));
     }
-    return text;
+    return text + kEndstatusText;
 }
 
 }  // namespace dravel::app

@@ -8,6 +8,8 @@
 #include "fenster/generator/generator_fenster.h"
 #include "fenster/steuerung/steuerung.h"
 #include "fenster/stecker/steckerfenster.h"
+#include "fenster/mitschnitt_meldung.h"
+#include "logik/mitschnitt.h"
 
 namespace Module1 {
 namespace {
@@ -77,6 +79,7 @@ void Main() {
         fenster->move(bildschirm->availableGeometry().center() - fenster->rect().center());
     }
     fenster->show();
+    if (dravel::app::mitschnittLäuft()) dravel::meldeMitschnittfehler(fenster);
 }
 
 void Beenden() {

@@ -94,7 +94,8 @@ std::vector<std::uint16_t> zusätzlicheBasen(bool echterPort, const port::IoGran
 
 std::optional<int> werteKommandozeileAus(const QStringList& argumente,
                                          const QString& befehlsübersicht,
-                                         QString (*vorschlag)(QStringView)) {
+                                         QString (*vorschlag)(QStringView),
+                                         const Vorprüfung& vorDemMitschnitt) {
     sprichQtDeutsch();  // the parser's "Aufruf:" and error texts
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Dravel – Parallelport von Hand steuern."));
@@ -135,7 +136,7 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente,
         std::fputs(portBericht(port::examinePorts(port::realSystem())).c_str(), stdout);
         return 0;
     }
-    return bindePort(parser, true);
+    return bindePort(parser, true, vorDemMitschnitt);
 }
 
 QList<QCommandLineOption> portOptionen() {
@@ -162,7 +163,8 @@ QList<QCommandLineOption> portOptionen() {
     };
 }
 
-std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
+std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
+                             const Vorprüfung& vorDemMitschnitt) {
     const auto zusätzlich = freigaben(parser.values(QStringLiteral("allow-io")));
     if (!zusätzlich) return 2;
     const QString wahl = parser.value(QStringLiteral("port"));
@@ -182,8 +184,12 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
         meldeFehler(startMeldung(fehler));
         return 2;
     }
-    // The trace file after the port: a port that cannot be had leaves no
-    // file behind, and a file that cannot be created releases the port again.
+    // The trace file after the port and every other refusal: a port that
+    // cannot be had leaves no file behind, and a file that cannot be
+    // created releases the port again.
+    if (vorDemMitschnitt) {
+        if (const auto status = vorDemMitschnitt()) return status;
+    }
     if (parser.isSet(QStringLiteral("trace"))) {
         if (!starteMitschnitt(parser.value(QStringLiteral("trace")),
                               zusätzlicheBasen(!simuliert && wahl != QLatin1String("schleife"),

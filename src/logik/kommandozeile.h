@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QList>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -16,10 +17,14 @@ namespace dravel::app {
 // --version, --list-ports, a wrong option, a backend that cannot start:
 // status 2), nullopt to go on. `befehlsübersicht` closes the text of --help:
 // the commands live in the layer above, and so does `vorschlag`, the hint
-// after an unknown command.
+// after an unknown command. `vorDemMitschnitt`, if given, is asked once the
+// port is open and before the trace file is created; a status from it ends
+// the program there (no display for the windows).
+using Vorprüfung = std::function<std::optional<int>()>;
 std::optional<int> werteKommandozeileAus(const QStringList& argumente,
                                          const QString& befehlsübersicht = {},
-                                         QString (*vorschlag)(QStringView) = nullptr);
+                                         QString (*vorschlag)(QStringView) = nullptr,
+                                         const Vorprüfung& vorDemMitschnitt = {});
 
 // The options that choose the port and what goes with it (--port,
 // --allow-io, --trace, --echtzeit); the windows and the commands share them.
@@ -29,7 +34,8 @@ QList<QCommandLineOption> portOptionen();
 // the trace, binds the port and asks for real-time runs. Status 2 after one line on standard error
 // when that cannot be done, nullopt to go on. `meldePort`: one line on
 // standard error names the port in use.
-std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort);
+std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
+                             const Vorprüfung& vorDemMitschnitt = {});
 
 // The line that tells the user what keeps --echtzeit from working in full
 // and the fix; empty when nothing does.

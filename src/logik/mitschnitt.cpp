@@ -1,20 +1,40 @@
 #include "mitschnitt.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
 
+#include "logik/maskiert.h"
 #include "port/trace_port.h"
 
 namespace dravel::app {
 namespace {
 std::shared_ptr<port::TraceRecorder> g_recorder;
+// The verdict of the last trace once it has ended.
+QString g_fehler;
+
+bool hatSteuerzeichen(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
 }  // namespace
 
 bool starteMitschnitt(const QString& datei, const std::vector<std::uint16_t>& basen) {
     beendeMitschnitt();
+    g_fehler.clear();
+    // Such a name would break the lines of the GTKWave save file and of
+    // every message that names the file.
+    if (hatSteuerzeichen(datei)) {
+        std::fprintf(stderr,
+                     "dravel: Mitschnittdatei „%s“ wird nicht angelegt: der Name enthält ein "
+                     "Steuerzeichen. Abhilfe: einen Namen ohne Zeilenumbruch und Steuerzeichen "
+                     "wählen.\n",
+                     qPrintable(maskiert(datei)));
+        return false;
+    }
     port::TraceRecorder::Einstellungen einstellungen;
     einstellungen.pfad = QFile::encodeName(datei).toStdString();
     einstellungen.basen = basen;
@@ -46,6 +66,7 @@ std::unique_ptr<port::Backend> mitMitschnitt(std::unique_ptr<port::Backend> back
 void beendeMitschnitt() {
     if (!g_recorder) return;
     g_recorder->beende();
+    g_fehler = QString::fromStdString(g_recorder->fehlermeldung());
     // A backend still bound keeps its share of the recorder, which now only
     // passes accesses through.
     g_recorder.reset();
@@ -53,6 +74,21 @@ void beendeMitschnitt() {
 
 bool mitschnittLäuft() {
     return g_recorder && g_recorder->aktiv();
+}
+
+bool mitschnittUnvollständig() {
+    return g_recorder ? g_recorder->unvollständig() : !g_fehler.isEmpty();
+}
+
+QString mitschnittFehler() {
+    QString zeile = g_recorder ? QString::fromStdString(g_recorder->fehlermeldung()) : g_fehler;
+    if (zeile.startsWith(QLatin1String("dravel: "))) zeile.remove(0, 8);
+    return zeile;
+}
+
+int mitMitschnittstatus(int status) {
+    beendeMitschnitt();
+    return status == 0 && mitschnittUnvollständig() ? 1 : status;
 }
 
 }  // namespace dravel::app

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace dravel::port {
@@ -20,6 +22,8 @@ struct TraceEvent {
 // side is a few plain stores and one release store: no lock and no system
 // call, so recording costs next to nothing on the generator's path. Memory
 // stays at the size chosen at construction however long the session runs.
+// A second producer would corrupt the ring without a trace: debug builds
+// stop at the first event another thread tries to store.
 class TraceBuffer {
 public:
     // Capacity is rounded up to a power of two (at least 2 events).
@@ -34,6 +38,11 @@ public:
 
     // Producer only. False when the ring is full; the event is not stored.
     bool versuche(const TraceEvent& ereignis) noexcept {
+#ifndef NDEBUG
+        const std::thread::id ich = std::this_thread::get_id();
+        if (erzeuger_ == std::thread::id()) erzeuger_ = ich;
+        assert(erzeuger_ == ich && "TraceBuffer: only one thread may produce");
+#endif
         const std::uint64_t kopf = kopf_.load(std::memory_order_relaxed);
         if (kopf - bekannterSchwanz_ == slots_.size()) {
             // Only look at the consumer's cache line when the ring seems full.
@@ -71,6 +80,7 @@ private:
     // side writes only its own.
     alignas(64) std::atomic<std::uint64_t> kopf_{0};
     std::uint64_t bekannterSchwanz_ = 0;  // producer's last look at schwanz_
+    std::thread::id erzeuger_;            // debug builds: the one producing thread
     alignas(64) std::atomic<std::uint64_t> schwanz_{0};
 };
 

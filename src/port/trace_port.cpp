@@ -44,6 +44,14 @@ bool zählerTauglich() {
 #endif
 }
 
+// The line for a GTKWave save file left out; empty while it is written.
+std::string sicherungsmeldung(const VcdWriter& schreiber) {
+    if (schreiber.sicherungsfehler().empty()) return {};
+    return "dravel: GTKWave-Datei „" + schreiber.sicherungspfad().value_or("") +
+           "“ wird nicht geschrieben: " + schreiber.sicherungsfehler() +
+           ". Der Mitschnitt läuft ohne sie weiter.";
+}
+
 void aufStandardfehler(const std::string& zeile) {
     std::fprintf(stderr, "%s\n", zeile.c_str());
 }
@@ -66,10 +74,12 @@ std::unique_ptr<TraceRecorder> TraceRecorder::öffne(Einstellungen einstellungen
         return nullptr;
     }
     const bool ersetzt = schreiber->ersetzt();
+    const std::string sicherung = sicherungsmeldung(*schreiber);
     std::unique_ptr<TraceRecorder> recorder(
         new TraceRecorder(std::move(einstellungen), std::move(schreiber)));
     if (ersetzt)
         recorder->melde_("dravel: überschreibe „" + recorder->pfad_ + "“ mit dem Mitschnitt.");
+    if (!sicherung.empty()) recorder->melde_(sicherung);
     return recorder;
 }
 
@@ -82,6 +92,7 @@ TraceRecorder::TraceRecorder(Einstellungen einstellungen, std::unique_ptr<VcdWri
       melde_(einstellungen.melde ? std::move(einstellungen.melde)
                                  : std::function<void(const std::string&)>(aufStandardfehler)),
       zähler_(einstellungen.zählerErlaubt && zählerTauglich()) {
+    sicherungGemeldet_ = !schreiber_->sicherungsfehler().empty();  // öffne says it
     vorher_ = stützpunkt();
     schreibfaden_ = std::thread([this] { schreibfadenSchleife(); });
 }
@@ -109,16 +120,37 @@ void TraceRecorder::warteAufPlatz(const TraceEvent& ereignis) noexcept {
 }
 
 void TraceRecorder::meldeFehlerEinmal() {
-    bool schonGemeldet;
+    std::string meldung;
     {
         const std::lock_guard<std::mutex> sperre(mutex_);
-        schonGemeldet = fehlerGemeldet_;
-        fehlerGemeldet_ = true;
+        if (!fehlermeldung_.empty()) return;
+        fehlermeldung_ = "dravel: Mitschnittdatei „" + pfad_ +
+                         "“ kann nicht weitergeschrieben werden: " + schreiber_->fehler() +
+                         ". Sie endet beim letzten ganz geschriebenen Zeitpunkt; das Programm "
+                         "läuft ohne Mitschnitt weiter.";
+        meldung = fehlermeldung_;
+        unvollständig_.store(true, std::memory_order_release);
     }
-    if (!schonGemeldet) {
-        melde_("dravel: Mitschnittdatei „" + pfad_ + "“ kann nicht weitergeschrieben werden: " +
-               schreiber_->fehler() + ". Das Programm läuft ohne Mitschnitt weiter.");
-    }
+    melde_(meldung);
+}
+
+void TraceRecorder::meldeSicherungsfehlerEinmal() {
+    if (sicherungGemeldet_ || schreiber_->sicherungsfehler().empty()) return;
+    sicherungGemeldet_ = true;
+    melde_(sicherungsmeldung(*schreiber_));
+}
+
+std::string TraceRecorder::fehlermeldung() const {
+    const std::lock_guard<std::mutex> sperre(mutex_);
+    return fehlermeldung_;
+}
+
+std::uint64_t TraceRecorder::einmalig(std::uint64_t zeit) {
+    // The file's times must not go back, whatever the rounding, nor stand
+    // still: two accesses at one time would leave only the later one in the
+    // file. They are at least a nanosecond apart anyway.
+    letzteZeit_ = std::max(letzteZeit_ + 1, zeit);
+    return letzteZeit_;
 }
 
 TraceRecorder::Stützpunkt TraceRecorder::stützpunkt() const {
@@ -169,20 +201,18 @@ void TraceRecorder::schreibfadenSchleife() {
                     static_cast<long double>(a.ns) +
                     (static_cast<long double>(e.zeit) - static_cast<long double>(a.zähler)) *
                         steigung;
-                const std::uint64_t zeit = ns > 0 ? static_cast<std::uint64_t>(ns) : 0;
-                // The file's times must not go back, whatever the rounding,
-                // nor stand still: two accesses at one time would leave only
-                // the later one in the file. They are at least a nanosecond
-                // apart anyway.
-                letzteZeit_ = std::max(letzteZeit_ + 1, zeit);
-                e.zeit = letzteZeit_;
+                e.zeit = einmalig(ns > 0 ? static_cast<std::uint64_t>(ns) : 0);
                 schreiber_->formatiere(e);
             });
             vorher_ = jetzt;
         } else {
-            ring_.leere([this](const TraceEvent& e) { schreiber_->formatiere(e); });
+            ring_.leere([this](TraceEvent e) {
+                e.zeit = einmalig(e.zeit);
+                schreiber_->formatiere(e);
+            });
         }
         if (!schreiber_->schreibeAus()) meldeFehlerEinmal();
+        meldeSicherungsfehlerEinmal();
         if (schreiber_->ausgelasseneRegister() > gemeldeteAuslassungen) {
             if (gemeldeteAuslassungen == 0) {
                 melde_("dravel: Mitschnitt „" + pfad_ +
@@ -210,6 +240,7 @@ bool TraceRecorder::beende() {
                      std::chrono::duration_cast<std::chrono::nanoseconds>(ende - epoche_).count()));
     gutBeendet_ = schreiber_->schließe(endzeit);
     if (!gutBeendet_) meldeFehlerEinmal();
+    meldeSicherungsfehlerEinmal();
     return gutBeendet_;
 }
 

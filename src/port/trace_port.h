@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -35,6 +36,7 @@ std::chrono::steady_clock::time_point programmstart();
 // Nothing is dropped: should the writer ever fall a whole ring behind, the
 // recording thread waits for it. A write error is reported once through
 // `melde` and recording goes on without a file; the program is not stopped.
+// No two accesses share a time in the file, whichever clock stamps them.
 class TraceRecorder {
 public:
     struct Einstellungen {
@@ -83,6 +85,13 @@ public:
     bool beende();
 
     [[nodiscard]] bool aktiv() const { return aktiv_; }
+    // True from the first failed write on: the file will not be complete.
+    // Any thread may ask.
+    [[nodiscard]] bool unvollständig() const {
+        return unvollständig_.load(std::memory_order_acquire);
+    }
+    // The line that reported the failure; empty while there is none.
+    [[nodiscard]] std::string fehlermeldung() const;
     [[nodiscard]] const std::string& pfad() const { return pfad_; }
 
 private:
@@ -104,6 +113,8 @@ private:
     void warteAufPlatz(const TraceEvent& ereignis) noexcept;
     void schreibfadenSchleife();
     void meldeFehlerEinmal();
+    void meldeSicherungsfehlerEinmal();
+    std::uint64_t einmalig(std::uint64_t zeit);
 
     TraceBuffer ring_;
     std::unique_ptr<VcdWriter> schreiber_;  // owned by the writer thread while it runs
@@ -115,16 +126,19 @@ private:
     bool aktiv_ = true;  // read and written by the recording thread only
     bool gutBeendet_ = true;
 
-    std::mutex mutex_;  // guards the fields below
+    mutable std::mutex mutex_;  // guards the fields below
     std::condition_variable wecker_;
     bool halt_ = false;
     bool geweckt_ = false;
     std::string neuerBackendname_;
-    bool fehlerGemeldet_ = false;
+    std::string fehlermeldung_;
+    std::atomic<bool> unvollständig_{false};
 
-    // Writer thread only: the two last points, and the last time written.
+    // Writer thread only (and beende after it): the two last points, the
+    // last time written, whether the skipped save file was reported.
     Stützpunkt vorher_{};
     std::uint64_t letzteZeit_ = 0;
+    bool sicherungGemeldet_ = false;
 
     std::thread schreibfaden_;
 };
@@ -157,8 +171,6 @@ public:
     [[nodiscard]] std::uint8_t controlBitsNotReadBack() const override {
         return dahinter_->controlBitsNotReadBack();
     }
-
-    [[nodiscard]] Backend& dahinter() { return *dahinter_; }
 
 private:
     std::unique_ptr<Backend> dahinter_;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -40,14 +41,13 @@ std::string hex(std::uint16_t wert, int stellen) {
     return puffer;
 }
 
-// Opens the file the way a program running as root must in a shared folder:
-// no symbolic link is followed, nothing but a regular file is opened (a
-// pipe without a reader would block, a device could act on the open), and
-// a file another session records into is left alone. The file is emptied
-// only once it is known and locked; the lock lasts as long as the
-// descriptor, the whole session. -1 and a German reason on failure.
+// The reason for a refused open as a phrase of its own: two programs
+// racing to create one file, or a pipe, are no links.
+constexpr const char* kKeineDatei = "ist keine gewöhnliche Datei";
+
+}  // namespace
+
 int öffneSorgfältig(const std::string& pfad, bool& ersetzt, std::string& grund) {
-    constexpr const char* kKeineDatei = "ist keine gewöhnliche Datei";
     struct stat vorher {};
     ersetzt = ::lstat(pfad.c_str(), &vorher) == 0;
     if (ersetzt && !S_ISREG(vorher.st_mode)) {
@@ -90,6 +90,35 @@ int öffneSorgfältig(const std::string& pfad, bool& ersetzt, std::string& grund
     return -1;
 }
 
+void entferneEigeneDatei(int fd, const std::string& pfad) {
+    // Only while the name still leads to this very file: someone may have
+    // put another in its place since.
+    struct stat offen {
+    }, jetzt{};
+    if (::fstat(fd, &offen) == 0 && ::lstat(pfad.c_str(), &jetzt) == 0 &&
+        offen.st_dev == jetzt.st_dev && offen.st_ino == jetzt.st_ino) {
+        ::unlink(pfad.c_str());
+    }
+}
+
+namespace {
+
+bool schreibeGanz(int fd, const std::string& text) {
+    const char* daten = text.data();
+    std::size_t rest = text.size();
+    while (rest > 0) {
+        const ssize_t n = ::write(fd, daten, rest);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        daten += n;
+        rest -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::vector<std::uint16_t> standardbasen() {
@@ -99,11 +128,11 @@ std::vector<std::uint16_t> standardbasen() {
 Registername registername(std::uint16_t port, const std::vector<std::uint16_t>& basen) {
     for (const std::uint16_t basis : basen) {
         const auto abstand = static_cast<std::uint16_t>(port - basis);
-        if (abstand == 0) return {"daten_0x" + hex(port, 3), 'D'};
-        if (abstand == 1) return {"status_0x" + hex(port, 3), 'S'};
-        if (abstand == 2) return {"steuer_0x" + hex(port, 3), 'C'};
+        if (abstand == 0) return {"daten_0x" + hex(port, 3), 'D', "Daten 0x" + hex(port, 3)};
+        if (abstand == 1) return {"status_0x" + hex(port, 3), 'S', "Status 0x" + hex(port, 3)};
+        if (abstand == 2) return {"steuer_0x" + hex(port, 3), 'C', "Control 0x" + hex(port, 3)};
     }
-    return {"port_0x" + hex(port, 4), 'P'};
+    return {"port_0x" + hex(port, 4), 'P', "Port 0x" + hex(port, 4)};
 }
 
 std::string dateifehlerText(int fehlernummer) {
@@ -144,6 +173,7 @@ std::unique_ptr<VcdWriter> VcdWriter::erzeuge(const std::string& pfad, Kopf kopf
     schreiber->ersetzt_ = ersetzt;
     if (!schreiber->schreibeAus()) {
         fehler = schreiber->fehler();
+        schreiber->räumeAngefangenesWeg();
         return nullptr;
     }
     return schreiber;
@@ -168,6 +198,22 @@ VcdWriter::VcdWriter(int fd, std::string pfad, Kopf kopf, std::vector<std::uint1
     text_ = "#0\n";
     zeitzeileImText_ = 0;
     zeitGeschrieben_ = true;
+}
+
+void VcdWriter::räumeAngefangenesWeg() {
+    // A trace that could not even start is of no use, and its file holds
+    // what the failed writes left (blanks, zero bytes). A file of this
+    // program goes; one that was here before is left empty, its name is
+    // someone else's. A save file made for it goes with it.
+    if (ersetzt_) {
+        while (::ftruncate(fd_, 0) != 0 && errno == EINTR) {
+        }
+    } else {
+        entferneEigeneDatei(fd_, pfad_);
+    }
+    if (sicherungAngelegt_) ::unlink(sicherungspfad_->c_str());
+    ::close(fd_);
+    fd_ = -1;
 }
 
 VcdWriter::~VcdWriter() {
@@ -250,14 +296,23 @@ std::string VcdWriter::gtkwaveText() const {
     const std::filesystem::path absolut = std::filesystem::absolute(pfad_, fehler);
     t += "[dumpfile] \"" + (fehler ? pfad_ : absolut.string()) + "\"\n";
     t += "[timestart] 0\n";
+    t += "[size] " + std::to_string(kGtkwaveBreite) + " 600\n";
+    t += "[signals_width] " + std::to_string(kGtkwaveNamenbreite) + "\n";
+    t += "[sst_expanded] 0\n";
+    // The zoom at which the whole trace so far fits the wave area; GTKWave
+    // would open at its own default, a few nanoseconds wide.
+    char zoom[64];
+    std::snprintf(zoom, sizeof zoom, "*%.6f -1\n", gtkwaveZoom(letzteZeit_));
+    t += zoom;
     for (const bool gelesen : {false, true}) {
         const std::string richtung = gelesen ? "gelesen" : "geschrieben";
         for (const Signal* s : geordnet(signale_, gelesen)) {
             const Registername name = registername(s->port, basen_);
             const std::string bereich = richtung + "." + name.bereich + ".";
             // Flags 22: hexadecimal, right-justified. The bits follow most
-            // significant first, which makes them one vector.
-            t += "@22\n#{" + bereich + name.buchstabe + "[7:0]}";
+            // significant first, which makes them one vector, named as the
+            // main window names the register.
+            t += "@22\n#{" + name.titel + " " + richtung + "}";
             for (int bit = 7; bit >= 0; --bit) t += " " + bereich + signalname(name, gelesen, bit);
             t += "\n";
         }
@@ -265,21 +320,33 @@ std::string VcdWriter::gtkwaveText() const {
     return t;
 }
 
+double gtkwaveZoom(std::uint64_t dauer) {
+    // GTKWave shows 2^-zoom time units per 200 pixels, zoom from -62 to 0;
+    // its wave area is the window less the names and the frame.
+    const double wellenbreite = kGtkwaveBreite - kGtkwaveNamenbreite - 60;
+    const double proBild = 200.0 * static_cast<double>(dauer) / wellenbreite;
+    if (proBild <= 1.0) return 0.0;
+    return std::max(-62.0, -std::ceil(std::log2(proBild)));
+}
+
 void VcdWriter::schreibeGtkwaveSicherung() {
     // A view for GTKWave only: the trace is complete without it, so a
-    // failure here is not the recording's failure.
-    if (!sicherungspfad_) return;
-    const std::string text = gtkwaveText();
-    const int fd = ::open(sicherungspfad_->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    const char* daten = text.data();
-    std::size_t rest = text.size();
-    while (rest > 0) {
-        const ssize_t n = ::write(fd, daten, rest);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        daten += n;
-        rest -= static_cast<std::size_t>(n);
+    // failure here is not the recording's failure. Opened as carefully as
+    // the trace; once refused, it is left alone for the rest of the session.
+    if (!sicherungspfad_ || !sicherungsfehler_.empty()) return;
+    bool ersetzt = false;
+    std::string grund;
+    const int fd = öffneSorgfältig(*sicherungspfad_, ersetzt, grund);
+    if (fd < 0) {
+        sicherungsfehler_ = grund;
+        return;
+    }
+    if (!ersetzt) sicherungAngelegt_ = true;
+    if (!schreibeGanz(fd, gtkwaveText())) {
+        // Half a save file shows GTKWave a wrong view.
+        sicherungsfehler_ = dateifehlerText(errno);
+        entferneEigeneDatei(fd, *sicherungspfad_);
+        sicherungAngelegt_ = false;
     }
     ::close(fd);
 }
@@ -310,7 +377,6 @@ void VcdWriter::formatiere(const TraceEvent& ereignis) {
     if (nummer < 0) return;
     Signal& s = signale_[static_cast<std::size_t>(nummer)];
     if (s.letzterWert == ereignis.wert) return;
-    if (text_.empty()) textAnfang_ = ereignis.zeit;
     if (!zeitGeschrieben_ || ereignis.zeit != letzteZeit_) {
         zeitzeileImText_ = text_.size();
         text_ += '#';
@@ -331,6 +397,7 @@ void VcdWriter::formatiere(const TraceEvent& ereignis) {
 }
 
 bool VcdWriter::schreibeAlles(const char* daten, std::size_t länge, long long position) {
+    angekommen_ = 0;
     while (länge > 0) {
         const ssize_t n = ::pwrite(fd_, daten, länge, position);
         if (n < 0 && errno == EINTR) continue;
@@ -341,6 +408,7 @@ bool VcdWriter::schreibeAlles(const char* daten, std::size_t länge, long long p
         daten += n;
         länge -= static_cast<std::size_t>(n);
         position += n;
+        angekommen_ += static_cast<std::size_t>(n);
     }
     return true;
 }
@@ -359,6 +427,7 @@ bool VcdWriter::schreibeAus() {
         for (std::size_t i = textlänge + 79; i < kopfbereich_; i += 80) bereich[i] = '\n';
         bereich.back() = '\n';
         if (!schreibeAlles(bereich.data(), bereich.size(), 0)) {
+            angekommen_ = 0;  // of the changes, nothing
             endeNachFehler();
             return false;
         }
@@ -371,7 +440,6 @@ bool VcdWriter::schreibeAus() {
     }
     if (zeitzeileImText_ != std::string::npos) {
         zeitzeileEnde_ = ende_ + static_cast<long long>(text_.find('\n', zeitzeileImText_) + 1);
-        dateiZeit_ = letzteZeit_;
         zeitzeileImText_ = std::string::npos;
     }
     ende_ += static_cast<long long>(text_.size());
@@ -380,22 +448,39 @@ bool VcdWriter::schreibeAus() {
 }
 
 void VcdWriter::endeNachFehler() {
-    // What reached the file before this block is whole; a part of the block
-    // may follow it. Cut that off and end the file with the time of the
-    // first change it lost: up to then its levels are right.
+    // What reached the file before this block is whole, and of the block
+    // whatever lines made it. The file keeps every time step that arrived
+    // complete and ends with the time of the first one it lost: up to then
+    // its levels are right. A step cut in the middle would show a register
+    // half changed.
     const auto schneide = [this](long long länge) {
         while (::ftruncate(fd_, länge) != 0 && errno == EINTR) {
         }
     };
-    schneide(ende_);
-    if (zeitzeileEnde_ > 0 && textAnfang_ <= dateiZeit_) return;  // no later time was lost
-    const std::string zeile = '#' + std::to_string(textAnfang_) + '\n';
-    if (::pwrite(fd_, zeile.data(), zeile.size(), ende_) == static_cast<ssize_t>(zeile.size())) {
+    const std::size_t ganz =
+        angekommen_ == 0 ? 0 : text_.rfind('\n', angekommen_ - 1) + 1;  // npos + 1 == 0
+    std::size_t zeitzeile = std::string::npos;  // the last time line among them
+    for (std::size_t zeile = 0; zeile < ganz; zeile = text_.find('\n', zeile) + 1) {
+        if (text_[zeile] == '#') zeitzeile = zeile;
+    }
+    const long long zeitzeileEnde =
+        zeitzeile == std::string::npos
+            ? zeitzeileEnde_
+            : ende_ + static_cast<long long>(text_.find('\n', zeitzeile) + 1);
+    if (text_[ganz] != '#') {
+        // Cut inside a step: it ends the file with its time, its changes go.
+        schneide(zeitzeileEnde > 0 ? zeitzeileEnde : ende_ + static_cast<long long>(ganz));
+        return;
+    }
+    schneide(ende_ + static_cast<long long>(ganz));
+    const std::string zeile = text_.substr(ganz, text_.find('\n', ganz) + 1 - ganz);
+    if (::pwrite(fd_, zeile.data(), zeile.size(), ende_ + static_cast<long long>(ganz)) ==
+        static_cast<ssize_t>(zeile.size())) {
         return;
     }
     // Not even that fits: the file ends after its last time instead, without
     // the changes made at that time.
-    schneide(zeitzeileEnde_ > 0 ? zeitzeileEnde_ : ende_);
+    schneide(zeitzeileEnde > 0 ? zeitzeileEnde : ende_ + static_cast<long long>(ganz));
 }
 
 bool VcdWriter::schließe(std::uint64_t zeit) {
@@ -403,7 +488,6 @@ bool VcdWriter::schließe(std::uint64_t zeit) {
     if (fehler_.empty() && (!zeitGeschrieben_ || zeit > letzteZeit_)) {
         // The end of the recording, so that viewers show the last levels up
         // to the moment the program ended.
-        if (text_.empty()) textAnfang_ = std::max(zeit, letzteZeit_);
         zeitzeileImText_ = text_.size();
         text_ += '#';
         text_ += std::to_string(std::max(zeit, letzteZeit_));
@@ -412,6 +496,8 @@ bool VcdWriter::schließe(std::uint64_t zeit) {
         letzteZeit_ = std::max(zeit, letzteZeit_);
     }
     schreibeAus();
+    // The view now spans the whole recording.
+    if (fehler_.empty()) schreibeGtkwaveSicherung();
     if (::close(fd_) != 0 && fehler_.empty()) fehler_ = dateifehlerText(errno);
     fd_ = -1;
     return fehler_.empty();

@@ -19,6 +19,7 @@ namespace dravel::port {
 struct Registername {
     std::string bereich;
     char buchstabe;
+    std::string titel;  // as the main window names it: "Daten 0x378", "Control 0x37A"
 };
 Registername registername(std::uint16_t port, const std::vector<std::uint16_t>& basen);
 
@@ -30,6 +31,25 @@ std::vector<std::uint16_t> standardbasen();
 // "S7_gelesen_0x379"): sigrok and PulseView ignore scopes.
 std::string signalname(const Registername& name, bool gelesen, int bit);
 
+// Opens a file to write the way a program running as root must in a shared
+// folder: no symbolic link is followed, nothing but a regular file is
+// opened (a pipe without a reader would block, a device could act on the
+// open), the open never blocks, and a file another program holds (advisory
+// lock) is left alone. An existing file is emptied only once it is known
+// and locked; the lock lasts as long as the descriptor. `ersetzt` tells
+// whether the file existed. -1 and a German reason on failure.
+int öffneSorgfältig(const std::string& pfad, bool& ersetzt, std::string& grund);
+
+// Removes the file open at `fd` by its name, but only while the name still
+// leads to that file.
+void entferneEigeneDatei(int fd, const std::string& pfad);
+
+// The zoom of a GTKWave save file that shows `dauer` nanoseconds whole in
+// the window the file asks for.
+double gtkwaveZoom(std::uint64_t dauer);
+inline constexpr int kGtkwaveBreite = 1200;
+inline constexpr int kGtkwaveNamenbreite = 260;
+
 // Where the GTKWave save file of a trace goes: "x.vcd" -> "x.gtkw", any
 // other name gets ".gtkw" appended.
 std::string gtkwaveSicherungspfad(const std::string& vcdPfad);
@@ -40,7 +60,8 @@ std::string gtkwaveSicherungspfad(const std::string& vcdPfad);
 // declared when the register is first seen in that direction. Single bits
 // only, so that sigrok's importer (which takes no vectors) reads the whole
 // file; next to a trace file a GTKWave save file groups each register's
-// lines back into a hexadecimal byte. Only changes are written, as the
+// lines back into a hexadecimal byte named like "Daten 0x378 geschrieben"
+// and opens showing the whole recording. Only changes are written, as the
 // format asks.
 //
 // Signals become known during the session while the format wants every
@@ -62,9 +83,9 @@ public:
 
     // Creates (or empties) the file and writes the header area at once, so
     // that a missing folder, a refused permission or a full disk shows here.
-    // A symbolic link, anything but a regular file and a file another
-    // session holds (advisory lock, kept until the file is closed) are
-    // refused. On failure returns nullptr and a German reason in `fehler`.
+    // Opened by öffneSorgfältig; the lock is kept until the file is closed.
+    // On failure returns nullptr and a German reason in `fehler`; a file
+    // created here is removed again (an existing one is left empty).
     static std::unique_ptr<VcdWriter> erzeuge(const std::string& pfad, Kopf kopf,
                                               std::vector<std::uint16_t> basen, std::string& fehler,
                                               std::size_t kopfbereich = kStandardKopfbereich);
@@ -80,9 +101,9 @@ public:
     void formatiere(const TraceEvent& ereignis);
 
     // Writes the header (if it changed) and every formatted change. False
-    // once a write has failed; the file then ends on a complete record with
-    // the time up to which its levels hold, nothing more is written and
-    // `fehler()` holds the first reason.
+    // once a write has failed; the file then keeps every time step that
+    // reached it whole and ends with the time up to which its levels hold,
+    // nothing more is written and `fehler()` holds the first reason.
     bool schreibeAus();
 
     // Marks the end of the recording at `zeit`, writes everything out and
@@ -96,6 +117,12 @@ public:
     [[nodiscard]] std::size_t kopfbereich() const { return kopfbereich_; }
     // True when an existing file was emptied to take the recording.
     [[nodiscard]] bool ersetzt() const { return ersetzt_; }
+    // Why the GTKWave save file is left out (it is, from then on); empty
+    // while it is written. The trace goes on without it.
+    [[nodiscard]] const std::string& sicherungsfehler() const { return sicherungsfehler_; }
+    [[nodiscard]] const std::optional<std::string>& sicherungspfad() const {
+        return sicherungspfad_;
+    }
 
 private:
     struct Signal {
@@ -116,6 +143,7 @@ private:
     void hängeKennzeichenAn(std::size_t nummer);
     bool schreibeAlles(const char* daten, std::size_t länge, long long position);
     void endeNachFehler();
+    void räumeAngefangenesWeg();
     int signalFür(const TraceEvent& ereignis);
 
     int fd_;
@@ -128,16 +156,17 @@ private:
     std::vector<Signal> signale_;
     std::vector<int> index_;  // [gelesen * 65536 + port] -> signal, -1 unknown, -2 left out
     std::string text_;        // formatted changes not yet in the file
-    std::uint64_t textAnfang_ = 0;                     // the time of text_'s first change
     std::size_t zeitzeileImText_ = std::string::npos;  // where text_'s last time stamp starts
     long long zeitzeileEnde_ = 0;  // the end of the file's last time stamp line, 0 none yet
-    std::uint64_t dateiZeit_ = 0;  // the file's last time stamp
+    std::size_t angekommen_ = 0;   // bytes the last schreibeAlles got into the file
     std::uint64_t letzteZeit_ = 0;
     bool zeitGeschrieben_ = false;
     bool kopfGeändert_ = false;
     std::size_t ausgelassen_ = 0;
     std::string fehler_;
     bool ersetzt_ = false;
+    std::string sicherungsfehler_;
+    bool sicherungAngelegt_ = false;  // the save file was created by this writer
 };
 
 // The reason for a failed file operation as one short German phrase.

@@ -2,9 +2,12 @@
 // generator and the main window produce, read back from the file, and a
 // complete file at "Schließen" during a run and after SIGINT/SIGTERM.
 
+#include <sys/resource.h>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -13,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 #include <csignal>
 
 #include "logik/kommandozeile.h"
@@ -262,6 +267,34 @@ private slots:
         }
         QCOMPARE(s->letzteZeit, d.letzteZeit / 10000);
         QVERIFY(d.von("geschrieben.daten_0x378.D6_geschrieben_0x378").size() > 100);
+    }
+
+    // A disk that fills up during the session (here a file size limit):
+    // the windows say so once, in a message that blocks nothing.
+    void aFailedTraceIsShownOnceWithoutBlockingTheWindows() {
+        starteSitzung("voll.vcd");
+        QTRY_VERIFY(QFileInfo(datei_).size() > 0);
+        rlimit alt{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &alt) == 0);
+        const auto altesSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit eng = alt;
+        eng.rlim_cur = static_cast<rlim_t>(QFileInfo(datei_).size() + 200);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &eng) == 0);
+        for (int i = 0; i < 20000; ++i) ::Out32(0x378, static_cast<std::int16_t>(i & 0xFF));
+        const auto boxen = [] {
+            const auto fenster = QApplication::topLevelWidgets();
+            return static_cast<int>(std::count_if(fenster.begin(), fenster.end(), [](QWidget* w) {
+                return w->objectName() == "Mitschnittfehler" && w->isVisible();
+            }));
+        };
+        QTRY_COMPARE(boxen(), 1);
+        for (int i = 0; i < 20000; ++i) ::Out32(0x378, static_cast<std::int16_t>(i & 0xFF));
+        QTest::qWait(600);
+        ::setrlimit(RLIMIT_FSIZE, &alt);
+        std::signal(SIGXFSZ, altesSignal);
+        QCOMPARE(boxen(), 1);
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(app::mitschnittUnvollständig());
     }
 
     void withoutATraceTheBackendIsUnchanged() {

@@ -4,7 +4,9 @@
 
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,6 +57,12 @@ private slots:
             << "offscreen";
         QTest::newRow("a platform Qt cannot start") << ordner_.filePath("x.vcd") << "„bogus“"
                                                     << "bogus";
+        // Refused before the file exists: "" is no display at all.
+        QTest::newRow("no display") << ordner_.filePath("nc.vcd") << "Kein Bildschirm"
+                                    << "";
+        QTest::newRow("a control character in the name")
+            << ordner_.filePath("a\nb\x1b[2J.vcd") << "Steuerzeichen"
+            << "offscreen";
     }
     void aFileThatCannotBeCreatedEndsTheProgramBeforeAnyWindow() {
         QFETCH(QString, pfad);
@@ -63,6 +71,11 @@ private slots:
         QProcess programm;
         QProcessEnvironment u = umgebung(laufzeit_.path());
         u.insert("QT_QPA_PLATFORM", plattform);
+        if (plattform.isEmpty()) {
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                u.remove(name);
+        }
+        const bool neu = !QFileInfo::exists(pfad);
         programm.setProcessEnvironment(u);
         programm.start(DRAVEL_PROGRAMM, {"--trace", pfad});
         // With a window open the program would wait for the user.
@@ -72,9 +85,55 @@ private slots:
         const QString fehler = QString::fromUtf8(programm.readAllStandardError());
         const QStringList zeilen = fehler.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(zeilen.size(), 1);
-        QVERIFY2(zeilen[0].contains(plattform == "bogus" ? "dravel: " : pfad) &&
+        // User input in messages with its control characters escaped.
+        const QString genannt = QString(pfad).replace("\n", "\\n").replace("\x1b", "\\x1b");
+        QVERIFY2(zeilen[0].contains(plattform == "bogus" || plattform.isEmpty() ? "dravel: "
+                                                                                : genannt) &&
                      zeilen[0].contains(grund),
                  qPrintable(zeilen[0]));
+        if (neu) {
+            QVERIFY(!QFileInfo::exists(pfad));
+            QVERIFY(!QFileInfo::exists(pfad.chopped(4) + ".gtkw"));
+        }
+    }
+
+    // A disk that fills up (here a file size limit): a command whose trace
+    // breaks off fails with status 1; a trace that cannot start leaves no
+    // file. The command itself runs to its end either way.
+    void aCommandWhoseTraceFailsFails_data() {
+        QTest::addColumn<int>("grenze");  // bytes a file may have
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("grund");
+        QTest::newRow("full during the run") << 80000 << 1 << "kann nicht weitergeschrieben";
+        QTest::newRow("full at start") << 1000 << 2 << "kann nicht angelegt";
+        // The header fits, and the save file made for it, but not its first time.
+        QTest::newRow("full after the header") << 65536 << 2 << "kann nicht angelegt";
+    }
+    void aCommandWhoseTraceFailsFails() {
+        QFETCH(int, grenze);
+        QFETCH(int, status);
+        QFETCH(QString, grund);
+        const QString datei = ordner_.filePath(QString("voll%1.vcd").arg(grenze));
+        QProcess programm;
+        programm.setProcessEnvironment(umgebung(laufzeit_.path()));
+        programm.setChildProcessModifier([grenze] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit eng{static_cast<rlim_t>(grenze), static_cast<rlim_t>(grenze)};
+            ::setrlimit(RLIMIT_FSIZE, &eng);
+        });
+        programm.start(DRAVEL_PROGRAMM, {"muster", "10", "--leitung", "0", "--zeitbasis", "0",
+                                         "--durchlaeufe", "5000", "--trace", datei});
+        QVERIFY(programm.waitForFinished(60000));
+        QCOMPARE(programm.exitStatus(), QProcess::NormalExit);
+        const QString fehler = QString::fromUtf8(programm.readAllStandardError());
+        QVERIFY2(programm.exitCode() == status && fehler.contains(grund), qPrintable(fehler));
+        QCOMPARE(QFileInfo::exists(datei), status == 1);
+        QCOMPARE(QFileInfo::exists(datei.chopped(4) + ".gtkw"), status == 1);
+        if (status == 1) {
+            std::string lesefehler;
+            QVERIFY2(dravel::test::leseVcdDatei(datei.toStdString(), lesefehler),
+                     lesefehler.c_str());
+        }
     }
 
     void aSignalEndsTheProgramWithACompleteTrace_data() {
