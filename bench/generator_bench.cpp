@@ -9,17 +9,22 @@
 //
 // Prints side by side, for time bases 0, 0.1 ms and 50 ms: mean period and
 // its error, step error (median, p99, largest), steps per second and the
-// share of a core the process used; at 0.1 ms also with two busy processes
-// competing for the cores, with and without real-time scheduling.
+// share of a core the process used; at 50 ms also the command `muster` on
+// the simulated port (its own statistics line, its process time without
+// start and end); at 0.1 ms also with two busy processes competing for the
+// cores, with and without real-time scheduling.
 //
 //   generator_bench [--schritte N] [--schritte50 N] [--ohne-mitschnitt]
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -169,6 +174,71 @@ Auswertung messeVerzögerung(double zeitbasisMs, std::size_t schritte) {
     return a;
 }
 
+// `dravel muster 10 --leitung 0 …` as a process: its statistics line from
+// standard error, its process time from the kernel.
+struct Befehlslauf {
+    QString statistik;
+    double cpuSekunden = 0;
+    double wandSekunden = 0;
+};
+
+Befehlslauf starteMuster(const QString& zeitbasis, std::size_t schritte) {
+    Befehlslauf lauf;
+    int rohr[2];
+    if (pipe(rohr) != 0) return lauf;
+    const QByteArray basis = zeitbasis.toUtf8();
+    const QByteArray durchläufe = QByteArray::number(qulonglong(std::max<std::size_t>(1, schritte / 2)));
+    const auto wand0 = Uhr::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(rohr[1], STDERR_FILENO);
+        close(rohr[0]);
+        execl(DRAVEL_PROGRAMM, DRAVEL_PROGRAMM, "muster", "10", "--leitung", "0", "--zeitbasis",
+              basis.constData(), "--durchlaeufe", durchläufe.constData(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(rohr[1]);
+    QByteArray text;
+    char puffer[4096];
+    for (ssize_t n; (n = read(rohr[0], puffer, sizeof puffer)) > 0;) text.append(puffer, n);
+    close(rohr[0]);
+    rusage verbrauch{};
+    int status = 0;
+    wait4(pid, &status, 0, &verbrauch);
+    lauf.wandSekunden = std::chrono::duration<double>(Uhr::now() - wand0).count();
+    lauf.cpuSekunden = double(verbrauch.ru_utime.tv_sec + verbrauch.ru_stime.tv_sec) +
+                       double(verbrauch.ru_utime.tv_usec + verbrauch.ru_stime.tv_usec) * 1e-6;
+    lauf.statistik = QString::fromUtf8(text);
+    return lauf;
+}
+
+Auswertung messeBefehl(const char* zeitbasis, std::size_t schritte) {
+    // The simulated port keeps its state in the runtime folder: a private one.
+    QTemporaryDir laufzeit;
+    qputenv("XDG_RUNTIME_DIR", laufzeit.path().toLocal8Bit());
+    const Befehlslauf leer = starteMuster(QStringLiteral("0"), 2);
+    const Befehlslauf lauf = starteMuster(QString::fromLatin1(zeitbasis), schritte);
+    Auswertung a;
+    a.cpuAnteil = (lauf.cpuSekunden - leer.cpuSekunden) / (lauf.wandSekunden - leer.wandSekunden);
+    const QRegularExpression muster(QStringLiteral(
+        "verspätet (\\d+), mittlere Periode ([\\d,]+) µs, Schrittfehler Median ([\\d,]+) µs, "
+        "p99 ([\\d,]+) µs, größter ([\\d,]+) µs"));
+    const auto treffer = muster.match(lauf.statistik);
+    if (!treffer.hasMatch()) {
+        std::printf("  muster: %s\n", qPrintable(lauf.statistik.trimmed()));
+        return a;
+    }
+    const auto zahl = [&](int i) { return treffer.captured(i).replace(u',', u'.').toDouble(); };
+    a.verspätet = treffer.captured(1).toULongLong();
+    a.mittel = zahl(2);
+    a.median = zahl(3);
+    a.p99 = zahl(4);
+    a.größter = zahl(5);
+    a.schritteProSekunde = a.mittel > 0 ? 1e6 / a.mittel : 0;
+    return a;
+}
+
 void druckeKopf() {
     std::printf("  %-34s %12s %10s %10s %10s %10s %9s %11s %6s\n", "", "Periode", "Abw.", "Median",
                 "p99", "größter", "verspätet", "Schritte/s", "CPU");
@@ -258,6 +328,9 @@ int main(int argc, char* argv[]) {
         druckeKopf();
         druckeZeile("bisher: Verzögerung", k.ms * 1000.0, messeVerzögerung(k.ms, k.schritte));
         druckeZeile("neu: Fristen", k.ms * 1000.0, messeMaschine(k.text, k.schritte, false));
+        if (k.ms >= 50.0) {
+            druckeZeile("Befehl muster (ohne Start)", k.ms * 1000.0, messeBefehl(k.text, k.schritte));
+        }
     }
 
     const auto prüfung = dravel::generator::echtzeit::prüfe();

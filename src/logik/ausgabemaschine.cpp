@@ -119,8 +119,10 @@ Laufstatistik Ausgabemaschine::lauf(Ausgabesteuerung& steuerung, const Pegelfolg
                                     const Pegelfolge& bitfolge2) {
     std::optional<echtzeit::Abschnitt> echtzeit;
     if (einstellungen_.echtzeit) echtzeit.emplace();
-    const bool nickenVorher = nicken_;
-    nicken_ = echtzeit && echtzeit->wirkt();
+    const Nickerchen nickerchenVorher = nickerchen_;
+    const std::int64_t reserveVorher = reserveNs_;
+    nickerchen_ = echtzeit && echtzeit->wirkt() ? kEchtzeitNickerchen : kGewöhnlichesNickerchen;
+    reserveNs_ = nickerchen_.längsteReserveNs;
 
     Laufstatistik statistik;
     Fehlerhistogramm fehler;
@@ -181,7 +183,8 @@ Laufstatistik Ausgabemaschine::lauf(Ausgabesteuerung& steuerung, const Pegelfolg
         statistik.mittlerePeriodeUs =
             double(letzter - erster) / 1000.0 / double(statistik.schritte - 1);
     }
-    nicken_ = nickenVorher;
+    nickerchen_ = nickerchenVorher;
+    reserveNs_ = reserveVorher;
     statistik.medianFehlerUs = fehler.quantilUs(0.5);
     statistik.p99FehlerUs = fehler.quantilUs(0.99);
     statistik.größterFehlerUs = fehler.größterUs();
@@ -190,22 +193,26 @@ Laufstatistik Ausgabemaschine::lauf(Ausgabesteuerung& steuerung, const Pegelfolg
 
 void Ausgabemaschine::warteBis(Ausgabesteuerung& steuerung, std::int64_t fristNs) {
     bool gepumpt = false;
+    // After the nap only the clock is watched: events wait for the step's
+    // own pump, a millisecond or two later at most.
+    bool genickt = false;
     std::int64_t jetzt = uhr_.jetztNs();
     for (;;) {
         const std::int64_t rest = fristNs - jetzt;
         if (rest > kSchlafGrenzeNs) {
             steuerung.schlafe(rest - kVorlaufNs);
             gepumpt = true;
-        } else if (nicken_ && gepumpt && rest > reserveNs_ + kKürzestesNickerchenNs) {
+        } else if (gepumpt && !genickt && rest > reserveNs_ + nickerchen_.kürzestesNs) {
             const std::int64_t wecken = fristNs - reserveNs_;
             uhr_.schlafeBis(wecken);
+            genickt = true;
             jetzt = uhr_.jetztNs();
             // Wake the next time as early as this wake-up was late, plus a
             // margin; forget a slow one gradually.
             reserveNs_ = std::clamp(std::max(jetzt - wecken + 10'000, reserveNs_ - reserveNs_ / 32),
-                                    kKürzesteReserveNs, kLängsteReserveNs);
+                                    nickerchen_.kürzesteReserveNs, nickerchen_.längsteReserveNs);
             continue;
-        } else if (!gepumpt || rest > pumpdauerNs_) {
+        } else if (!genickt && (!gepumpt || rest > pumpdauerNs_)) {
             steuerung.pumpe();
             const std::int64_t danach = uhr_.jetztNs();
             // The longest pump lately, forgotten slowly: one slow pass must

@@ -43,7 +43,6 @@ public:
 class Ausgabesteuerung {
 public:
     virtual ~Ausgabesteuerung() = default;
-    // Data register address.
     virtual std::int16_t adresse() = 0;
     // Line of each channel; nullopt skips the channel in this step (channel
     // 2 off, or no line number that can be read).
@@ -89,18 +88,25 @@ struct Ausgabeeinstellungen {
 class Ausgabemaschine {
 public:
     // Waits with more than this left block in the event loop; the last
-    // stretch spins on the clock.
+    // stretch naps on the clock and spins only its final reserve.
     static constexpr std::int64_t kSchlafGrenzeNs = 2'000'000;
     // How early a blocking wait wakes before the deadline, for the wake-up
     // delay of the event loop's timer.
     static constexpr std::int64_t kVorlaufNs = 1'000'000;
-    // Under real-time scheduling the short stretch naps too, waking this
-    // much before the deadline (adapted to how late the kernel wakes the
-    // thread): a thread that never sleeps would be throttled by the kernel
-    // for tens of ms each second.
-    static constexpr std::int64_t kKürzesteReserveNs = 20'000;
-    static constexpr std::int64_t kLängsteReserveNs = 80'000;
-    static constexpr std::int64_t kKürzestesNickerchenNs = 10'000;
+    // The nap in the last stretch wakes this much before the deadline,
+    // adapted to how late the kernel wakes the thread, and is taken only
+    // where it is longer than the shortest nap. Under real-time scheduling
+    // wake-ups are prompt and even short naps pay (a thread that never
+    // sleeps would be throttled by the kernel for tens of ms each second);
+    // otherwise they come tens to hundreds of µs late, so short stretches
+    // are spun as a whole.
+    struct Nickerchen {
+        std::int64_t kürzesteReserveNs;
+        std::int64_t längsteReserveNs;
+        std::int64_t kürzestesNs;
+    };
+    static constexpr Nickerchen kEchtzeitNickerchen{20'000, 80'000, 10'000};
+    static constexpr Nickerchen kGewöhnlichesNickerchen{20'000, 300'000, 200'000};
 
     explicit Ausgabemaschine(Uhr& uhr, Ausgabeeinstellungen einstellungen = {});
 
@@ -113,7 +119,8 @@ public:
                        const Pegelfolge& bitfolge2);
 
     // Waits until the clock reaches `fristNs`, pumping events at least once
-    // and throughout; ends early when abbrechen() says so.
+    // and during all but the last stretch; ends early when abbrechen() says
+    // so.
     void warteBis(Ausgabesteuerung& steuerung, std::int64_t fristNs);
 
     // Nanoseconds of one time base: the single-precision milliseconds to
@@ -127,9 +134,9 @@ private:
     // What one event pump takes lately: closer to the deadline than this,
     // the wait only watches the clock.
     std::int64_t pumpdauerNs_ = 0;
-    // Naps in the short stretch of a wait (only under real-time scheduling).
-    bool nicken_ = false;
-    std::int64_t reserveNs_ = kLängsteReserveNs;
+    // Naps in the last stretch of a wait, as the run's scheduling allows.
+    Nickerchen nickerchen_ = kGewöhnlichesNickerchen;
+    std::int64_t reserveNs_ = kGewöhnlichesNickerchen.längsteReserveNs;
 };
 
 }  // namespace dravel::generator

@@ -2,7 +2,6 @@
 
 #include <cfloat>
 #include <cmath>
-#include <limits>
 
 #include "logik/zahlen.h"
 
@@ -65,14 +64,6 @@ bool startKollision(const QString& kanal1, const QString& kanal2, const QString&
 
 bool taktKollision(const QString& kanal1, const QString& kanal2, const QString& takt) {
     return takt == kanal1 || kanal2 == kanal1 || takt == kanal2;
-}
-
-std::int64_t warteTakte(float sekunden, std::int64_t frequenz) {
-    if (!(sekunden > 0.0f) || frequenz <= 0) return 0;
-    const double takte = std::ceil(static_cast<double>(sekunden) * static_cast<double>(frequenz));
-    // 2^63 is the first double beyond the counter's range.
-    if (!(takte < 9223372036854775808.0)) return std::numeric_limits<std::int64_t>::max();
-    return static_cast<std::int64_t>(takte);
 }
 
 }  // namespace dravel::generator

@@ -9,7 +9,7 @@
 
 // The signal generator's arithmetic, free of any window: settings read from
 // text, the time-base caption, the byte with one data line changed, levels
-// from characters, the shared-line checks and the length of a wait.
+// from characters and the shared-line checks.
 namespace dravel::generator {
 
 // Longest bit string the output accepts: its positions are 16-bit.
@@ -54,10 +54,5 @@ bool startKollision(const QString& kanal1, const QString& kanal2, const QString&
 
 // Shared-line check of the clock check box: all three pairs count.
 bool taktKollision(const QString& kanal1, const QString& kanal2, const QString& takt);
-
-// Counter ticks a wait of `sekunden` lasts at `frequenz` ticks per second:
-// 0 for no wait (zero, negative, not a number, or an unusable frequency),
-// the largest count for waits beyond the counter's range.
-std::int64_t warteTakte(float sekunden, std::int64_t frequenz);
 
 }  // namespace dravel::generator

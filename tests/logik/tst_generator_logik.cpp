@@ -22,8 +22,6 @@ private slots:
     void setBitChangesOnlyTheNamedLine_data();
     void setBitChangesOnlyTheNamedLine();
     void capitalsKeepTheLength();
-    void waitTicksAlwaysGiveAnEndingWait_data();
-    void waitTicksAlwaysGiveAnEndingWait();
 };
 
 void TestGeneratorLogik::timeBaseTextAndWhatItShows_data() {
@@ -96,34 +94,6 @@ void TestGeneratorLogik::capitalsKeepTheLength() {
     // A full case mapping would make "SS" of it and shift every later step.
     QCOMPARE(großbuchstaben(QStringLiteral("1ß0")).size(), 3);
     QCOMPARE(großbuchstaben(QStringLiteral("äl")), QStringLiteral("ÄL"));
-}
-
-void TestGeneratorLogik::waitTicksAlwaysGiveAnEndingWait_data() {
-    QTest::addColumn<float>("sekunden");
-    QTest::addColumn<qint64>("frequenz");
-    QTest::addColumn<qint64>("takte");
-    constexpr qint64 kNano = 1'000'000'000;
-    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
-    QTest::newRow("half a second") << 0.5f << kNano << qint64(500'000'000);
-    QTest::newRow("a quarter millisecond") << 0.000244140625f << kNano << qint64(244'141);
-    QTest::newRow("zero") << 0.0f << kNano << qint64(0);
-    QTest::newRow("negative") << -1.0f << kNano << qint64(0);
-    QTest::newRow("not a number") << std::nanf("") << kNano << qint64(0);
-    QTest::newRow("no frequency") << 1.0f << qint64(0) << qint64(0);
-    QTest::newRow("negative frequency") << 1.0f << qint64(-5) << qint64(0);
-    QTest::newRow("beyond the counter") << 1e30f << kNano << kMax;
-    QTest::newRow("infinite") << std::numeric_limits<float>::infinity() << kNano << kMax;
-    // Counted in ticks, a 0.1 ms step stays 0.1 ms however long the machine
-    // has been up.
-    QTest::newRow("a tenth of a millisecond at 10 MHz")
-        << 0.0001f << qint64(10'000'000) << qint64(1000);
-}
-
-void TestGeneratorLogik::waitTicksAlwaysGiveAnEndingWait() {
-    QFETCH(float, sekunden);
-    QFETCH(qint64, frequenz);
-    QFETCH(qint64, takte);
-    QCOMPARE(warteTakte(sekunden, frequenz), takte);
 }
 
 QTEST_GUILESS_MAIN(TestGeneratorLogik)

@@ -27,7 +27,6 @@ private slots:
     void simulatedPortAtAnotherBase();
     void loopbackStatusFollowsDataLines_data();
     void loopbackStatusFollowsDataLines();
-    void recordingAnswersFromScriptThenRegisterOrWrappedBackend();
 };
 
 void TestPortContract::addressIsTakenAsIts16BitPattern() {
@@ -155,29 +154,6 @@ void TestPortContract::loopbackStatusFollowsDataLines() {
     port.write(0x278, std::uint8_t(daten));
     port.write(0x27A, std::uint8_t(steuer));
     QCOMPARE(int(port.read(0x279)), status);
-}
-
-void TestPortContract::recordingAnswersFromScriptThenRegisterOrWrappedBackend() {
-    RecordingPort frei;
-    frei.setRegister(1, 7);
-    frei.script(1, {1, 2});
-    QCOMPARE(frei.read(1), std::uint8_t(1));
-    QCOMPARE(frei.read(1), std::uint8_t(2));
-    QCOMPARE(frei.read(1), std::uint8_t(7));
-    frei.write(1, 9);
-    QCOMPARE(frei.read(1), std::uint8_t(9));
-    frei.setWritesLatch(false);
-    frei.write(1, 3);
-    QCOMPARE(frei.read(1), std::uint8_t(9));
-    QCOMPARE(frei.calls().size(), std::size_t(7));
-    for (std::size_t i = 1; i < frei.calls().size(); ++i) {
-        QVERIFY(frei.calls()[i - 1].time <= frei.calls()[i].time);
-    }
-
-    RecordingPort vorne(std::make_unique<SimulatedPort>());
-    vorne.write(0x378, 0x66);
-    QCOMPARE(vorne.read(0x378), std::uint8_t(0x66));
-    QCOMPARE(vorne.read(0x379), SimulatedPort::kIdleStatus);
 }
 
 QTEST_APPLESS_MAIN(TestPortContract)

@@ -14,14 +14,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <chrono>
 
-#include "fenster/module1.h"
 #include "fenster/gemeinsam/symbol.h"
-#include "logik/zahlen.h"
+#include "fenster/module1.h"
 #include "logik/echtzeit.h"
 #include "logik/generator_logik.h"
-#include "port/port.h"
+#include "logik/zahlen.h"
 
 namespace dravel {
 namespace {
@@ -29,8 +27,6 @@ namespace {
 const QString kStart = QStringLiteral("Start");
 const QString kStop = QStringLiteral("Stop");
 const QString kAktiv = QStringLiteral("   [aktiv]");
-
-using Zähler = std::chrono::steady_clock;
 
 // A label whose caption is wider than its fixed box (the substitute font runs
 // wider than the one the layout was drawn for) gets its letters moved closer
@@ -265,22 +261,6 @@ void GeneratorFenster::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-// --- waits and bit setting ------------------------------------------------
-
-void GeneratorFenster::TimerDelay(const float& DelaySekunden) {
-    if (Zaehlerfrequenz == 0) Zaehlerfrequenz = Zähler::period::den / Zähler::period::num;
-    // Whole counter ticks: a float of seconds would lose the resolution of a
-    // short step once the machine has run for a while.
-    const std::int64_t dauer = generator::warteTakte(DelaySekunden, Zaehlerfrequenz);
-    const auto ende = uhr_.jetztNs() + std::chrono::nanoseconds(Zähler::duration(dauer)).count();
-    Fensterlauf lauf(*this);
-    generator::Ausgabemaschine(uhr_).warteBis(lauf, ende);
-}
-
-std::int16_t GeneratorFenster::SetzeBit(const std::int16_t& Bit, const std::int16_t& Wert) {
-    return generator::setzeBitWert(Inp32(GenAdresse), Bit, Wert);
-}
-
 // --- output engine ----------------------------------------------------------
 
 void GeneratorFenster::StartStop_Click() {
@@ -316,17 +296,15 @@ void GeneratorFenster::Starten() {
     Bitfolge1.assign(static_cast<std::size_t>(n) + 1, 0);
 
     const bool taktAn = TaktEn->checkState() == Qt::Checked;
-    if (taktAn || Kanal2En->checkState() == Qt::Checked) {
-        if (generator::startKollision(AusgabeKanal1->currentText(), AusgabeKanal2->currentText(),
-                                      TaktKanal->currentText(), taktAn)) {
-            Identisch->show();
-            Identisch2->show();
-            Stoppen();
-            return;
-        }
+    const bool kollision =
+        (taktAn || Kanal2En->checkState() == Qt::Checked) &&
+        generator::startKollision(AusgabeKanal1->currentText(), AusgabeKanal2->currentText(),
+                                  TaktKanal->currentText(), taktAn);
+    zeigeKollision(kollision);
+    if (kollision) {
+        Stoppen();
+        return;
     }
-    Identisch->hide();
-    Identisch2->hide();
 
     // Line numbers are read afresh with the locale in force now.
     zeile1_ = {};
@@ -372,16 +350,15 @@ void GeneratorFenster::TaktEn_Click() {
     TaktKanal->setEnabled(an);
     Syncron->setEnabled(an);
     Asyncron->setEnabled(an);
-    if (TaktEn->checkState() == Qt::Checked || Kanal2En->checkState() == Qt::Checked) {
-        if (generator::taktKollision(AusgabeKanal1->currentText(), AusgabeKanal2->currentText(),
-                                     TaktKanal->currentText())) {
-            Identisch->show();
-            Identisch2->show();
-            return;
-        }
-    }
-    Identisch->hide();
-    Identisch2->hide();
+    zeigeKollision((TaktEn->checkState() == Qt::Checked || Kanal2En->checkState() == Qt::Checked) &&
+                   generator::taktKollision(AusgabeKanal1->currentText(),
+                                            AusgabeKanal2->currentText(),
+                                            TaktKanal->currentText()));
+}
+
+void GeneratorFenster::zeigeKollision(bool kollision) {
+    Identisch->setVisible(kollision);
+    Identisch2->setVisible(kollision);
 }
 
 void GeneratorFenster::Einzeltakt_Click() {

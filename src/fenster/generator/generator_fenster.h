@@ -52,9 +52,6 @@ public:
     std::vector<std::int16_t> Bitfolge1;
     std::vector<std::int16_t> Bitfolge2;
 
-    // Ticks per second of the monotonic counter the waits measure with;
-    // 0 until the first wait.
-    std::int64_t Zaehlerfrequenz = 0;
     // Set by "Einzeltaktung"; nothing consumes it yet.
     std::int16_t EinzeltaktAngefordert = 0;
 
@@ -67,10 +64,6 @@ public:
     void Zeitbasis_Change();
     void Übernehmen_Click();
     void Kanal2En_Click();
-
-    // --- waits and bit setting ---
-    void TimerDelay(const float& DelaySekunden);
-    std::int16_t SetzeBit(const std::int16_t& Bit, const std::int16_t& Wert);
 
     // --- output engine ---
     void StartStop_Click();
@@ -134,6 +127,8 @@ private:
 
     void Stoppen();
     void Starten();
+    // Shows or hides the shared-line warning on both channels.
+    void zeigeKollision(bool kollision);
     // The output engine's view of this window.
     class Fensterlauf;
     // The line number typed for one channel, converted again only when the

@@ -30,9 +30,6 @@
 namespace dravel {
 namespace {
 
-const QString kDec = QStringLiteral("Dec");
-const QString kHex = QStringLiteral("Hex");
-const QString kBinär = QStringLiteral("Binär");
 const QString kNullBits = QStringLiteral("= 0 Bits.");
 
 const QColor kSchwarz(0, 0, 0);
@@ -100,6 +97,12 @@ void Steuerung::baue() {
         QStringList texte;
         for (int wert = 0; wert < 256; ++wert) texte << statusText(panel, std::int16_t(wert));
         StatusBar->passeAn(panel, texte);
+    }
+    // Where the font needs more room for the status texts than the window
+    // has, the window grows wider rather than clip them.
+    if (const int nötig = StatusBar->sizeHint().width(); nötig > client->width()) {
+        client->setFixedWidth(nötig);
+        StatusBar->resize(nötig, StatusBar->height());
     }
     Timer1 = objekte_.finde<QTimer>("Timer1");
     Timer2 = objekte_.finde<QTimer>("Timer2");
@@ -170,8 +173,6 @@ void Steuerung::PortÄndern_Click() {
     dialog.setObjectName(QStringLiteral("PortÄndernDialog"));
     dialog.setWindowTitle(QStringLiteral("Port ändern"));
     dialog.setInputMode(QInputDialog::TextInput);
-    // The prompt ends its first line with a carriage return alone; Qt's
-    // label breaks lines at line feeds only.
     dialog.setLabelText(QStringLiteral("Bitte neue Portadresse eingeben.\nStandard = 888"));
     dialog.setTextValue(QString::number(DatenPort));
     const QString antwort = dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();

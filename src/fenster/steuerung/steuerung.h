@@ -117,7 +117,6 @@ public:
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
 
-    // Menus.
     QAction* Datei = nullptr;
     QAction* PortÄndern = nullptr;
     QAction* restart = nullptr;
@@ -138,6 +137,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // What the entry and read fields show while they hold no value; an
+    // entry field showing its own is not asked for a value.
+    static inline const QString kDec = QStringLiteral("Dec");
+    static inline const QString kHex = QStringLiteral("Hex");
+    static inline const QString kBinär = QStringLiteral("Binär");
+
     void baue();
     void verbinde();
     void verbindeBehandlung();  // output, input, status and extras handlers

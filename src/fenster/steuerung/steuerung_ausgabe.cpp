@@ -21,7 +21,7 @@ void Steuerung::Ausgeben(std::int16_t& Daten) {
 void Steuerung::Ausgabeknopf_Click() {
     // The fields are tried in a fixed order; the first one not showing its
     // placeholder decides.
-    if (Eingabe_dec->text() != QStringLiteral("Dec")) {
+    if (Eingabe_dec->text() != kDec) {
         if (Eingabe_dec->text().isEmpty()) {
             Rücksetzen();
             return;
@@ -35,7 +35,7 @@ void Steuerung::Ausgabeknopf_Click() {
             return;
         }
     }
-    if (Eingabe_hex->text() != QStringLiteral("Hex")) {
+    if (Eingabe_hex->text() != kHex) {
         if (Eingabe_hex->text().isEmpty()) {
             Rücksetzen();
             return;
@@ -47,7 +47,7 @@ void Steuerung::Ausgabeknopf_Click() {
         Ausgeben(Module1::Datenwert);
         return;
     }
-    if (Eingabe_bin->text() == QStringLiteral("Binär")) return;
+    if (Eingabe_bin->text() == kBinär) return;
     if (Eingabe_bin->text().isEmpty()) {
         Rücksetzen();
         return;

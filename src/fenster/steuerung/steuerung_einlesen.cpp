@@ -16,9 +16,7 @@ namespace dravel {
 
 void Steuerung::Einlesenknopf_Click() {
     Module1::Datenwert = Inp32(DatenPort);
-    Einlesen_dec->setText(dezimalText(Module1::Datenwert));
-    Einlesen_hex->setText(hexText(Module1::Datenwert));
-    Einlesen_bin->setText(dec2bin(Module1::Datenwert));
+    Eingabefelder(Module1::Datenwert);
     StatusLeiste();
     Menüs();
 }

@@ -78,7 +78,6 @@ private slots:
     void keysOfTheMainWindowAreNotTheGenerators();
     void clockCheckBoxEnablesAndChecks_data();
     void clockCheckBoxEnablesAndChecks();
-    void bitStringsAcceptAtMost32767Characters();
 
 private:
     Pruefstand stand;
@@ -391,14 +390,6 @@ void TestGeneratorFenster::clockCheckBoxEnablesAndChecks() {
     QCOMPARE(fenster->Identisch2->isVisible(), warnung);
     QCOMPARE(fenster->StartStop->text(), QStringLiteral("Start"));
     QVERIFY(stand.aufzeichnung->calls().empty());
-}
-
-void TestGeneratorFenster::bitStringsAcceptAtMost32767Characters() {
-    const QString lang(40000, u'1');
-    fenster->Binärstring->setText(lang);
-    fenster->Binärstring2->setText(lang);
-    QCOMPARE(fenster->Binärstring->text().size(), 32767);
-    QCOMPARE(fenster->Binärstring2->text().size(), 32767);
 }
 
 QTEST_MAIN(TestGeneratorFenster)

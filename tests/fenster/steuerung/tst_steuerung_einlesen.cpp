@@ -46,7 +46,6 @@ private slots:
     void statusBarShowsTheRegisters_data();
     void statusBarShowsTheRegisters();
     void statusBarReadsInTheStatedOrder();
-    void statusBarPanelsShowEveryValueUnclipped();
     void controlBitClickTogglesOneBit_data();
     void controlBitClickTogglesOneBit();
     void controlBitWriteStaysAByteWhenTheRegisterChanges();
@@ -219,29 +218,6 @@ void TestSteuerungEinlesen::statusBarShowsTheRegisters() {
     QCOMPARE(fenster->C_Bit[4]->text(), bit4);
     QCOMPARE(fenster->Modus->text(), modus);
     QCOMPARE(fenster->Modus->toolTip(), tooltip);
-}
-
-void TestSteuerungEinlesen::statusBarPanelsShowEveryValueUnclipped() {
-    // The window's own font, then whichever substitute a machine may have.
-    for (const QString familie :
-         {"", "Liberation Sans", "DejaVu Sans", "Nimbus Sans", "FreeSans"}) {
-        for (int i = 1; !familie.isEmpty() && i <= 4; ++i) {
-            QFont f = fenster->StatusBar->panel(i)->font();
-            f.setFamily(familie);
-            fenster->StatusBar->panel(i)->setFont(f);
-        }
-        for (int wert = 0; wert < 256; ++wert) {
-            for (std::uint16_t adresse : {888, 889, 890})
-                port->setRegister(adresse, std::uint8_t(wert));
-            fenster->StatusLeiste();
-            for (int i = 1; i <= 4; ++i) {
-                const QLabel* panel = fenster->StatusBar->panel(i);
-                QVERIFY2(panel->fontMetrics().horizontalAdvance(panel->text()) <=
-                             panel->contentsRect().width(),
-                         qPrintable(familie + ": " + panel->text()));
-            }
-        }
-    }
 }
 
 void TestSteuerungEinlesen::statusBarReadsInTheStatedOrder() {

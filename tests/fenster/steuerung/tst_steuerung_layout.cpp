@@ -1,7 +1,9 @@
-// Walks the main window's layout tables against the widgets and menu items
-// the window built, and checks the start state a user sees.
+// The main window as built, in two fonts: no control over another or outside
+// its container, no status text clipped; and the start state a user sees.
 #include <QAction>
-#include <QCheckBox>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,31 +11,33 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
-#include "fenster/module1.h"
 #include "fenster/gemeinsam/klick_label.h"
-#include "fenster/gemeinsam/layout.h"
+#include "fenster/gemeinsam/schrift.h"
 #include "fenster/gemeinsam/statusleiste.h"
+#include "fenster/module1.h"
 #include "fenster/steuerung/steuerung.h"
+#include "logik/register_texte.h"
 #include "port/port.h"
 #include "test_support.h"
 
 using namespace dravel;
-using layout::Art;
 
 class TestSteuerungLayout : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void initTestCase_data();
     void init();
     void cleanup();
-    void everyControlIsBuiltAsTheTableSays_data();
-    void everyControlIsBuiltAsTheTableSays();
+    void noTwoVisibleControlsOverlap();
+    void everyControlLiesInsideItsContainer();
+    void noPanelTextIsClipped();
+    void noCaptionIsClipped();
     void tabOrderFollowsTheTabIndex();
-    void everyMenuItemIsBuiltAsTheTableSays_data();
-    void everyMenuItemIsBuiltAsTheTableSays();
     void extrasMenuShowsOnlyItsFixedItemsAtStart();
     void windowHasFixedClientAreaTitleAndIcon();
     void startStateIsAsTheUserFirstSeesIt();
@@ -44,112 +48,129 @@ private:
     port::RecordingPort* port = nullptr;
 };
 
-void TestSteuerungLayout::initTestCase() { test::richteTestanwendungEin(); }
+void TestSteuerungLayout::initTestCase() {
+    test::richteTestanwendungEin();
+}
+
+void TestSteuerungLayout::initTestCase_data() {
+    // The first substitute the program asks for, and Debian's default font
+    // where the Liberation fonts are missing.
+    QTest::addColumn<QString>("schrift");
+    QTest::newRow("Liberation Sans") << QStringLiteral("Liberation Sans");
+    QTest::newRow("DejaVu Sans") << QStringLiteral("DejaVu Sans");
+}
 
 void TestSteuerungLayout::init() {
+    QFETCH_GLOBAL(QString, schrift);
+    if (!QFontDatabase::hasFamily(schrift)) QSKIP("font not installed");
+    for (const char* ersetzt : {"MS Sans Serif", "Arial"}) {
+        QFont::removeSubstitutions(QString::fromLatin1(ersetzt));
+        QFont::insertSubstitutions(QString::fromLatin1(ersetzt), {schrift});
+    }
+    // The application's font is resolved anew, so that no font of the
+    // previous row stays in use.
+    QApplication::setFont(QFont());
+    QApplication::setFont(schrift::standard());
     port = &test::installiereAufzeichnung();
     Module1::Main();
     fenster = Module1::Hauptfenster();
     QVERIFY(QTest::qWaitForWindowExposed(fenster));
+    QCOMPARE(QFontInfo(fenster->StatusBar->panel(1)->font()).family(), schrift);
 }
 
-void TestSteuerungLayout::cleanup() { Module1::ZurücksetzenFürTest(); }
+void TestSteuerungLayout::cleanup() {
+    Module1::ZurücksetzenFürTest();
+}
 
-void TestSteuerungLayout::everyControlIsBuiltAsTheTableSays_data() {
-    QTest::addColumn<int>("zeile");
-    const auto tabelle = steuerungSteuerelemente();
-    for (int i = 0; i < int(tabelle.size()); ++i) {
-        QTest::newRow(layout::text(tabelle[i].name).toUtf8().constData()) << i;
+namespace {
+
+// The controls the user sees, container by container: the client area, its
+// frames and the status bar. The author label is left out: it is drawn cut
+// off at the window's corner, over the frame beside it.
+QList<QList<QWidget*>> sichtbareGeschwister(Steuerung* fenster) {
+    QList<QWidget*> behälter{fenster->centralWidget(), fenster->StatusBar};
+    for (auto* rahmen : fenster->centralWidget()->findChildren<QGroupBox*>()) behälter << rahmen;
+    QList<QList<QWidget*>> gruppen;
+    for (QWidget* b : behälter) {
+        QList<QWidget*> kinder;
+        for (auto* w : b->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (w->isVisible() && w != fenster->Label1) kinder << w;
+        }
+        gruppen << kinder;
+    }
+    return gruppen;
+}
+
+// Where a control draws: a label only where its text goes (a label may
+// reach under its neighbour where it has no text), anything else its whole box.
+QRect belegt(const QWidget* w) {
+    const auto* label = qobject_cast<const QLabel*>(w);
+    if (!label) return w->geometry();
+    return QStyle::alignedRect(label->layoutDirection(), label->alignment(),
+                               label->sizeHint().boundedTo(label->size()), label->geometry());
+}
+
+}  // namespace
+
+void TestSteuerungLayout::noTwoVisibleControlsOverlap() {
+    for (const auto& kinder : sichtbareGeschwister(fenster)) {
+        for (qsizetype i = 0; i < kinder.size(); ++i) {
+            for (qsizetype j = i + 1; j < kinder.size(); ++j) {
+                // Neighbours may share one border line, as stacked labels do.
+                const QRect schnitt = belegt(kinder[i]) & belegt(kinder[j]);
+                QVERIFY2(schnitt.width() <= 1 || schnitt.height() <= 1,
+                         qPrintable(kinder[i]->objectName() + " / " + kinder[j]->objectName()));
+            }
+        }
     }
 }
 
-void TestSteuerungLayout::everyControlIsBuiltAsTheTableSays() {
-    QFETCH(int, zeile);
-    const layout::Steuerelement& e = steuerungSteuerelemente()[zeile];
-    const QString name = layout::text(e.name);
-    QObject* objekt = fenster->findChild<QObject*>(name);
-    QVERIFY2(objekt, qPrintable(name));
-
-    if (e.art == Art::Zeitgeber) {
-        auto* timer = qobject_cast<QTimer*>(objekt);
-        QVERIFY(timer);
-        QCOMPARE(timer->interval(), e.intervall);
-        QCOMPARE(timer->isActive(), bool(e.merkmale & layout::Läuft));
-        return;
-    }
-
-    auto* w = qobject_cast<QWidget*>(objekt);
-    QVERIFY(w);
-    const QString text = layout::text(e.text);
-    switch (e.art) {
-        case Art::Rahmen:
-            QVERIFY(qobject_cast<QGroupBox*>(w));
-            QCOMPARE(qobject_cast<QGroupBox*>(w)->title(), text);
-            break;
-        case Art::Textfeld: {
-            auto* feld = qobject_cast<QLineEdit*>(w);
-            QVERIFY(feld);
-            QCOMPARE(feld->isReadOnly(), bool(e.merkmale & layout::Schreibgeschützt));
-            if (e.maxLänge > 0) QCOMPARE(feld->maxLength(), e.maxLänge);
-            // The decimal field has the focus and was emptied at start.
-            if (name != "Eingabe_dec") QCOMPARE(feld->text(), text);
-            break;
+void TestSteuerungLayout::everyControlLiesInsideItsContainer() {
+    for (const auto& kinder : sichtbareGeschwister(fenster)) {
+        for (QWidget* w : kinder) {
+            QVERIFY2(w->parentWidget()->rect().contains(w->geometry()),
+                     qPrintable(w->objectName()));
         }
-        case Art::Knopf:
-            QVERIFY(qobject_cast<QPushButton*>(w));
-            QCOMPARE(qobject_cast<QPushButton*>(w)->text(), text);
-            break;
-        case Art::Kontrollkästchen:
-            QVERIFY(qobject_cast<QCheckBox*>(w));
-            QCOMPARE(qobject_cast<QCheckBox*>(w)->text(), text);
-            QCOMPARE(qobject_cast<QCheckBox*>(w)->isChecked(), false);
-            break;
-        case Art::Bezeichnung: {
-            auto* label = qobject_cast<QLabel*>(w);
-            QVERIFY(label);
-            QCOMPARE(label->text(), text);
-            QCOMPARE(qobject_cast<KlickLabel*>(w) != nullptr, bool(e.merkmale & layout::Klickbar));
-            QCOMPARE(label->focusPolicy(), Qt::NoFocus);
-            break;
+    }
+}
+
+void TestSteuerungLayout::noPanelTextIsClipped() {
+    // Every text a panel can show, measured by the panel itself.
+    for (int nummer = 1; nummer <= 4; ++nummer) {
+        QLabel* panel = fenster->StatusBar->panel(nummer);
+        for (int wert = 0; wert < 256; ++wert) {
+            const QString text = nummer < 4 ? statusText(nummer, std::int16_t(wert))
+                                            : QStringLiteral("%1%1:%1%1").arg(wert % 10);
+            fenster->StatusBar->setzeText(nummer, text);
+            QVERIFY2(panel->sizeHint().width() <= panel->width(),
+                     qPrintable(QStringLiteral("%1 in %2 px").arg(text).arg(panel->width())));
         }
-        case Art::Statusleiste:
-            QVERIFY(dynamic_cast<Statusleiste*>(w));
-            break;
-        default:
-            QFAIL("kind not used in the main window");
     }
+}
 
-    // Container: a frame by name, or the window's client area.
-    const QString container = layout::text(e.container);
-    if (container.isEmpty()) QCOMPARE(w->parentWidget(), fenster->centralWidget());
-    else QCOMPARE(w->parentWidget()->objectName(), container);
-
-    // Twips / 15 = pixels, rounded.
-    QCOMPARE(w->geometry(), QRect(qRound(e.links / 15.0), qRound(e.oben / 15.0),
-                                  qRound(e.breite / 15.0), qRound(e.höhe / 15.0)));
-    QCOMPARE(w->toolTip(), layout::text(e.tooltip));
-    QCOMPARE(w->isEnabled(), !(e.merkmale & layout::Gesperrt));
-    QCOMPARE(w->isVisibleTo(fenster), !(e.merkmale & layout::Verborgen));
-
-    // Fonts: bold 8.25 pt (11 px) for the bit and mode labels, 6.75 pt
-    // (9 px) for the author label, the window's standard font elsewhere.
-    if (e.merkmale & layout::FettSchrift) {
-        QVERIFY(w->font().bold());
-        QCOMPARE(w->font().pixelSize(), 11);
-    } else if (e.merkmale & layout::KleineSchrift) {
-        QCOMPARE(w->font().pixelSize(), 9);
-        QVERIFY(!w->font().bold());
-    } else if (name != "bin_counter") {
-        QCOMPARE(w->font().pixelSize(), 11);
-        QVERIFY(!w->font().bold());
+void TestSteuerungLayout::noCaptionIsClipped() {
+    QStringList abgeschnitten;
+    for (const auto& kinder : sichtbareGeschwister(fenster)) {
+        for (QWidget* w : kinder) {
+            const auto* label = qobject_cast<QLabel*>(w);
+            if (label && !label->wordWrap() && label->sizeHint().width() > label->width()) {
+                abgeschnitten << label->text().trimmed();
+            }
+        }
     }
+    // The fixed layout was drawn for a narrower font: in these two the framed
+    // click labels run into their frame lines, as the window always showed
+    // them ("> 0 <" and ">FF<" by 1 to 2 px in Liberation Sans, most of
+    // them by up to 11 px in DejaVu Sans).
+    QEXPECT_FAIL("", "framed click labels wider than their boxes", Continue);
+    QCOMPARE(abgeschnitten, QStringList());
 }
 
 void TestSteuerungLayout::tabOrderFollowsTheTabIndex() {
     // The focusable controls by tab index, as the user tabs through them.
-    const QStringList erwartet{"Eingabe_dec",   "Eingabe_hex",   "Eingabe_bin",  "Einlesen_dec",
-                               "Einlesen_hex",  "Einlesen_bin",  "Einlesenknopf", "Perm_Einlesen",
-                               "Ausgabeknopf"};
+    const QStringList erwartet{"Eingabe_dec",   "Eingabe_hex",   "Eingabe_bin",
+                               "Einlesen_dec",  "Einlesen_hex",  "Einlesen_bin",
+                               "Einlesenknopf", "Perm_Einlesen", "Ausgabeknopf"};
     QStringList gefunden;
     QWidget* w = fenster->Eingabe_dec;
     do {
@@ -159,42 +180,6 @@ void TestSteuerungLayout::tabOrderFollowsTheTabIndex() {
         w = w->nextInFocusChain();
     } while (w != fenster->Eingabe_dec && gefunden.size() < 20);
     QCOMPARE(gefunden, erwartet);
-}
-
-void TestSteuerungLayout::everyMenuItemIsBuiltAsTheTableSays_data() {
-    QTest::addColumn<int>("zeile");
-    const auto tabelle = steuerungMenüs();
-    for (int i = 0; i < int(tabelle.size()); ++i) {
-        QTest::newRow(layout::text(tabelle[i].name).toUtf8().constData()) << i;
-    }
-}
-
-void TestSteuerungLayout::everyMenuItemIsBuiltAsTheTableSays() {
-    QFETCH(int, zeile);
-    const layout::Menüeintrag& m = steuerungMenüs()[zeile];
-    const QString name = layout::text(m.name);
-    QAction* aktion = qobject_cast<QAction*>(fenster->objekte().nachName.value(name));
-    QVERIFY2(aktion, qPrintable(name));
-    QCOMPARE(aktion->objectName(), name);
-    QCOMPARE(aktion->isSeparator(), m.art == layout::MenüArt::Trenner);
-    if (!aktion->isSeparator()) QCOMPARE(aktion->text(), layout::text(m.text));
-    // Hidden actions report themselves disabled; none is disabled on its own.
-    QVERIFY(aktion->isEnabled() || !aktion->isVisible());
-    QVERIFY(!aktion->isChecked());
-    // "Verlauf" is hidden as the window loads; everything else as the table says.
-    QCOMPARE(aktion->isVisible(), m.sichtbar && name != "Verlauf");
-
-    const QString eltern = layout::text(m.eltern);
-    if (eltern.isEmpty()) {
-        QVERIFY(fenster->menuBar()->actions().contains(aktion));
-    } else {
-        auto* menü = fenster->findChild<QMenu*>(eltern);
-        QVERIFY(menü);
-        QVERIFY(menü->actions().contains(aktion));
-    }
-    if (m.art == layout::MenüArt::Titel || m.art == layout::MenüArt::Untermenü) {
-        QVERIFY(aktion->menu());
-    }
 }
 
 void TestSteuerungLayout::extrasMenuShowsOnlyItsFixedItemsAtStart() {
@@ -212,19 +197,20 @@ void TestSteuerungLayout::extrasMenuShowsOnlyItsFixedItemsAtStart() {
     QCOMPARE(ansicht->text(), QStringLiteral("Ansicht"));
     QVERIFY(ansicht->menu());
     QCOMPARE(ansicht->menu()->actions().size(), 1);
-    QCOMPARE(ansicht->menu()->actions().at(0)->text(),
-             QStringLiteral("Steckerbelegung (DB-25)…"));
+    QCOMPARE(ansicht->menu()->actions().at(0)->text(), QStringLiteral("Steckerbelegung (DB-25)…"));
 }
 
 void TestSteuerungLayout::windowHasFixedClientAreaTitleAndIcon() {
     QCOMPARE(fenster->windowTitle(), QStringLiteral("Dravel v1.6"));
-    QCOMPARE(fenster->centralWidget()->size(), QSize(360, 203));
+    // 360 x 203, wider only where the status texts need more in this font.
+    const int breite = std::max(360, fenster->StatusBar->sizeHint().width());
+    QCOMPARE(fenster->centralWidget()->size(), QSize(breite, 203));
     QCOMPARE(fenster->minimumSize(), fenster->maximumSize());
     QVERIFY(!fenster->windowIcon().isNull());
     QCOMPARE(fenster->windowIcon().availableSizes().value(0), QSize(50, 50));
     // The author label starts above the client area and is cut at its right edge.
     QVERIFY(fenster->Label1->geometry().top() < 0);
-    QVERIFY(fenster->Label1->geometry().right() > fenster->centralWidget()->width());
+    QVERIFY(fenster->Label1->geometry().right() >= 360);
 }
 
 void TestSteuerungLayout::startStateIsAsTheUserFirstSeesIt() {
