@@ -254,7 +254,10 @@ void Aufnahmemaschine::löseAus(std::uint64_t zeitNs, Pegel pegel) {
         }
         if (platz) platz = aufnahme->hänge(ä.zeitNs, ä.pegel);
     }
-    if (davor && platz) platz = aufnahme->hänge(fensterAnfang, davor->pegel);
+    // Without pre-trigger time the trigger's own levels come first.
+    if (davor && platz && fensterAnfang < zeitNs) {
+        platz = aufnahme->hänge(fensterAnfang, davor->pegel);
+    }
     if (platz) platz = aufnahme->hänge(zeitNs, pegel & e_.pins);
     ring_.clear();
     ringAnfang_ = 0;

@@ -48,9 +48,15 @@ std::optional<port::IoGrants> freigaben(const QStringList& bereiche) {
 // that record every access wrap the factory returned here.
 std::optional<port::BackendFactory> backendFabrik(bool gewählt, const QString& wahl,
                                                   const port::IoGrants& zusätzlich) {
-    // "sim" names the default, for scripts that want no word about it.
-    if (!gewählt || wahl == QLatin1String("sim")) {
-        return [] { return std::make_unique<port::SimulatedPort>(); };
+    // "sim" names the default, for scripts that want no word about it;
+    // "schleife" is the same port with a loopback plug.
+    if (!gewählt || wahl == QLatin1String("sim") || wahl == QLatin1String("schleife")) {
+        const auto stecker = wahl == QLatin1String("schleife") ? port::SimulatedPort::Plug::Loopback
+                                                               : port::SimulatedPort::Plug::None;
+        return [stecker] {
+            return port::sharedSimulatedPort(port::SimulatedPort::kStandardBase, stecker,
+                                             meldungenNachStderr());
+        };
     }
     if (wahl == QLatin1String("raw")) {
         return [zusätzlich]() -> std::unique_ptr<port::Backend> {
@@ -137,7 +143,10 @@ QList<QCommandLineOption> portOptionen() {
     return {
         {QStringLiteral("port"),
          QStringLiteral("Echter Port: „raw“ (Raw-I/O, braucht root oder CAP_SYS_RAWIO) oder "
-                        "/dev/parportN (ppdev, Gruppe lp). Ohne: simulierter Port."),
+                        "/dev/parportN (ppdev, Gruppe lp). Simuliert: „sim“ (ein Port, den "
+                        "alle Dravel-Programme des Benutzers teilen; auch ohne --port) oder "
+                        "„schleife“ (derselbe mit Schleifenstecker: D0–D4 treiben die "
+                        "Statuseingänge)."),
          QStringLiteral("BACKEND")},
         {QStringLiteral("allow-io"),
          QStringLiteral("Gibt mit --port raw einen weiteren Adressbereich frei, z. B. "
@@ -183,7 +192,8 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
     }
     if (parser.isSet(QStringLiteral("trace"))) {
         if (!starteMitschnitt(parser.value(QStringLiteral("trace")),
-                              zusätzlicheBasen(!simuliert, *zusätzlich))) {
+                              zusätzlicheBasen(!simuliert && wahl != QLatin1String("schleife"),
+                                               *zusätzlich))) {
             return 2;
         }
         backend = mitMitschnitt(std::move(backend));

@@ -28,6 +28,23 @@ const std::array<PinInfo, kPinCount>& pinMap();
 // The pin of that number (1..25).
 const PinInfo& pin(int number);
 
+// A wire of a plug in the socket: the input pin `to` follows the output pin
+// `from`, at electrical level.
+struct Wire {
+    int from;
+    int to;
+};
+
+// The loopback plug of the simulated port (--port schleife): the data lines
+// D0..D4 drive the five status inputs.
+inline constexpr std::array<Wire, 5> kLoopbackPlug{{
+    {2, 15},  // D0 -> /Error
+    {3, 13},  // D1 -> Select
+    {4, 12},  // D2 -> PaperOut
+    {5, 10},  // D3 -> /Ack
+    {6, 11},  // D4 -> Busy
+}};
+
 enum class PinDirection { Output, Input, Ground };
 
 // Control pins are outputs, status pins inputs; data pins are outputs unless

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "port/pin_map.h"
+
 namespace dravel::app {
 
 using Ursache = port::StartError::Cause;
@@ -30,7 +32,7 @@ std::string startMeldung(const port::StartError& fehler) {
             zeile += ". Abhilfe: --port /dev/parportN";
             break;
         case Ursache::UnknownPort:
-            zeile += ". Abhilfe: --port raw oder --port /dev/parportN (siehe --list-ports)";
+            zeile += ". Abhilfe: --port sim, schleife, raw oder /dev/parportN (siehe --list-ports)";
             break;
         case Ursache::NoSuchKernelPort:
             zeile += ". Abhilfe: sudo modprobe parport_pc ppdev, dann --list-ports";
@@ -124,7 +126,18 @@ std::string portBericht(const port::PortReport& bericht) {
     }
     text += "Kernel-Lockdown: " +
             (bericht.lockdown.empty() ? std::string("unbekannt") : bericht.lockdown) + "\n";
-    return text;
+    text +=
+        "Simuliert, ohne Hardware und Rechte: --port sim (alle Dravel-Programme des Benutzers "
+        "teilen ihn), --port schleife (mit Schleifenstecker";
+    const char* trenner = ": ";
+    for (const port::Wire& draht : port::kLoopbackPlug) {
+        const port::PinInfo& von = port::pin(draht.from);
+        const port::PinInfo& nach = port::pin(draht.to);
+        text += trenner + std::string(von.signal) + "→" + std::to_string(nach.number) + " " +
+                nach.signal;
+        trenner = ", ";
+    }
+    return text + ")\n";
 }
 
 }  // namespace dravel::app

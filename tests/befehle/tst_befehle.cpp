@@ -36,6 +36,7 @@ class BefehleTest : public QObject {
 
     // Starts the program with a fresh trace and no display at all, under the
     // C locale, on the simulated port chosen by name unless `--port` is given.
+    // Every run of this test shares one simulated port, its own.
     void starte(QProcess& programm, QStringList argumente) {
         trace_ = ordner_.filePath(QStringLiteral("t%1.vcd").arg(++nummer_));
         argumente << QStringLiteral("--trace") << trace_;
@@ -45,6 +46,7 @@ class BefehleTest : public QObject {
         }
         argumente.removeAll(QStringLiteral("--ohne-port"));
         QProcessEnvironment umgebung = QProcessEnvironment::systemEnvironment();
+        umgebung.insert(QStringLiteral("XDG_RUNTIME_DIR"), ordner_.path());
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
             umgebung.remove(QString::fromLatin1(name));
         }
@@ -298,6 +300,28 @@ private slots:
                      qPrintable(e.fehler));
             QVERIFY(t->von(kDatenGeschrieben).size() >= 2);
         }
+    }
+
+    // One process writes, the next reads what it left: one port on the
+    // machine, as with hardware; the loopback plug's inputs follow it.
+    void aLaterProcessReadsWhatAnEarlierOneWrote_data() {
+        QTest::addColumn<QStringList>("schreiben");
+        QTest::addColumn<QStringList>("lesen");
+        QTest::addColumn<QString>("aus");
+        QTest::newRow("data latch")
+            << QStringList{"schreiben", "0x378", "165"} << QStringList{"lesen", "0x378"} << "165\n";
+        QTest::newRow("loopback: D0 high, the rest low")
+            << QStringList{"--port", "schleife", "schreiben", "0x378", "1"}
+            << QStringList{"--port", "schleife", "lesen", "0x379", "--hex"} << "88\n";
+    }
+    void aLaterProcessReadsWhatAnEarlierOneWrote() {
+        QFETCH(QStringList, schreiben);
+        QFETCH(QStringList, lesen);
+        QFETCH(QString, aus);
+        QCOMPARE(führeAus(schreiben).status, 0);
+        const Ergebnis e = führeAus(lesen);
+        QCOMPARE(e.status, 0);
+        QCOMPARE(e.aus, aus);
     }
 };
 

@@ -25,6 +25,8 @@ private slots:
     void simulatedStatusIsIdleAndOtherAddressesAreEmptyBus_data();
     void simulatedStatusIsIdleAndOtherAddressesAreEmptyBus();
     void simulatedPortAtAnotherBase();
+    void loopbackStatusFollowsDataLines_data();
+    void loopbackStatusFollowsDataLines();
 };
 
 void TestPortContract::addressIsTakenAsIts16BitPattern() {
@@ -35,8 +37,9 @@ void TestPortContract::addressIsTakenAsIts16BitPattern() {
     Out32(-6144, 2);  // 0xE800, where PCI Express cards live
     Out32(888, 3);
     Inp32(-32768);
-    QCOMPARE(port->calls(), (std::vector<Call>{RecordingPort::w(65535, 1), RecordingPort::w(0xE800, 2),
-                                               RecordingPort::w(888, 3), RecordingPort::r(0x8000, 0xFF)}));
+    QCOMPARE(port->calls(),
+             (std::vector<Call>{RecordingPort::w(65535, 1), RecordingPort::w(0xE800, 2),
+                                RecordingPort::w(888, 3), RecordingPort::r(0x8000, 0xFF)}));
 }
 
 void TestPortContract::onlyTheLowByteIsWrittenAndCounted() {
@@ -126,6 +129,31 @@ void TestPortContract::simulatedPortAtAnotherBase() {
     QCOMPARE(port.read(0xFFFF), SimulatedPort::kIdleStatus);
     QCOMPARE(port.read(0x0000), std::uint8_t(0xCC));
     QCOMPARE(port.read(0x378), std::uint8_t(0xFF));
+}
+
+void TestPortContract::loopbackStatusFollowsDataLines_data() {
+    QTest::addColumn<int>("daten");
+    QTest::addColumn<int>("steuer");
+    QTest::addColumn<int>("status");
+    // Busy (bit 7) reads inverted: it is 1 while D4 is low.
+    QTest::newRow("all low") << 0x00 << 0x0C << 0x80;
+    QTest::newRow("D0 to pin 15 /Error, bit 3") << 0x01 << 0x0C << 0x88;
+    QTest::newRow("D1 to pin 13 Select, bit 4") << 0x02 << 0x0C << 0x90;
+    QTest::newRow("D2 to pin 12 PaperOut, bit 5") << 0x04 << 0x0C << 0xA0;
+    QTest::newRow("D3 to pin 10 /Ack, bit 6") << 0x08 << 0x0C << 0xC0;
+    QTest::newRow("D4 to pin 11 Busy, bit 7") << 0x10 << 0x0C << 0x00;
+    QTest::newRow("D5 to D7 are not wired") << 0xE0 << 0x0C << 0x80;
+    QTest::newRow("data lines as inputs float high") << 0x00 << 0x2C << 0x78;
+}
+
+void TestPortContract::loopbackStatusFollowsDataLines() {
+    QFETCH(int, daten);
+    QFETCH(int, steuer);
+    QFETCH(int, status);
+    SimulatedPort port(0x278, SimulatedPort::Plug::Loopback);
+    port.write(0x278, std::uint8_t(daten));
+    port.write(0x27A, std::uint8_t(steuer));
+    QCOMPARE(int(port.read(0x279)), status);
 }
 
 QTEST_APPLESS_MAIN(TestPortContract)

@@ -1,0 +1,155 @@
+// The simulated port every process of the user shares: its file in the
+// runtime folder, ports opened and written at once, and files not to trust.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <latch>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "port/simulated_port.h"
+
+using namespace dravel::port;
+
+namespace {
+
+constexpr std::uint16_t kBase = 0x378;
+
+struct Gehört {
+    std::vector<std::string> meldungen;
+    MessageSink senke() {
+        return [this](const Message& m) { meldungen.push_back(m.text); };
+    }
+};
+
+int modus(const QString& pfad) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(pfad).constData(), &info) == 0 ? int(info.st_mode & 07777)
+                                                                    : -1;
+}
+
+}  // namespace
+
+class SharedPortTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> laufzeit_;
+    QString ordner() const { return laufzeit_->filePath("dravel"); }
+
+private slots:
+    void init() {
+        laufzeit_ = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(laufzeit_->path()));
+    }
+
+    // Several threads open a port nobody has opened before at the same
+    // moment: each finds the power-on values, never a file half made, and
+    // all of them share it.
+    void portsOpenedAtOnceStartAtPowerOnAndShareOneFile() {
+        constexpr int kFäden = 4;
+        for (std::uint16_t basis = 0x100; basis < 0x100 + 4 * 16; basis += 4) {
+            std::vector<std::unique_ptr<Backend>> ports(kFäden);
+            std::vector<int> steuer(kFäden), status(kFäden);
+            std::latch start(kFäden);
+            std::vector<std::jthread> fäden;
+            for (int i = 0; i < kFäden; ++i) {
+                fäden.emplace_back([&, i] {
+                    start.arrive_and_wait();
+                    ports[i] = sharedSimulatedPort(basis, SimulatedPort::Plug::None, {});
+                    steuer[i] = ports[i]->read(basis + 2);
+                    status[i] = ports[i]->read(basis + 1);
+                    if (i == 0) ports[i]->write(basis, 0x5A);
+                });
+            }
+            fäden.clear();
+            for (int i = 0; i < kFäden; ++i) {
+                QCOMPARE(steuer[i], 0xCC);
+                QCOMPARE(status[i], 0x78);
+                QCOMPARE(int(ports[i]->read(basis)), 0x5A);
+            }
+        }
+        QCOMPARE(modus(ordner()), 0700);
+        QCOMPARE(modus(ordner() + "/sim-0x100"), 0600);
+        QCOMPARE(QDir(ordner()).entryList(QDir::Files | QDir::Hidden).size(), 16);
+    }
+
+    // Two writers on mappings of their own, each on its own register, for as
+    // long as both run: every read gives back what its writer wrote last,
+    // nothing is overwritten by the other register's writes.
+    void writersOnSeveralMappingsLoseNothing() {
+        constexpr int kRunden = 2000000;
+        std::atomic<int> runden[2] = {0, 0};
+        int verloren[2] = {0, 0};
+        auto schreiber = [&](int nummer, std::uint16_t adresse, std::uint8_t maske,
+                             std::uint8_t fest) {
+            auto port = sharedSimulatedPort(kBase, SimulatedPort::Plug::None, {});
+            port->write(adresse, 0);
+            for (int i = 1; i <= kRunden || runden[1 - nummer] < kRunden; ++i) {
+                // Checked a round later: a read right after the write would
+                // be answered from the processor's own store.
+                verloren[nummer] += port->read(adresse) != (fest | ((i - 1) & maske));
+                port->write(adresse, std::uint8_t(i & maske));
+                runden[nummer] = i;
+            }
+        };
+        {
+            std::jthread daten(schreiber, 0, kBase, 0xFF, 0x00);
+            std::jthread steuer(schreiber, 1, kBase + 2, 0x1F, 0xC0);  // data lines stay outputs
+        }
+        QCOMPARE(verloren[0], 0);
+        QCOMPARE(verloren[1], 0);
+    }
+
+    // A file or folder this program did not make as it makes them is never
+    // used: the port is the process's own, and the message says why.
+    void untrustedFileOrFolderGivesAPortOfItsOwn_data() {
+        QTest::addColumn<int>("fall");
+        QTest::addColumn<QString>("grund");
+        QTest::newRow("symbolic link at the file") << 0 << "sim-0x378 ist eine symbolische";
+        QTest::newRow("symbolic link at the folder") << 1 << "dravel ist kein Ordner";
+        QTest::newRow("file others may read") << 2 << "auch für andere Benutzer";
+        QTest::newRow("file of another size") << 3 << "nicht die Größe";
+    }
+    void untrustedFileOrFolderGivesAPortOfItsOwn() {
+        QFETCH(int, fall);
+        QFETCH(QString, grund);
+        const QString datei = ordner() + "/sim-0x378";
+        const QString ziel = laufzeit_->filePath("ziel");
+        QFile zielDatei(ziel);
+        QVERIFY(zielDatei.open(QIODevice::WriteOnly));
+        zielDatei.write(QByteArray(16, 'z'));  // the size of a register file
+        zielDatei.close();
+        QFile::setPermissions(ziel, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(fall == 1 ? QFile::link(laufzeit_->path(), ordner())
+                          : QDir().mkdir(ordner()) &&
+                                QFile::setPermissions(ordner(), QFile::ExeOwner | QFile::ReadOwner |
+                                                                    QFile::WriteOwner));
+        if (fall == 0) QVERIFY(QFile::link(ziel, datei));
+        if (fall == 2) {
+            sharedSimulatedPort(kBase, SimulatedPort::Plug::None, {});
+            QVERIFY(QFile::setPermissions(datei,
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        }
+        if (fall == 3) QVERIFY(QFile::copy(ziel, datei) && QFile::resize(datei, 3));
+
+        Gehört gehört;
+        auto eins = sharedSimulatedPort(kBase, SimulatedPort::Plug::None, gehört.senke());
+        auto zwei = sharedSimulatedPort(kBase, SimulatedPort::Plug::None, gehört.senke());
+        QCOMPARE(gehört.meldungen.size(), std::size_t(2));
+        QVERIFY2(QString::fromStdString(gehört.meldungen[0]).contains(grund),
+                 gehört.meldungen[0].c_str());
+        eins->write(kBase, 0x42);
+        QCOMPARE(int(eins->read(kBase)), 0x42);
+        QCOMPARE(int(zwei->read(kBase)), 0x00);
+        QVERIFY(zielDatei.open(QIODevice::ReadOnly));
+        QCOMPARE(zielDatei.readAll(), QByteArray(16, 'z'));
+    }
+};
+
+QTEST_APPLESS_MAIN(SharedPortTest)
+#include "tst_shared_port.moc"
