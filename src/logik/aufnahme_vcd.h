@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "logik/aufnahme.h"
+
+namespace dravel::analysator {
+
+// Writes a capture as a Value Change Dump with the trace's writer: 1 ns
+// time scale, one one-bit wire per line at its electrical level
+// ("Pin10_nAck", unique names since sigrok ignores scopes), only changes.
+// Time 0 in the file is the capture's first moment; the header comment
+// names that moment on the trace's clock, the trigger's place and the
+// sigrok/PulseView import setting. A GTKWave save file goes next to it
+// (x.vcd -> x.gtkw) as with --trace. False and one German line in
+// `fehler` when the file cannot be written.
+bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler);
+
+// The signal name of a pin in such a file: "Pin10_nAck" for pin 10 /Ack.
+std::string vcdName(int pin);
+
+}  // namespace dravel::analysator

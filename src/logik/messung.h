@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "logik/aufnahme.h"
+
+namespace dravel::analysator {
+
+// What one line did over a stretch of a capture. Times are nanoseconds.
+struct Messwerte {
+    std::size_t flanken = 0;  // rising and falling together
+    std::size_t steigend = 0;
+    std::size_t fallend = 0;
+    // From whole periods only (between the first and the last rising edge,
+    // or falling edge where there are more of those): nullopt with fewer
+    // than two edges of one kind.
+    std::optional<double> periodeNs;
+    std::optional<double> frequenzHz;
+    // The share of time high, in percent: over the whole periods where there
+    // are any, otherwise over the stretch (a line that never moves is 0 or
+    // 100).
+    std::optional<double> tastgradProzent;
+    // Pulses that start and end with an edge inside the stretch, high and
+    // low alike: nullopt with fewer than two edges.
+    std::optional<std::uint64_t> kürzesterPulsNs;
+    std::optional<std::uint64_t> längsterPulsNs;
+    std::uint64_t hochNs = 0;  // time high within the stretch
+    std::uint64_t dauerNs = 0; // the stretch, cut to what the capture holds
+};
+
+// Measures line `bit` (a bit of Pegel: the pin number in a capture of the
+// port) between `vonNs` and `bisNs` on the capture's clock (absolute times,
+// as Änderung::zeitNs; the stretch is cut to the first change and
+// Aufnahme::bisNs()). Reads only what is published, so it may run while
+// the capture grows; costs a binary search plus one step per change in
+// the stretch.
+Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uint64_t bisNs);
+
+}  // namespace dravel::analysator
