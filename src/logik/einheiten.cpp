@@ -60,9 +60,8 @@ QString achsenText(double ns, double schrittNs) {
     const double schritt = schrittNs / e.ns;
     // 2.5 needs one decimal; 1, 2, 5, 10, ... none.
     int nachKomma = 0;
-    while (nachKomma < 6 &&
-           std::abs(schritt * std::pow(10.0, nachKomma) -
-                    std::round(schritt * std::pow(10.0, nachKomma))) > 1e-6) {
+    while (nachKomma < 6 && std::abs(schritt * std::pow(10.0, nachKomma) -
+                                     std::round(schritt * std::pow(10.0, nachKomma))) > 1e-6) {
         ++nachKomma;
     }
     double wert = ns / e.ns;

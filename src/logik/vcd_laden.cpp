@@ -23,7 +23,8 @@ public:
         while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
         if (pos_ >= text_.size()) return false;
         const std::size_t anfang = pos_;
-        while (pos_ < text_.size() && !std::isspace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+        while (pos_ < text_.size() && !std::isspace(static_cast<unsigned char>(text_[pos_])))
+            ++pos_;
         wort = text_.substr(anfang, pos_ - anfang);
         return true;
     }
@@ -51,7 +52,7 @@ std::uint64_t zeiteinheit(std::string text) {
     std::uint64_t zahl = 0;
     const auto [rest, fehler] = std::from_chars(ohne.data(), ohne.data() + ohne.size(), zahl);
     if (fehler != std::errc() || (zahl != 1 && zahl != 10 && zahl != 100)) return 0;
-    const std::string einheit(rest, ohne.data() + ohne.size());
+    const std::string einheit(rest, static_cast<const char*>(ohne.data() + ohne.size()));
     if (einheit == "ns") return zahl;
     if (einheit == "us") return zahl * 1000;
     if (einheit == "ms") return zahl * 1000000;
@@ -68,7 +69,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
     std::uint64_t einheitNs = 0;
     std::vector<Leitung> leitungen;
     std::unordered_map<std::string, int> bitVonKennung;  // one-bit signals kept
-    std::unordered_map<std::string, bool> übrige;         // declared, not shown
+    std::unordered_map<std::string, bool> übrige;        // declared, not shown
     const auto kaputt = [&](const std::string& grund) {
         fehler = "Die Datei ist keine lesbare VCD-Datei von Dravel: " + grund + ".";
         return nullptr;
@@ -109,8 +110,9 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
     }
     if (!definiert) return kaputt("der Kopf endet nicht ($enddefinitions fehlt)");
     if (!vonDravel) {
-        fehler = "Die Datei wurde nicht von Dravel geschrieben; nur Aufnahmen und Mitschnitte "
-                 "(--trace) von Dravel lassen sich öffnen.";
+        fehler =
+            "Die Datei wurde nicht von Dravel geschrieben; nur Aufnahmen und Mitschnitte "
+            "(--trace) von Dravel lassen sich öffnen.";
         return nullptr;
     }
     if (einheitNs == 0) return kaputt("$timescale fehlt");

@@ -80,8 +80,8 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     };
     AufnahmeStartStop = knopf("AufnahmeStartStop", QStringLiteral("Start"),
                               QStringLiteral("Startet oder beendet die Aufnahme"));
-    AufnahmeStartStop->setMinimumWidth(AufnahmeStartStop->fontMetrics().horizontalAdvance(
-                                           QStringLiteral("Stopp")) * 3);
+    AufnahmeStartStop->setMinimumWidth(
+        AufnahmeStartStop->fontMetrics().horizontalAdvance(QStringLiteral("Stopp")) * 3);
     Oeffnen = knopf("Oeffnen", QStringLiteral("Öffnen…"),
                     QStringLiteral("Zeigt eine VCD-Datei von Dravel (Aufnahme oder Mitschnitt)"));
     Speichern = knopf("Speichern", QStringLiteral("Speichern…"),
@@ -90,8 +90,10 @@ Logikanalysator::Logikanalysator(QWidget* parent)
                           QStringLiteral("Schreibt das Zeitdiagramm als PNG-Bild"));
     AllesZeigen = knopf("AllesZeigen", QStringLiteral("Alles zeigen"),
                         QStringLiteral("Zeigt die ganze Aufnahme (Taste Pos1)"));
-    auto* näher = knopf("Vergroessern", QStringLiteral("+"), QStringLiteral("Vergrößern (Taste +)"));
-    auto* weiter = knopf("Verkleinern", QStringLiteral("−"), QStringLiteral("Verkleinern (Taste −)"));
+    auto* näher =
+        knopf("Vergroessern", QStringLiteral("+"), QStringLiteral("Vergrößern (Taste +)"));
+    auto* weiter =
+        knopf("Verkleinern", QStringLiteral("−"), QStringLiteral("Verkleinern (Taste −)"));
     for (QPushButton* k : {näher, weiter}) k->setFixedWidth(k->sizeHint().height() + 6);
     Zustand = new QLabel(QStringLiteral("Bereit"), this);
     Zustand->setObjectName(QStringLiteral("Zustand"));
@@ -173,7 +175,9 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     resize(1180, 760);
 }
 
-Logikanalysator::~Logikanalysator() { halteAufnahme(); }
+Logikanalysator::~Logikanalysator() {
+    halteAufnahme();
+}
 
 QWidget* Logikanalysator::baueEinstellungen() {
     auto* feld = new QGroupBox(QStringLiteral("Aufnahme"), this);
@@ -183,16 +187,16 @@ QWidget* Logikanalysator::baueEinstellungen() {
 
     Ausloeser = new QComboBox(feld);
     Ausloeser->setObjectName(QStringLiteral("Ausloeser"));
-    Ausloeser->addItems({QStringLiteral("keiner (sofort)"), QStringLiteral("Flanke"),
-                         QStringLiteral("Muster")});
+    Ausloeser->addItems(
+        {QStringLiteral("keiner (sofort)"), QStringLiteral("Flanke"), QStringLiteral("Muster")});
     AusloeserPin = new QComboBox(feld);
     AusloeserPin->setObjectName(QStringLiteral("AusloeserPin"));
     for (int pin = 1; pin <= 17; ++pin) AusloeserPin->addItem(pinText(pin), pin);
     AusloeserPin->setCurrentIndex(9);  // /Ack, the usual input
     Flanke = new QComboBox(feld);
     Flanke->setObjectName(QStringLiteral("Flanke"));
-    Flanke->addItems({QStringLiteral("steigend"), QStringLiteral("fallend"),
-                      QStringLiteral("beide")});
+    Flanke->addItems(
+        {QStringLiteral("steigend"), QStringLiteral("fallend"), QStringLiteral("beide")});
     Muster = new QLineEdit(feld);
     Muster->setObjectName(QStringLiteral("Muster"));
     Muster->setPlaceholderText(QStringLiteral("2=1, 15=0"));
@@ -238,7 +242,7 @@ QWidget* Logikanalysator::baueEinstellungen() {
         // Data, then status, then control, as the registers hold them.
         const port::PinInfo& info = port::pin(pin);
         const int spalte = info.reg == port::PinRegister::Data ? 0 : 1;
-        const int zeile = info.reg == port::PinRegister::Data      ? info.bit
+        const int zeile = info.reg == port::PinRegister::Data     ? info.bit
                           : info.reg == port::PinRegister::Status ? info.bit - 3
                                                                   : 5 + info.bit;
         raster->addWidget(Leitung[pin], zeile, spalte);
@@ -396,7 +400,8 @@ void Logikanalysator::messeJetzt() {
     Messwerte->setRowCount(zeilen);
     if (!aufnahme) return;
     const auto von = std::uint64_t(std::max(0.0, Diagramm->sichtAnfang()));
-    const auto bis = std::uint64_t(std::max(0.0, Diagramm->sichtAnfang() + Diagramm->sichtSpanne()));
+    const auto bis =
+        std::uint64_t(std::max(0.0, Diagramm->sichtAnfang() + Diagramm->sichtSpanne()));
     const QString leer = QStringLiteral("–");
     for (int z = 0; z < zeilen; ++z) {
         const analysator::Leitung& l = aufnahme->leitungen()[std::size_t(z)];
@@ -406,8 +411,9 @@ void Logikanalysator::messeJetzt() {
             QLocale().toString(qulonglong(m.flanken)),
             m.frequenzHz ? analysator::frequenzText(*m.frequenzHz) : leer,
             m.periodeNs ? analysator::dauerText(*m.periodeNs) : leer,
-            m.tastgradProzent ? QLocale().toString(*m.tastgradProzent, 'f', 1) + QStringLiteral(" %")
-                              : leer,
+            m.tastgradProzent
+                ? QLocale().toString(*m.tastgradProzent, 'f', 1) + QStringLiteral(" %")
+                : leer,
             m.kürzesterPulsNs ? analysator::dauerText(double(*m.kürzesterPulsNs)) : leer,
             m.längsterPulsNs ? analysator::dauerText(double(*m.längsterPulsNs)) : leer,
         };
@@ -469,9 +475,9 @@ void meldeFehler(QWidget* fenster, const QString& text) {
 }  // namespace
 
 void Logikanalysator::Oeffnen_Click() {
-    const QString pfad = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Aufnahme öffnen"), QString(),
-        QStringLiteral("VCD-Dateien (*.vcd);;Alle Dateien (*)"));
+    const QString pfad =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Aufnahme öffnen"), QString(),
+                                     QStringLiteral("VCD-Dateien (*.vcd);;Alle Dateien (*)"));
     if (pfad.isEmpty()) return;
     QString fehler;
     if (!öffne(pfad, fehler)) meldeFehler(this, fehler);

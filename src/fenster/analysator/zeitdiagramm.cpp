@@ -20,11 +20,21 @@ using analysator::Pegel;
 constexpr double kKleinsteSpanneNs = 50;
 constexpr int kCursorGriff = 5;  // pixels either side of a cursor that grab it
 
-QColor gitterfarbe() { return QColor(0x2A, 0x32, 0x3C); }
-QColor schriftfarbe() { return QColor(0xC8, 0xD0, 0xD8); }
-QColor farbeA() { return QColor(0xFF, 0xD2, 0x3C); }
-QColor farbeB() { return QColor(0x46, 0xC8, 0xFF); }
-QColor auslöserfarbe() { return QColor(0xFF, 0x8C, 0x3C); }
+QColor gitterfarbe() {
+    return QColor(0x2A, 0x32, 0x3C);
+}
+QColor schriftfarbe() {
+    return QColor(0xC8, 0xD0, 0xD8);
+}
+QColor farbeA() {
+    return QColor(0xFF, 0xD2, 0x3C);
+}
+QColor farbeB() {
+    return QColor(0x46, 0xC8, 0xFF);
+}
+QColor auslöserfarbe() {
+    return QColor(0xFF, 0x8C, 0x3C);
+}
 
 }  // namespace
 
@@ -112,6 +122,22 @@ void Zeitdiagramm::setzeCursor(bool b, std::optional<double> ns) {
     viewport()->update();
 }
 
+double Zeitdiagramm::fangeKante(double x) const {
+    const double t = nsBei(x);
+    if (!aufnahme_ || gezeigt_ == 0) return t;
+    const std::size_t i = aufnahme_->ersteAb(std::uint64_t(std::max(0.0, t)), gezeigt_);
+    double beste = t, abstand = kCursorGriff + 0.5;
+    for (const std::size_t j : {i, i == 0 ? i : i - 1}) {
+        if (j >= gezeigt_ || j == 0) continue;  // the first change is the start, no edge
+        const double kante = double((*aufnahme_)[j].zeitNs);
+        if (std::abs(xVon(kante) - x) < abstand) {
+            abstand = std::abs(xVon(kante) - x);
+            beste = kante;
+        }
+    }
+    return beste;
+}
+
 void Zeitdiagramm::geändert() {
     passeLeisteAn();
     viewport()->update();
@@ -133,7 +159,9 @@ int Zeitdiagramm::beschriftungsbreite() const {
     return std::min(breite + 2 * maß.averageCharWidth(), viewport()->width() / 3);
 }
 
-int Zeitdiagramm::achsenhöhe() const { return QFontMetrics(font()).height() + 12; }
+int Zeitdiagramm::achsenhöhe() const {
+    return QFontMetrics(font()).height() + 12;
+}
 
 QRect Zeitdiagramm::plotfläche() const {
     const QRect r = viewport()->rect();
@@ -160,14 +188,19 @@ double Zeitdiagramm::nsBei(double x) const {
     return sichtAnfang_ + (x - f.left()) * sichtSpanne_ / f.width();
 }
 
-QSize Zeitdiagramm::sizeHint() const { return QSize(760, 440); }
-QSize Zeitdiagramm::minimumSizeHint() const { return QSize(320, 160); }
+QSize Zeitdiagramm::sizeHint() const {
+    return QSize(760, 440);
+}
+QSize Zeitdiagramm::minimumSizeHint() const {
+    return QSize(320, 160);
+}
 
 void Zeitdiagramm::passeLeisteAn() {
     QScrollBar* leiste = horizontalScrollBar();
     const double anf = anfangNs(), gesamt = endeNs() - anf;
     // Steps of at least a pixel's time, and few enough for an int.
-    leisteEinheit_ = std::max({sichtSpanne_ / std::max(1, plotfläche().width()), gesamt / 1e9, 1e-3});
+    leisteEinheit_ =
+        std::max({sichtSpanne_ / std::max(1, plotfläche().width()), gesamt / 1e9, 1e-3});
     leisteSetzen_ = true;
     leiste->setRange(0, int(std::max(0.0, (gesamt - sichtSpanne_) / leisteEinheit_)));
     leiste->setPageStep(std::max(1, int(sichtSpanne_ / leisteEinheit_)));
@@ -238,8 +271,8 @@ void Zeitdiagramm::zeichneAchse(QPainter& maler, const QRect& fläche) const {
         maler.setRenderHint(QPainter::Antialiasing);
         maler.setPen(Qt::NoPen);
         maler.setBrush(auslöserfarbe());
-        maler.drawPolygon(QPolygonF{QPointF(x - 5, fläche.top() - 7), QPointF(x + 5, fläche.top() - 7),
-                                    QPointF(x, fläche.top())});
+        maler.drawPolygon(QPolygonF{QPointF(x - 5, fläche.top() - 7),
+                                    QPointF(x + 5, fläche.top() - 7), QPointF(x, fläche.top())});
         maler.setRenderHint(QPainter::Antialiasing, false);
         maler.setBrush(Qt::NoBrush);
     }
@@ -345,8 +378,7 @@ void Zeitdiagramm::zeichneCursor(QPainter& maler, const QRect& fläche) const {
         const int xi = int(std::lround(x));
         maler.drawLine(xi, fläche.top(), xi, fläche.bottom());
         const QString name = b ? QStringLiteral("B") : QStringLiteral("A");
-        const QRect fahne(xi + 1, fläche.top() + 1, maß.horizontalAdvance(name) + 6,
-                          maß.height());
+        const QRect fahne(xi + 1, fläche.top() + 1, maß.horizontalAdvance(name) + 6, maß.height());
         maler.fillRect(fahne, farbe);
         maler.setPen(hintergrund());
         maler.drawText(fahne, Qt::AlignCenter, name);
@@ -405,14 +437,14 @@ void Zeitdiagramm::mousePressEvent(QMouseEvent* event) {
     const auto nahe = [&](const std::optional<double>& c) {
         return c && std::abs(xVon(*c) - p.x()) <= kCursorGriff;
     };
-    const bool rechts = event->button() == Qt::RightButton ||
-                        (event->button() == Qt::LeftButton &&
-                         (event->modifiers() & Qt::ShiftModifier));
+    const bool rechts =
+        event->button() == Qt::RightButton ||
+        (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier));
     if (event->button() == Qt::MiddleButton) {
         ziehen_ = Ziehen::Schieben;
     } else if (rechts) {
         ziehen_ = Ziehen::CursorB;
-        if (p.x() >= plotfläche().left()) setzeCursor(true, nsBei(p.x()));
+        if (p.x() >= plotfläche().left()) setzeCursor(true, fangeKante(p.x()));
     } else if (event->button() == Qt::LeftButton) {
         ziehen_ = nahe(cursorA)   ? Ziehen::CursorA
                   : nahe(cursorB) ? Ziehen::CursorB
@@ -424,19 +456,18 @@ void Zeitdiagramm::mousePressEvent(QMouseEvent* event) {
 void Zeitdiagramm::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     if (ziehen_ == Ziehen::Nichts) {
-        const bool überCursor =
-            (cursorA && std::abs(xVon(*cursorA) - p.x()) <= kCursorGriff) ||
-            (cursorB && std::abs(xVon(*cursorB) - p.x()) <= kCursorGriff);
+        const bool überCursor = (cursorA && std::abs(xVon(*cursorA) - p.x()) <= kCursorGriff) ||
+                                (cursorB && std::abs(xVon(*cursorB) - p.x()) <= kCursorGriff);
         viewport()->setCursor(überCursor ? Qt::SizeHorCursor : Qt::CrossCursor);
         return;
     }
     if ((p - druckPunkt_).manhattanLength() > 3) bewegt_ = true;
-    const double x = std::clamp(double(p.x()), double(plotfläche().left()),
-                                double(plotfläche().right()));
+    const double x =
+        std::clamp(double(p.x()), double(plotfläche().left()), double(plotfläche().right()));
     if (ziehen_ == Ziehen::CursorA) {
-        setzeCursor(false, nsBei(x));
+        setzeCursor(false, fangeKante(x));
     } else if (ziehen_ == Ziehen::CursorB) {
-        setzeCursor(true, nsBei(x));
+        setzeCursor(true, fangeKante(x));
     } else if (bewegt_) {
         folgt = false;
         viewport()->setCursor(Qt::ClosedHandCursor);
@@ -449,9 +480,9 @@ void Zeitdiagramm::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     if (ziehen_ == Ziehen::Schieben && !bewegt_ && event->button() == Qt::LeftButton &&
         p.x() >= plotfläche().left()) {
-        setzeCursor(false, nsBei(p.x()));
+        setzeCursor(false, fangeKante(p.x()));
     } else if (ziehen_ == Ziehen::CursorA && !bewegt_) {
-        setzeCursor(false, nsBei(p.x()));
+        setzeCursor(false, fangeKante(p.x()));
     }
     ziehen_ = Ziehen::Nichts;
     viewport()->setCursor(Qt::CrossCursor);

@@ -55,6 +55,9 @@ public:
     std::optional<double> cursorA;
     std::optional<double> cursorB;
     void setzeCursor(bool b, std::optional<double> ns);
+    // The time under x, moved onto a change within a few pixels, so that
+    // cursors placed by hand measure edges exactly.
+    [[nodiscard]] double fangeKante(double x) const;
 
     std::function<void()> beiÄnderung;  // view, cursors or recording changed
 
