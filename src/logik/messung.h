@@ -26,8 +26,8 @@ struct Messwerte {
     // low alike: nullopt with fewer than two edges.
     std::optional<std::uint64_t> kürzesterPulsNs;
     std::optional<std::uint64_t> längsterPulsNs;
-    std::uint64_t hochNs = 0;  // time high within the stretch
-    std::uint64_t dauerNs = 0; // the stretch, cut to what the capture holds
+    std::uint64_t hochNs = 0;   // time high within the stretch
+    std::uint64_t dauerNs = 0;  // the stretch, cut to what the capture holds
 };
 
 // Measures line `bit` (a bit of Pegel: the pin number in a capture of the

@@ -15,7 +15,9 @@ namespace dravel::port {
 //    there before it returns;
 //  - neither reports failure: a port that cannot be reached reads 0xFF and
 //    ignores writes, like an empty bus;
-//  - calls take effect in the order they are made.
+//  - calls take effect in the order they are made;
+//  - one thread may read while another writes (the logic analyzer samples
+//    in a thread of its own): reads and writes are each atomic.
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -30,6 +32,12 @@ public:
     // Control register bits whose reading is not the hardware's but a copy
     // of what was last written; 0 where every bit reads the port.
     [[nodiscard]] virtual std::uint8_t controlBitsNotReadBack() const { return 0; }
+
+    // The backend that makes the accesses without recording them: itself,
+    // or for an observer that records (the trace) the one it wraps. The
+    // logic analyzer reads through it so that its samples stay out of the
+    // session trace; address grants sit beneath the trace and still apply.
+    virtual Backend& unrecorded() { return *this; }
 };
 
 }  // namespace dravel::port

@@ -10,8 +10,7 @@ GrantedPort::GrantedPort(std::unique_ptr<Backend> behind, IoGrants grants, Messa
 
 bool GrantedPort::granted(std::uint16_t port) {
     if (grants_.covers(port)) return true;
-    if (!warned_) {
-        warned_ = true;
+    if (!warned_.exchange(true)) {
         char text[160];
         std::snprintf(text, sizeof text,
                       "Adresse 0x%X (%u) gehört zu keinem bekannten Parallelport und bleibt "

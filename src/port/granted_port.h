@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "backend.h"
@@ -27,7 +28,7 @@ private:
     std::unique_ptr<Backend> behind_;
     IoGrants grants_;
     MessageSink messages_;
-    bool warned_ = false;
+    std::atomic<bool> warned_{false};  // the analyzer's thread may be the first
 };
 
 }  // namespace dravel::port

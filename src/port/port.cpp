@@ -7,7 +7,8 @@
 namespace dravel::port {
 namespace {
 
-// Plain globals: every port call happens on the user-interface thread.
+// Plain globals: every Inp32/Out32 call happens on the user-interface thread
+// (the logic analyzer's thread holds the backend it got from there).
 BackendFactory g_factory;
 std::unique_ptr<Backend> g_backend;
 
@@ -28,6 +29,14 @@ void installBackend(std::unique_ptr<Backend> backend) { g_backend = std::move(ba
 void releaseBackend() { g_backend.reset(); }
 
 Backend* boundBackend() { return g_backend.get(); }
+
+Backend& untracedBackend() {
+    return bound().unrecorded();
+}
+
+std::uint8_t readUntraced(std::uint16_t address) {
+    return untracedBackend().read(address);
+}
 
 namespace detail {
 std::uint64_t g_valuesOutsideByte = 0;

@@ -32,6 +32,16 @@ void releaseBackend();
 // The bound backend, or nullptr before the first port call.
 Backend* boundBackend();
 
+// The bound backend (bound now if none is) beneath any recording
+// observer: what the logic analyzer samples through, so that its reads
+// obey the address grants but stay out of the session trace. Called on the
+// thread that makes the port calls; the reference may then be used from
+// another thread until releaseBackend().
+Backend& untracedBackend();
+
+// One read through untracedBackend(), for a caller on the port calls' thread.
+std::uint8_t readUntraced(std::uint16_t address);
+
 // How many Out32 calls so far passed a value outside 0..255 (only its low
 // byte was written). The windows never should; tests hold them to it.
 std::uint64_t valuesOutsideByte();

@@ -118,7 +118,7 @@ std::uint8_t PpdevPort::read(std::uint16_t port) {
         case 1:
             return readRegister(PPRSTATUS);
         case 2: {
-            std::uint8_t shown = shadow_;
+            std::uint8_t shown = shadow_.load(std::memory_order_relaxed);
             if (driverInterrupt_) {
                 shown = static_cast<std::uint8_t>((shown & ~kInterruptBit) |
                                                   (*driverInterrupt_ ? kInterruptBit : 0));
@@ -144,15 +144,17 @@ void PpdevPort::write(std::uint16_t port, std::uint8_t value) {
         case 2: {
             unsigned char control = value & kReachableControl;
             system_.ioctl(claim_->fd(), PPWCONTROL, &control);
-            if ((value ^ shadow_) & kDirectionBit) {
+            const std::uint8_t vorher = shadow_.load(std::memory_order_relaxed);
+            if ((value ^ vorher) & kDirectionBit) {
                 int reverse = (value & kDirectionBit) ? 1 : 0;
                 if (system_.ioctl(claim_->fd(), PPDATADIR, &reverse) != 0) {
                     // Direction unchanged: keep the shadow telling the truth.
                     value = static_cast<std::uint8_t>((value & ~kDirectionBit) |
-                                                      (shadow_ & kDirectionBit));
+                                                      (vorher & kDirectionBit));
                 }
             }
-            shadow_ = value & static_cast<std::uint8_t>(~kReachableControl);
+            shadow_.store(value & static_cast<std::uint8_t>(~kReachableControl),
+                          std::memory_order_relaxed);
             return;
         }
         default:

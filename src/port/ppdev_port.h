@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -69,7 +70,10 @@ private:
     SystemCalls& system_;
     std::unique_ptr<PpdevClaim> claim_;
     MessageSink messages_;
-    std::uint8_t shadow_ = 0;  // control bits 4..7 as last written
+    // Control bits 4..7 as last written; atomic, as the logic analyzer
+    // reads control from its own thread. The ioctls themselves are
+    // serialised by the driver.
+    std::atomic<std::uint8_t> shadow_{0};
     // The driver's interrupt-enable bit, when the kernel tells the port's IRQ.
     std::optional<bool> driverInterrupt_;
     bool warnedOutside_ = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "backend.h"
@@ -32,8 +33,10 @@ public:
 
 private:
     std::uint16_t base_;
-    std::uint8_t dataLatch_ = 0x00;
-    std::uint8_t control_ = kPowerOnControl;  // bits 0..5 as last written
+    // Atomic: the logic analyzer reads from its own thread while the
+    // windows write.
+    std::atomic<std::uint8_t> dataLatch_{0x00};
+    std::atomic<std::uint8_t> control_{kPowerOnControl};  // bits 0..5 as last written
 };
 
 }  // namespace dravel::port

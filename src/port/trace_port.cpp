@@ -58,7 +58,7 @@ std::unique_ptr<TraceRecorder> TraceRecorder::öffne(Einstellungen einstellungen
                                                     std::string& fehler) {
     std::string grund;
     auto schreiber =
-        VcdWriter::erzeuge(einstellungen.pfad, {einstellungen.version, "", ortszeitText()},
+        VcdWriter::erzeuge(einstellungen.pfad, {einstellungen.version, "", ortszeitText(), {}},
                            einstellungen.basen, grund, einstellungen.kopfbereich);
     if (!schreiber) {
         fehler = "dravel: Mitschnittdatei „" + einstellungen.pfad +

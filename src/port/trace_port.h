@@ -158,6 +158,8 @@ public:
         return dahinter_->controlBitsNotReadBack();
     }
 
+    Backend& unrecorded() override { return dahinter_->unrecorded(); }
+
     [[nodiscard]] Backend& dahinter() { return *dahinter_; }
 
 private:

@@ -211,9 +211,13 @@ std::string VcdWriter::kopftext(const std::vector<Signal>& signale) const {
     std::string t;
     t += "$date\n\t" + kopf_.datum + "\n$end\n";
     t += "$version\n\t" + kopf_.version + "\n$end\n";
-    t += "$comment\n\tBackend: " + kopf_.backend +
-         "\n\tZeit: Nanosekunden seit Programmstart, monotone Uhr"
-         "\n\tsigrok/PulseView: Import mit downsample=10000 (ein Abtastwert je 10 us)\n$end\n";
+    t += "$comment\n\tBackend: " + kopf_.backend + "\n";
+    if (kopf_.kommentar.empty()) {
+        t += "\tZeit: Nanosekunden seit Programmstart, monotone Uhr"
+             "\n\tsigrok/PulseView: Import mit downsample=10000 (ein Abtastwert je 10 us)\n";
+    }
+    for (const std::string& zeile : kopf_.kommentar) t += "\t" + zeile + "\n";
+    t += "$end\n";
     t += "$timescale 1ns $end\n";
     for (const bool gelesen : {false, true}) {
         const auto gruppe = geordnet(signale, gelesen);
@@ -231,17 +235,27 @@ std::string VcdWriter::kopftext(const std::vector<Signal>& signale) const {
         }
         t += "$upscope $end\n";
     }
+    if (!leitungen_.empty()) {
+        t += "$scope module " + leitungsbereich_ + " $end\n";
+        for (std::size_t i = 0; i < leitungen_.size(); ++i) {
+            t += "$var wire 1 " + kennzeichen(i) + " " + leitungen_[i] + " $end\n";
+        }
+        t += "$upscope $end\n";
+    }
     t += "$enddefinitions $end\n";
     return t;
 }
 
 std::string VcdWriter::gtkwaveText() const {
-    std::string t =
-        "[*] Dravel: jedes Register als Byte (hexadezimal), aus seinen acht Leitungen\n";
+    std::string t = leitungen_.empty()
+                        ? "[*] Dravel: jedes Register als Byte (hexadezimal), aus seinen acht "
+                          "Leitungen\n"
+                        : "[*] Dravel: Aufnahme, eine Zeile je Leitung (elektrischer Pegel)\n";
     std::error_code fehler;
     const std::filesystem::path absolut = std::filesystem::absolute(pfad_, fehler);
     t += "[dumpfile] \"" + (fehler ? pfad_ : absolut.string()) + "\"\n";
     t += "[timestart] 0\n";
+    for (const std::string& name : leitungen_) t += "@28\n" + leitungsbereich_ + "." + name + "\n";
     for (const bool gelesen : {false, true}) {
         const std::string richtung = gelesen ? "gelesen" : "geschrieben";
         for (const Signal* s : geordnet(signale_, gelesen)) {
@@ -296,21 +310,25 @@ int VcdWriter::signalFür(const TraceEvent& ereignis) {
     return eintrag;
 }
 
+void VcdWriter::zeitzeile(std::uint64_t zeit) {
+    if (text_.empty()) textAnfang_ = zeit;
+    if (!zeitGeschrieben_ || zeit != letzteZeit_) {
+        zeitzeileImText_ = text_.size();
+        text_ += '#';
+        text_ += std::to_string(zeit);
+        text_ += '\n';
+        letzteZeit_ = zeit;
+        zeitGeschrieben_ = true;
+    }
+}
+
 void VcdWriter::formatiere(const TraceEvent& ereignis) {
-    if (fd_ < 0 || !fehler_.empty()) return;
+    if (fd_ < 0 || !fehler_.empty() || !leitungen_.empty()) return;
     const int nummer = signalFür(ereignis);
     if (nummer < 0) return;
     Signal& s = signale_[static_cast<std::size_t>(nummer)];
     if (s.letzterWert == ereignis.wert) return;
-    if (text_.empty()) textAnfang_ = ereignis.zeit;
-    if (!zeitGeschrieben_ || ereignis.zeit != letzteZeit_) {
-        zeitzeileImText_ = text_.size();
-        text_ += '#';
-        text_ += std::to_string(ereignis.zeit);
-        text_ += '\n';
-        letzteZeit_ = ereignis.zeit;
-        zeitGeschrieben_ = true;
-    }
+    zeitzeile(ereignis.zeit);
     for (int bit = 0; bit < 8; ++bit) {
         const int neu = (ereignis.wert >> bit) & 1;
         if (s.letzterWert >= 0 && ((s.letzterWert >> bit) & 1) == neu) continue;
@@ -319,6 +337,30 @@ void VcdWriter::formatiere(const TraceEvent& ereignis) {
         text_ += '\n';
     }
     s.letzterWert = ereignis.wert;
+    if (text_.size() >= kBlockgröße) schreibeAus();
+}
+
+void VcdWriter::deklariereLeitungen(const std::string& bereich, std::vector<std::string> namen) {
+    if (namen.size() > 64) namen.resize(64);
+    leitungsbereich_ = bereich;
+    leitungen_ = std::move(namen);
+    kopfGeändert_ = true;
+}
+
+void VcdWriter::formatiereLeitungen(std::uint64_t zeit, std::uint64_t pegel) {
+    if (fd_ < 0 || !fehler_.empty() || leitungen_.empty()) return;
+    const std::uint64_t geändert = leitungenImText_ ? pegel ^ leitungspegel_ : ~std::uint64_t{0};
+    bool zeitDa = false;
+    for (std::size_t i = 0; i < leitungen_.size(); ++i) {
+        if (!((geändert >> i) & 1)) continue;
+        if (!zeitDa) zeitzeile(zeit);
+        zeitDa = true;
+        text_ += (pegel >> i) & 1 ? '1' : '0';
+        hängeKennzeichenAn(i);
+        text_ += '\n';
+    }
+    leitungspegel_ = pegel;
+    leitungenImText_ = true;
     if (text_.size() >= kBlockgröße) schreibeAus();
 }
 

@@ -56,6 +56,9 @@ public:
         std::string version;  // "Dravel 1.6.0"
         std::string backend;  // the port backend's name
         std::string datum;    // the local date and time at start
+        // Lines of the header comment after the backend's; empty: the
+        // trace's (its clock and the sigrok import setting).
+        std::vector<std::string> kommentar;
     };
 
     static constexpr std::size_t kStandardKopfbereich = 64 * 1024;
@@ -78,6 +81,15 @@ public:
 
     // Formats one access; writes to the file in large blocks only.
     void formatiere(const TraceEvent& ereignis);
+
+    // Instead of register accesses, up to 64 named one-bit lines (a logic
+    // analyzer's capture) in the scope `bereich`, each bit i of a value
+    // one line. Declared once, before the first change; a writer holds
+    // either these or register accesses.
+    void deklariereLeitungen(const std::string& bereich, std::vector<std::string> namen);
+    // The lines' levels from `zeit` on; only the lines that changed are
+    // written.
+    void formatiereLeitungen(std::uint64_t zeit, std::uint64_t pegel);
 
     // Writes the header (if it changed) and every formatted change. False
     // once a write has failed; the file then ends on a complete record with
@@ -114,6 +126,7 @@ private:
     [[nodiscard]] std::string gtkwaveText() const;
     void schreibeGtkwaveSicherung();
     void hängeKennzeichenAn(std::size_t nummer);
+    void zeitzeile(std::uint64_t zeit);
     bool schreibeAlles(const char* daten, std::size_t länge, long long position);
     void endeNachFehler();
     int signalFür(const TraceEvent& ereignis);
@@ -127,7 +140,11 @@ private:
     long long ende_;  // where the next changes go
     std::vector<Signal> signale_;
     std::vector<int> index_;  // [gelesen * 65536 + port] -> signal, -1 unknown, -2 left out
-    std::string text_;        // formatted changes not yet in the file
+    std::string leitungsbereich_;
+    std::vector<std::string> leitungen_;  // named lines instead of registers
+    std::uint64_t leitungspegel_ = 0;
+    bool leitungenImText_ = false;                     // their first levels are written
+    std::string text_;                                 // formatted changes not yet in the file
     std::uint64_t textAnfang_ = 0;                     // the time of text_'s first change
     std::size_t zeitzeileImText_ = std::string::npos;  // where text_'s last time stamp starts
     long long zeitzeileEnde_ = 0;  // the end of the file's last time stamp line, 0 none yet

@@ -1,0 +1,281 @@
+#include "aufnahmemaschine.h"
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+#include "port/pin_map.h"
+#include "port/port.h"
+#include "port/trace_port.h"
+
+namespace dravel::analysator {
+
+std::uint64_t Programmuhr::jetztNs() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                          std::chrono::steady_clock::now() - port::programmstart())
+                                          .count());
+}
+
+PortOhneMitschnitt::PortOhneMitschnitt() : backend_(port::untracedBackend()) {}
+
+std::uint8_t PortOhneMitschnitt::lies(std::uint16_t adresse) {
+    return backend_.read(adresse);
+}
+
+Abtastplan plane(std::uint16_t basis, Pegel pins) {
+    Abtastplan plan;
+    for (const port::PinRegister reg :
+         {port::PinRegister::Data, port::PinRegister::Status, port::PinRegister::Control}) {
+        std::array<Pegel, 256> tabelle{};
+        bool gebraucht = false;
+        for (const port::PinInfo& info : port::pinMap()) {
+            if (info.reg != reg || !(pins & bitVon(info.number))) continue;
+            gebraucht = true;
+            for (int wert = 0; wert < 256; ++wert) {
+                const std::uint8_t byte = static_cast<std::uint8_t>(wert);
+                const port::RegisterValues werte{byte, byte, byte};
+                if (port::level(info, werte))
+                    tabelle[static_cast<std::size_t>(wert)] |= bitVon(info.number);
+            }
+        }
+        if (!gebraucht) continue;
+        const auto i = static_cast<std::size_t>(plan.anzahl++);
+        plan.adressen[i] = static_cast<std::uint16_t>(basis + static_cast<std::uint16_t>(reg));
+        plan.tabellen[i] = tabelle;
+    }
+    return plan;
+}
+
+std::vector<Leitung> leitungenFür(Pegel pins) {
+    std::vector<Leitung> leitungen;
+    for (const port::PinInfo& info : port::pinMap()) {
+        if (info.bit < 0 || !(pins & bitVon(info.number))) continue;
+        leitungen.push_back({info.number, std::to_string(info.number) + " " + info.signal});
+    }
+    return leitungen;
+}
+
+std::string richtungsHinweis(Pegel pins, std::uint8_t steuerregister) {
+    Pegel daten = 0;
+    for (int pin = 2; pin <= 9; ++pin) daten |= bitVon(pin);
+    if (!(pins & daten) || (steuerregister & port::kDataInputBit)) return {};
+    return "Die Datenleitungen D0–D7 sind Ausgänge (Steuerbit 5 ist aus): die Aufnahme zeigt, "
+           "was der Port selbst ausgibt. Für Eingänge Steuerbit 5 setzen (Richtung „Eingang“); "
+           "die Aufnahme ändert die Richtung nicht.";
+}
+
+Aufnahmemaschine::Aufnahmemaschine(Portleser& leser, Aufnahmeuhr& uhr) : leser_(leser), uhr_(uhr) {}
+
+Aufnahmemaschine::~Aufnahmemaschine() {
+    halte();
+}
+
+std::shared_ptr<Aufnahme> Aufnahmemaschine::aktuelle() const {
+    const std::lock_guard<std::mutex> sperre(mutex_);
+    return aktuelle_;
+}
+
+double Aufnahmemaschine::probenJeSekunde() const {
+    const std::uint64_t start = startNs_.load(std::memory_order_relaxed);
+    const std::uint64_t ende = endeNs_.load(std::memory_order_relaxed);
+    if (ende <= start) return 0;
+    return static_cast<double>(proben()) * 1e9 / static_cast<double>(ende - start);
+}
+
+void Aufnahmemaschine::starte(const Aufnahmeeinstellungen& einstellungen) {
+    halte();
+    e_ = einstellungen;
+    e_.vorlaufAnteil = std::clamp(e_.vorlaufAnteil, 0.0, 1.0);
+    const bool mitAuslöser = e_.auslöser.art != Auslöser::Art::Keiner;
+    vorlaufNs_ =
+        mitAuslöser ? static_cast<std::uint64_t>(static_cast<double>(e_.dauerNs) * e_.vorlaufAnteil)
+                    : 0;
+    // The ring holds at most the pre-trigger's share of the limit.
+    ringGröße_ = mitAuslöser ? std::max<std::size_t>(
+                                   16, static_cast<std::size_t>(
+                                           static_cast<double>(e_.grenzeBytes) * e_.vorlaufAnteil /
+                                           static_cast<double>(sizeof(Änderung))))
+                             : 1;
+    ring_.clear();
+    ring_.shrink_to_fit();
+    ringAnfang_ = 0;
+    laufend_.reset();
+    {
+        const std::lock_guard<std::mutex> sperre(mutex_);
+        aktuelle_.reset();
+    }
+    fertig_ = false;
+    halt_.store(false);
+    proben_.store(0);
+    startNs_.store(0);
+    endeNs_.store(0);
+    wartet_.store(true);
+    läuft_.store(true, std::memory_order_release);
+    faden_ = std::thread([this] {
+        const Abtastplan plan = plane(e_.basis, e_.pins | e_.auslöser.pins());
+        switch (plan.anzahl) {
+            case 1:
+                schleife<1>(plan);
+                break;
+            case 2:
+                schleife<2>(plan);
+                break;
+            case 3:
+                schleife<3>(plan);
+                break;
+            default:
+                break;
+        }
+        wartet_.store(false);
+        läuft_.store(false, std::memory_order_release);
+        if (beiEnde) beiEnde();
+    });
+}
+
+void Aufnahmemaschine::halte() {
+    halt_.store(true);
+    warte();
+}
+
+void Aufnahmemaschine::warte() {
+    if (faden_.joinable()) faden_.join();
+}
+
+template <int N>
+void Aufnahmemaschine::schleife(const Abtastplan& plan) {
+    const std::uint16_t a0 = plan.adressen[0];
+    const std::uint16_t a1 = plan.adressen[1];
+    const std::uint16_t a2 = plan.adressen[2];
+    const Pegel* const t0 = plan.tabellen[0].data();
+    const Pegel* const t1 = plan.tabellen[1].data();
+    const Pegel* const t2 = plan.tabellen[2].data();
+    Portleser& leser = leser_;
+    const auto probe = [&]() -> Pegel {
+        Pegel p = t0[leser.lies(a0)];
+        if constexpr (N >= 2) p |= t1[leser.lies(a1)];
+        if constexpr (N >= 3) p |= t2[leser.lies(a2)];
+        return p;
+    };
+    startNs_.store(uhr_.jetztNs(), std::memory_order_relaxed);
+    Pegel letzter = probe();
+    std::uint64_t jetzt = uhr_.jetztNs();
+    proben_.store(1, std::memory_order_relaxed);
+    letzter_ = letzter;
+    verarbeite(jetzt, letzter, true);
+    while (!fertig_) {
+        for (std::size_t k = 0; k < kBlock; ++k) {
+            const Pegel p = probe();
+            if (p != letzter) [[unlikely]] {
+                // A change of a trigger pin that is not captured still
+                // counts for the trigger; only captured pins are stored.
+                if (!verarbeite(uhr_.jetztNs(), p, false)) break;
+                letzter = p;
+                letzter_ = p;
+            }
+        }
+        jetzt = uhr_.jetztNs();
+        proben_.fetch_add(kBlock, std::memory_order_relaxed);
+        endeNs_.store(jetzt, std::memory_order_relaxed);
+        if (fertig_) break;
+        if (laufend_) laufend_->zähleProben(kBlock);
+        if (halt_.load(std::memory_order_relaxed)) {
+            if (laufend_) schließe(jetzt, Ende::Halt);
+            fertig_ = true;
+        } else if (laufend_) {
+            if (fensterEndeNs_ != 0 && jetzt >= fensterEndeNs_) {
+                schließe(fensterEndeNs_, Ende::Dauer);
+            } else {
+                laufend_->setzeBisNs(jetzt);
+            }
+        }
+    }
+}
+
+bool Aufnahmemaschine::verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste) {
+    if (laufend_ && fensterEndeNs_ != 0 && zeitNs > fensterEndeNs_) {
+        schließe(fensterEndeNs_, Ende::Dauer);
+        if (fertig_) return false;
+    }
+    if (laufend_) {
+        if (((pegel ^ letzter_) & e_.pins) == 0) return true;  // only a trigger pin moved
+        if (!laufend_->hänge(zeitNs, pegel & e_.pins)) {
+            schließe(zeitNs, Ende::Grenze);
+            return false;
+        }
+        return true;
+    }
+    if (löstAus(e_.auslöser, letzter_, pegel, erste)) {
+        löseAus(zeitNs, pegel);
+        return !fertig_;
+    }
+    // Before the trigger: kept in the ring, oldest dropped when it is full.
+    const Änderung änderung{zeitNs, pegel & e_.pins};
+    if (ring_.size() < ringGröße_) {
+        ring_.push_back(änderung);
+    } else {
+        ring_[ringAnfang_] = änderung;
+        ringAnfang_ = (ringAnfang_ + 1) % ring_.size();
+    }
+    return true;
+}
+
+void Aufnahmemaschine::löseAus(std::uint64_t zeitNs, Pegel pegel) {
+    auto aufnahme = std::make_shared<Aufnahme>(leitungenFür(e_.pins), e_.grenzeBytes);
+    aufnahme->basis = e_.basis;
+    aufnahme->nullpunktNs = zeitNs;
+    const std::uint64_t fensterAnfang = zeitNs - std::min(vorlaufNs_, zeitNs);
+    bool platz = true;
+    // The last change at or before the window's start gives the levels
+    // there; the later ones follow as they came.
+    const Änderung* davor = nullptr;
+    for (std::size_t i = 0; i < ring_.size() && platz; ++i) {
+        const Änderung& ä = ring_[(ringAnfang_ + i) % ring_.size()];
+        if (ä.zeitNs <= fensterAnfang) {
+            davor = &ä;
+            continue;
+        }
+        if (davor) {
+            platz = aufnahme->hänge(fensterAnfang, davor->pegel);
+            davor = nullptr;
+        }
+        if (platz) platz = aufnahme->hänge(ä.zeitNs, ä.pegel);
+    }
+    if (davor && platz) platz = aufnahme->hänge(fensterAnfang, davor->pegel);
+    if (platz) platz = aufnahme->hänge(zeitNs, pegel & e_.pins);
+    ring_.clear();
+    ringAnfang_ = 0;
+    aufnahme->setzeBisNs(zeitNs);
+    fensterEndeNs_ = e_.dauerNs == 0 ? 0 : zeitNs + (e_.dauerNs - vorlaufNs_);
+    laufend_ = aufnahme;
+    {
+        const std::lock_guard<std::mutex> sperre(mutex_);
+        aktuelle_ = aufnahme;
+    }
+    wartet_.store(false, std::memory_order_release);
+    if (beiNeuerAufnahme) beiNeuerAufnahme(aufnahme);
+    if (!platz) schließe(zeitNs, Ende::Grenze);
+}
+
+void Aufnahmemaschine::schließe(std::uint64_t zeitNs, Ende grund) {
+    laufend_->setzeBisNs(zeitNs);
+    laufend_->beende(grund);
+    laufend_.reset();
+    if (grund == Ende::Dauer && e_.wiederholen && !halt_.load(std::memory_order_relaxed)) {
+        schärfe(zeitNs, letzter_);
+    } else {
+        fertig_ = true;
+    }
+}
+
+void Aufnahmemaschine::schärfe(std::uint64_t zeitNs, Pegel pegel) {
+    wartet_.store(true, std::memory_order_release);
+    if (e_.auslöser.art == Auslöser::Art::Keiner) {
+        löseAus(zeitNs, pegel);
+        return;
+    }
+    ring_.clear();
+    ringAnfang_ = 0;
+    ring_.push_back({zeitNs, pegel & e_.pins});
+}
+
+}  // namespace dravel::analysator

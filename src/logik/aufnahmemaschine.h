@@ -1,0 +1,167 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "logik/aufnahme.h"
+#include "logik/ausloeser.h"
+
+namespace dravel::port {
+class Backend;
+}
+
+namespace dravel::analysator {
+
+// The engine's only way to the port: one register read. Tests script it.
+class Portleser {
+public:
+    virtual ~Portleser() = default;
+    virtual std::uint8_t lies(std::uint16_t adresse) = 0;
+};
+
+// The trace's clock: nanoseconds since the program started. Tests pass one
+// of their own.
+class Aufnahmeuhr {
+public:
+    virtual ~Aufnahmeuhr() = default;
+    virtual std::uint64_t jetztNs() = 0;
+};
+
+class Programmuhr final : public Aufnahmeuhr {
+public:
+    std::uint64_t jetztNs() override;
+};
+
+// Reads through the bound backend beneath the session trace: the address
+// grants apply, the trace never sees these reads. Made on the thread that
+// makes the port calls (it binds the port if none is bound yet); must not
+// outlive the bound backend.
+class PortOhneMitschnitt final : public Portleser {
+public:
+    PortOhneMitschnitt();
+    std::uint8_t lies(std::uint16_t adresse) override;
+
+private:
+    port::Backend& backend_;
+};
+
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+
+// Every pin with a signal: 1..17.
+constexpr Pegel kAllePins = ((Pegel{1} << 18) - 1) & ~Pegel{1};
+
+struct Aufnahmeeinstellungen {
+    std::uint16_t basis = 0x378;
+    Pegel pins = kAllePins;                 // bit n: pin n is captured
+    std::uint64_t dauerNs = 1'000'000'000;  // 0: until stopped or the limit
+    double vorlaufAnteil = 0.1;             // share of the duration before the trigger, 0..1
+    std::size_t grenzeBytes = 256 * kMiB;
+    Auslöser auslöser;
+    bool wiederholen = false;  // a new capture after each one that ran its duration
+};
+
+// Which registers a choice of pins needs, and for each a table from the
+// byte read to the pins' levels (bit n = pin n, inversions applied; the
+// pins not chosen stay 0). A sample is one read per register and one table
+// look-up each.
+struct Abtastplan {
+    int anzahl = 0;
+    std::array<std::uint16_t, 3> adressen{};
+    std::array<std::array<Pegel, 256>, 3> tabellen{};
+};
+Abtastplan plane(std::uint16_t basis, Pegel pins);
+
+// The lines of a capture of these pins, in pin order, named "10 /Ack".
+std::vector<Leitung> leitungenFür(Pegel pins);
+
+// Said when data lines are chosen while control bit 5 makes them outputs:
+// the capture then shows what the port drives, not what comes in. Empty
+// otherwise. The engine itself never changes the direction.
+std::string richtungsHinweis(Pegel pins, std::uint8_t steuerregister);
+
+// Samples the chosen lines in a thread of its own, as fast as the reads
+// allow, and stores only changes, each stamped when the sample that saw
+// it was taken (at most one sample's time late). The clock is read only at
+// a change and once every kBlock samples, so a quiet line costs the reads
+// and a table look-up per sample.
+//
+// Before the trigger, changes go into a ring bounded by the pre-trigger's
+// share of the limit; at the trigger those within the pre-trigger time
+// start a new Aufnahme (its first change gives the levels at the window's
+// start), whose nullpunktNs is the trigger. Without a trigger the first
+// sample starts it. A repeating run arms again after each capture that ran
+// its duration.
+class Aufnahmemaschine {
+public:
+    static constexpr std::size_t kBlock = 1024;
+
+    Aufnahmemaschine(Portleser& leser, Aufnahmeuhr& uhr);
+    ~Aufnahmemaschine();
+    Aufnahmemaschine(const Aufnahmemaschine&) = delete;
+    Aufnahmemaschine& operator=(const Aufnahmemaschine&) = delete;
+
+    // Called from the engine's thread: a capture has begun (its trigger
+    // came) / the run has ended. Set before starte().
+    std::function<void(std::shared_ptr<Aufnahme>)> beiNeuerAufnahme;
+    std::function<void()> beiEnde;
+
+    // Starts a run in the engine's thread; a running one is stopped first.
+    void starte(const Aufnahmeeinstellungen& einstellungen);
+    // The user's stop: a running capture ends with Ende::Halt, a trigger
+    // still awaited starts none. Returns once the thread has ended.
+    void halte();
+    // Returns once the run has ended by itself or by halte().
+    void warte();
+
+    [[nodiscard]] bool läuft() const { return läuft_.load(std::memory_order_acquire); }
+    // The run waits for its trigger (before the first capture or between
+    // two of a repeating run).
+    [[nodiscard]] bool wartetAufAuslöser() const { return wartet_.load(std::memory_order_acquire); }
+    // The newest capture (running or ended); nullptr before the first.
+    [[nodiscard]] std::shared_ptr<Aufnahme> aktuelle() const;
+    // Samples taken in the run and the time they took, for the rate.
+    [[nodiscard]] std::uint64_t proben() const { return proben_.load(std::memory_order_relaxed); }
+    [[nodiscard]] double probenJeSekunde() const;
+
+private:
+    template <int N>
+    void schleife(const Abtastplan& plan);
+    bool verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste);
+    void löseAus(std::uint64_t zeitNs, Pegel pegel);
+    void schließe(std::uint64_t zeitNs, Ende grund);
+    void schärfe(std::uint64_t zeitNs, Pegel pegel);
+
+    Portleser& leser_;
+    Aufnahmeuhr& uhr_;
+    Aufnahmeeinstellungen e_;
+    std::thread faden_;
+    std::atomic<bool> halt_{false};
+    std::atomic<bool> läuft_{false};
+    std::atomic<bool> wartet_{false};
+    std::atomic<std::uint64_t> proben_{0};
+    std::atomic<std::uint64_t> startNs_{0};
+    std::atomic<std::uint64_t> endeNs_{0};
+
+    mutable std::mutex mutex_;  // guards aktuelle_
+    std::shared_ptr<Aufnahme> aktuelle_;
+
+    // The engine's thread only.
+    std::shared_ptr<Aufnahme> laufend_;  // the capture being filled, null while armed
+    Pegel letzter_ = 0;
+    std::uint64_t fensterEndeNs_ = 0;
+    std::uint64_t vorlaufNs_ = 0;
+    std::vector<Änderung> ring_;  // pre-trigger changes, oldest at ringAnfang_
+    std::size_t ringAnfang_ = 0;
+    std::size_t ringGröße_ = 0;
+    bool fertig_ = false;
+};
+
+}  // namespace dravel::analysator

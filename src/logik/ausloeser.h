@@ -1,0 +1,48 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "logik/aufnahme.h"
+
+namespace dravel::analysator {
+
+// When a capture starts: at once, at an edge of one pin, or when a pattern
+// over pins comes true. Levels are electrical (inversions applied), as in
+// Pegel.
+struct Auslöser {
+    enum class Art { Keiner, Flanke, Muster };
+    enum class Richtung { Steigend, Fallend, Beide };
+
+    Art art = Art::Keiner;
+    // Flanke: the pin and which edges count.
+    int pin = 0;
+    Richtung richtung = Richtung::Steigend;
+    // Muster: the pins that count and the level each must have.
+    Pegel maske = 0;
+    Pegel wert = 0;
+
+    // The pins the trigger looks at: the capture samples them as well.
+    [[nodiscard]] Pegel pins() const;
+};
+
+// Whether the step from `vorher` to `jetzt` fires the trigger. `erste`:
+// `jetzt` is the first sample after arming, with nothing before it: no edge
+// yet, but a pattern that already holds fires at once (an edge is asked
+// for with Flanke). A pattern fires when it comes true, so a pattern that
+// stays true fires once.
+bool löstAus(const Auslöser& auslöser, Pegel vorher, Pegel jetzt, bool erste);
+
+// The command line's and the window's notations; nullopt and one German
+// phrase in `fehler` for anything else. Pins are those with a signal
+// (1..17).
+// "10:steigend", "11:fallend", "15:beide".
+std::optional<Auslöser> leseFlanke(std::string_view text, std::string& fehler);
+// "2=1, 15=0": pins and levels, separated by commas, blanks allowed.
+std::optional<Auslöser> leseMuster(std::string_view text, std::string& fehler);
+
+// The other way round, for messages and the window: "10:steigend", "2=1,15=0", "".
+std::string text(const Auslöser& auslöser);
+
+}  // namespace dravel::analysator
