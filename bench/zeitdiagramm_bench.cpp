@@ -27,6 +27,7 @@
 #include "fenster/analysator/logikanalysator.h"
 #include "fenster/analysator/zeitdiagramm.h"
 #include "fenster/anwendung.h"
+#include "logik/aufnahmemaschine.h"
 #include "port/port.h"
 #include "recording_port.h"
 
@@ -42,9 +43,8 @@ double prozesszeitS() {
 }
 
 std::shared_ptr<Aufnahme> füllen(std::size_t anzahl) {
-    std::vector<int> pins;
-    for (int p = 1; p <= 17; ++p) pins.push_back(p);
-    auto a = std::make_shared<Aufnahme>(pinLeitungen(pins), anzahl * Aufnahme::kBytesJeÄnderung);
+    auto a = std::make_shared<Aufnahme>(analysator::leitungenFür(analysator::kAllePins),
+                                        anzahl * Aufnahme::kBytesJeÄnderung);
     analysator::Pegel pegel = 0;
     std::uint32_t zufall = 12345;
     for (std::size_t i = 0; i < anzahl; ++i) {

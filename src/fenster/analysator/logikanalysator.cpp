@@ -25,10 +25,12 @@
 #include "fenster/gemeinsam/symbol.h"
 #include "fenster/module1.h"
 #include "logik/aufnahme_vcd.h"
+#include "logik/ausloeser.h"
 #include "logik/einheiten.h"
 #include "logik/messung.h"
 #include "logik/vcd_laden.h"
 #include "port/pin_map.h"
+#include "port/port.h"
 #include "zeitdiagramm.h"
 
 namespace dravel {
@@ -40,17 +42,44 @@ constexpr int kAnzeigeMs = 33;  // the live diagram's refresh, about 30 per seco
 constexpr int kMessVerzugMs = 120;
 constexpr int kSpalten = 7;
 
-// Without an engine nothing can be captured; opened files still show.
-class KeineQuelle final : public Aufnahmequelle {
+// The capture engine on the bound port, beneath the session trace.
+class Maschinenquelle final : public Aufnahmequelle {
 public:
-    std::shared_ptr<const Aufnahme> starte(const Aufnahmewunsch&, QString& fehler) override {
-        fehler = QStringLiteral("Aufnehmen ist in diesem Programm nicht verfügbar.");
-        return nullptr;
+    bool starte(const analysator::Aufnahmeeinstellungen& e, QString&) override {
+        // Made on the thread of the port calls, at the first start: an
+        // idle window has not touched the port.
+        if (!leser_) {
+            leser_ = std::make_unique<analysator::PortOhneMitschnitt>();
+            maschine_ = std::make_unique<analysator::Aufnahmemaschine>(*leser_, uhr_);
+        }
+        maschine_->starte(e);
+        return true;
     }
-    void halte() override {}
-    bool läuft() const override { return false; }
-    std::shared_ptr<const Aufnahme> aktuelle() const override { return nullptr; }
-    QString zustand() const override { return {}; }
+    void halte() override {
+        if (maschine_) maschine_->halte();
+    }
+    bool läuft() const override { return maschine_ && maschine_->läuft(); }
+    std::shared_ptr<const Aufnahme> aktuelle() const override {
+        return maschine_ ? maschine_->aktuelle() : nullptr;
+    }
+    QString zustand() const override {
+        if (!maschine_) return {};
+        if (maschine_->wartetAufAuslöser()) return QStringLiteral("Wartet auf Auslöser");
+        const QString rate = QLocale().toString(maschine_->probenJeSekunde(), 'f', 0);
+        if (maschine_->läuft()) return QStringLiteral("Läuft · %1 Proben/s").arg(rate);
+        const auto a = maschine_->aktuelle();
+        if (!a) return QStringLiteral("Angehalten vor dem Auslöser");
+        const QString grund =
+            a->ende() == analysator::Ende::Grenze ? QStringLiteral("Speichergrenze erreicht")
+            : a->ende() == analysator::Ende::Halt ? QStringLiteral("angehalten")
+                                                  : QStringLiteral("Dauer erreicht");
+        return QStringLiteral("Beendet: %1 · %2 Proben/s").arg(grund, rate);
+    }
+
+private:
+    analysator::Programmuhr uhr_;
+    std::unique_ptr<analysator::PortOhneMitschnitt> leser_;
+    std::unique_ptr<analysator::Aufnahmemaschine> maschine_;  // after leser_: goes first
 };
 
 QString pinText(int pin) {
@@ -59,14 +88,8 @@ QString pinText(int pin) {
 
 }  // namespace
 
-std::vector<analysator::Leitung> pinLeitungen(const std::vector<int>& pins) {
-    std::vector<analysator::Leitung> leitungen;
-    for (const int pin : pins) leitungen.push_back({pin, pinText(pin).toStdString()});
-    return leitungen;
-}
-
 Logikanalysator::Logikanalysator(QWidget* parent)
-    : QWidget(parent, Qt::Window), quelle_(std::make_unique<KeineQuelle>()) {
+    : QWidget(parent, Qt::Window), quelle_(std::make_unique<Maschinenquelle>()) {
     setObjectName(QStringLiteral("Logikanalysator"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(fenstersymbol());
@@ -97,6 +120,7 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     for (QPushButton* k : {näher, weiter}) k->setFixedWidth(k->sizeHint().height() + 6);
     Zustand = new QLabel(QStringLiteral("Bereit"), this);
     Zustand->setObjectName(QStringLiteral("Zustand"));
+    Zustand->setWordWrap(true);
 
     auto* leiste = new QHBoxLayout;
     leiste->addWidget(AufnahmeStartStop);
@@ -210,7 +234,8 @@ QWidget* Logikanalysator::baueEinstellungen() {
     Dauer = new QDoubleSpinBox(feld);
     Dauer->setObjectName(QStringLiteral("Dauer"));
     Dauer->setDecimals(3);
-    Dauer->setRange(0.001, 86400);
+    Dauer->setRange(0, 86400);
+    Dauer->setSpecialValueText(QStringLiteral("bis Stopp"));
     Dauer->setValue(1);
     Dauer->setSuffix(QStringLiteral(" s"));
     Betrieb = new QComboBox(feld);
@@ -272,21 +297,41 @@ void Logikanalysator::setzeQuelle(std::unique_ptr<Aufnahmequelle> quelle) {
     quelle_ = std::move(quelle);
 }
 
-Aufnahmewunsch Logikanalysator::wunsch() const {
-    Aufnahmewunsch w;
-    w.basis = Module1::Basisadresse().value_or(888);
+std::optional<analysator::Aufnahmeeinstellungen> Logikanalysator::einstellungen(
+    QString& fehler) const {
+    analysator::Aufnahmeeinstellungen e;
+    e.basis = std::uint16_t(Module1::Basisadresse().value_or(888));
+    e.pins = 0;
     for (int pin = 1; pin <= 17; ++pin) {
-        if (Leitung[pin]->isChecked()) w.pins.push_back(pin);
+        if (Leitung[pin]->isChecked()) e.pins |= analysator::bitVon(pin);
     }
-    w.auslöser = static_cast<Aufnahmewunsch::Auslöser>(Ausloeser->currentIndex());
-    w.auslöserPin = AusloeserPin->currentData().toInt();
-    w.flanke = static_cast<Aufnahmewunsch::Flanke>(Flanke->currentIndex());
-    w.muster = Muster->text();
-    w.vorlaufProzent = Vorlauf->value();
-    w.dauerS = Dauer->value();
-    w.wiederholen = Betrieb->currentIndex() == 1;
-    w.grenzeMiB = std::size_t(Grenze->value());
-    return w;
+    if (e.pins == 0) {
+        fehler = QStringLiteral("Keine Leitung gewählt.");
+        return std::nullopt;
+    }
+    std::string grund;
+    std::optional<analysator::Auslöser> auslöser = analysator::Auslöser{};
+    if (Ausloeser->currentIndex() == 1) {
+        static const char* const kRichtung[] = {"steigend", "fallend", "beide"};
+        auslöser =
+            analysator::leseFlanke(QStringLiteral("%1:%2")
+                                       .arg(AusloeserPin->currentData().toInt())
+                                       .arg(QString::fromUtf8(kRichtung[Flanke->currentIndex()]))
+                                       .toStdString(),
+                                   grund);
+    } else if (Ausloeser->currentIndex() == 2) {
+        auslöser = analysator::leseMuster(Muster->text().toStdString(), grund);
+    }
+    if (!auslöser) {
+        fehler = QStringLiteral("Auslöser: %1").arg(QString::fromStdString(grund));
+        return std::nullopt;
+    }
+    e.auslöser = *auslöser;
+    e.vorlaufAnteil = Vorlauf->value() / 100.0;
+    e.dauerNs = std::uint64_t(std::llround(Dauer->value() * 1e9));
+    e.wiederholen = Betrieb->currentIndex() == 1;
+    e.grenzeBytes = std::size_t(Grenze->value()) * analysator::kMiB;
+    return e;
 }
 
 // --- capture -------------------------------------------------------------
@@ -296,35 +341,33 @@ void Logikanalysator::AufnahmeStartStop_Click() {
         halteAufnahme();
         return;
     }
-    const Aufnahmewunsch w = wunsch();
-    if (w.pins.empty()) {
-        Zustand->setText(QStringLiteral("Keine Leitung gewählt."));
-        return;
-    }
     QString fehler;
-    auto aufnahme = quelle_->starte(w, fehler);
-    if (!aufnahme) {
+    const auto e = einstellungen(fehler);
+    if (!e || !quelle_->starte(*e, fehler)) {
         Zustand->setText(fehler);
         return;
     }
+    // Said once: whether the data lines the capture reads are outputs.
+    hinweis_ = QString::fromStdString(
+        analysator::richtungsHinweis(e->pins, port::readUntraced(std::int16_t(e->basis + 2))));
     dateiname_.clear();
-    zeige(aufnahme);
+    setWindowTitle(QStringLiteral("Logikanalysator"));
+    zeige(nullptr);
     // The view spans the set duration and fills from the left, then rolls.
-    Diagramm->folgt = true;
-    Diagramm->setzeSicht(Diagramm->anfangNs(), w.dauerS * 1e9);
+    laufSpanneNs_ = e->dauerNs > 0 ? double(e->dauerNs) : 1e9;
     AufnahmeStartStop->setText(QStringLiteral("Stopp"));
     Anzeigetakt->start();
-    zeigeZustand();
+    Anzeigetakt_Timer();
 }
 
 void Logikanalysator::Anzeigetakt_Timer() {
     const auto aktuell = quelle_->aktuelle();
     if (aktuell && aktuell.get() != Diagramm->aufnahme()) {
-        // A repeated capture has begun its next round.
-        const double spanne = Diagramm->sichtSpanne();
+        // The trigger came, or a repeated capture began its next round.
         Diagramm->zeige(aktuell);
+        Speichern->setEnabled(true);
         Diagramm->folgt = true;
-        Diagramm->setzeSicht(Diagramm->anfangNs(), spanne);
+        Diagramm->setzeSicht(Diagramm->anfangNs(), laufSpanneNs_);
     }
     Diagramm->rolle();
     zeigeZustand();
@@ -353,6 +396,7 @@ void Logikanalysator::halteAufnahme() {
 void Logikanalysator::zeigeZustand() {
     const Aufnahme* a = Diagramm->aufnahme();
     QString text = quelle_->zustand();
+    if (quelle_->läuft() && !hinweis_.isEmpty()) text += QStringLiteral(" · ") + hinweis_;
     if (a) {
         const QString menge = QLocale().toString(qulonglong(a->anzahl()));
         text = text.isEmpty() ? QStringLiteral("%1 Änderungen").arg(menge)

@@ -5,9 +5,11 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "logik/aufnahme.h"
+#include "logik/aufnahmemaschine.h"
 
 class QCheckBox;
 class QComboBox;
@@ -23,38 +25,23 @@ namespace dravel {
 
 class Zeitdiagramm;
 
-// What the window asks of a capture: the controls' settings.
-struct Aufnahmewunsch {
-    enum class Auslöser { Keiner, Flanke, Muster };
-    enum class Flanke { Steigend, Fallend, Beide };
-    std::int16_t basis = 888;
-    std::vector<int> pins;  // 1..17, ascending
-    Auslöser auslöser = Auslöser::Keiner;
-    int auslöserPin = 10;
-    Flanke flanke = Flanke::Steigend;
-    QString muster;  // "2=1, 15=0"
-    int vorlaufProzent = 10;
-    double dauerS = 1;
-    bool wiederholen = false;
-    std::size_t grenzeMiB = 256;
-};
-
 // The capture engine as the window sees it, so that the window can be
 // driven by a scripted source in tests.
 class Aufnahmequelle {
 public:
     virtual ~Aufnahmequelle() = default;
-    // Starts a capture; nullptr and a German reason when it cannot start.
-    virtual std::shared_ptr<const analysator::Aufnahme> starte(const Aufnahmewunsch& wunsch,
-                                                               QString& fehler) = 0;
+    // Starts a run (its capture begins at the trigger); false and a German
+    // reason when it cannot start.
+    virtual bool starte(const analysator::Aufnahmeeinstellungen& einstellungen,
+                        QString& fehler) = 0;
     // Stops the capture and returns once nothing reads the port any more.
     virtual void halte() = 0;
     // Whether a capture (or a series of repeated ones) is under way.
     [[nodiscard]] virtual bool läuft() const = 0;
-    // The recording being filled or last filled (a repeated capture brings
-    // a new one each time).
+    // The recording being filled or last filled, nullptr while the first
+    // trigger is awaited (a repeated capture brings a new one each time).
     [[nodiscard]] virtual std::shared_ptr<const analysator::Aufnahme> aktuelle() const = 0;
-    // One German line on the state ("Wartet auf Auslöser", "Dauer erreicht").
+    // One German line on the state ("Wartet auf Auslöser", "Läuft").
     [[nodiscard]] virtual QString zustand() const = 0;
 };
 
@@ -73,8 +60,10 @@ public:
     // Replaces the capture engine (tests); the window owns it.
     void setzeQuelle(std::unique_ptr<Aufnahmequelle> quelle);
 
-    // The controls' settings.
-    [[nodiscard]] Aufnahmewunsch wunsch() const;
+    // The controls' settings; nullopt and a German reason for a trigger
+    // that cannot be read or no line chosen.
+    [[nodiscard]] std::optional<analysator::Aufnahmeeinstellungen> einstellungen(
+        QString& fehler) const;
 
     // Handlers of the buttons; the file ones ask for a name, then call the
     // functions below, which return a German reason on failure.
@@ -124,10 +113,9 @@ private:
     void halteAufnahme();
 
     std::unique_ptr<Aufnahmequelle> quelle_;
-    QString dateiname_;  // of the recording opened, for the title
+    QString dateiname_;        // of the recording opened, for the title
+    double laufSpanneNs_ = 0;  // the view's width while a capture rolls
+    QString hinweis_;          // said at the start, shown while it runs
 };
-
-// The one line of each pin as a capture names it: "10 /Ack".
-std::vector<analysator::Leitung> pinLeitungen(const std::vector<int>& pins);
 
 }  // namespace dravel

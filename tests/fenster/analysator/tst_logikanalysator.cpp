@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -27,7 +28,8 @@ constexpr int kHalbe = 20;
 
 // Pin 10 toggles every half period from high; pin 11 stays low.
 std::shared_ptr<Aufnahme> rechteck() {
-    auto a = std::make_shared<Aufnahme>(pinLeitungen({10, 11}), 1 << 20);
+    auto a = std::make_shared<Aufnahme>(
+        analysator::leitungenFür(analysator::bitVon(10) | analysator::bitVon(11)), 1 << 20);
     for (int i = 0; i <= kHalbe; ++i) {
         a->hänge(kStart + std::uint64_t(i) * kHalbeNs, i % 2 ? 0 : analysator::bitVon(10));
     }
@@ -41,10 +43,10 @@ std::shared_ptr<Aufnahme> rechteck() {
 // records whether it was stopped.
 class Skript final : public Aufnahmequelle {
 public:
-    std::shared_ptr<const Aufnahme> starte(const Aufnahmewunsch&, QString&) override {
+    bool starte(const analysator::Aufnahmeeinstellungen&, QString&) override {
         läuft_ = true;
         aufnahme = rechteck();
-        return aufnahme;
+        return true;
     }
     void halte() override {
         gehalten = läuft_;
@@ -118,7 +120,8 @@ void TestLogikanalysator::captureIsDrawnAtItsLevels() {
     QCOMPARE(farbe(hoch, zeile11.top() + rand), Zeitdiagramm::hintergrund());
 
     // Zoomed so far out that many edges share a column: a filled band.
-    auto dicht = std::make_shared<Aufnahme>(pinLeitungen({10}), 64 << 20);
+    auto dicht =
+        std::make_shared<Aufnahme>(analysator::leitungenFür(analysator::bitVon(10)), 64 << 20);
     for (std::uint64_t i = 0; i < 1'000'000; ++i) dicht->hänge(i * 100, i % 2 ? 0 : ~0ULL);
     dicht->setzeBisNs(100'000'000);
     f->zeige(dicht);
@@ -211,14 +214,16 @@ void TestLogikanalysator::menuOpensOneWindowThatStopsWhenClosed() {
     Logikanalysator* f = Module1::AnalysatorFallsDa();
     QVERIFY(f && f->isVisible());
     QCOMPARE(haupt->Analysator->text(), QStringLiteral("Logikanalysator…"));
-    // Idle: no timer runs.
+    // Idle: no timer runs, the port is left alone.
     QVERIFY(!f->Anzeigetakt->isActive());
+    QCOMPARE(port->calls().size(), std::size_t(0));
 
     bool gehalten = false;
     f->setzeQuelle(std::make_unique<Skript>(gehalten));
     f->AufnahmeStartStop->click();
     QVERIFY(f->Anzeigetakt->isActive());
     QCOMPARE(f->AufnahmeStartStop->text(), QStringLiteral("Stopp"));
+    port->clearLog();
     f->close();
     QVERIFY(gehalten);
     QTRY_VERIFY(!Module1::AnalysatorFallsDa());
