@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
     std::printf("Zeitdiagramm: %zu Änderungen auf 17 Leitungen, 100 ns Abstand\n", anzahl);
     const auto aufnahme = füllen(anzahl);
 
-    Logikanalysator fenster;
+    // On the heap: the window deletes itself once closed.
+    auto& fenster = *new Logikanalysator;
     fenster.show();
     QApplication::processEvents();
     Zeitdiagramm& d = *fenster.Diagramm;

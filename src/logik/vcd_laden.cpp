@@ -5,10 +5,14 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "logik/aufnahme_vcd.h"
+#include "port/pin_map.h"
 
 namespace dravel::analysator {
 namespace {
@@ -60,6 +64,26 @@ std::uint64_t zeiteinheit(std::string text) {
     return 0;
 }
 
+// A capture names its lines "Pin10_nAck"; shown as the window names pins.
+std::string anzeigename(const std::string& name) {
+    for (int pin = 1; pin <= 17; ++pin) {
+        if (name == vcdName(pin)) return std::to_string(pin) + " " + port::pin(pin).signal;
+    }
+    return name;
+}
+
+// A capture's header names the trigger's place from the file's time 0.
+std::optional<std::uint64_t> auslöserAus(const std::string& kommentar) {
+    const std::string marke = "Auslöser (Nullpunkt) bei ";
+    const std::size_t stelle = kommentar.find(marke);
+    if (stelle == std::string::npos) return std::nullopt;
+    std::uint64_t ns = 0;
+    const char* anfang = kommentar.data() + stelle + marke.size();
+    const auto [rest, f] = std::from_chars(anfang, kommentar.data() + kommentar.size(), ns);
+    if (f != std::errc()) return std::nullopt;
+    return ns;
+}
+
 }  // namespace
 
 std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehler) {
@@ -76,6 +100,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
     };
 
     // Declarations.
+    std::optional<std::uint64_t> nullpunkt;
     bool definiert = false;
     while (!definiert && wörter.nächstes(wort)) {
         std::string inhalt;
@@ -86,8 +111,10 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             if (!wörter.bisEnde(inhalt)) return kaputt("$timescale ohne $end");
             einheitNs = zeiteinheit(inhalt);
             if (einheitNs == 0) return kaputt("Zeiteinheit „" + inhalt + "“ nicht unterstützt");
-        } else if (wort == "$date" || wort == "$comment" || wort == "$scope" ||
-                   wort == "$upscope") {
+        } else if (wort == "$comment") {
+            if (!wörter.bisEnde(inhalt)) return kaputt("$comment ohne $end");
+            if (!nullpunkt) nullpunkt = auslöserAus(inhalt);
+        } else if (wort == "$date" || wort == "$scope" || wort == "$upscope") {
             if (!wörter.bisEnde(inhalt)) return kaputt(std::string(wort) + " ohne $end");
         } else if (wort == "$var") {
             if (!wörter.bisEnde(inhalt)) return kaputt("$var ohne $end");
@@ -97,7 +124,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             if (breite == "1" && leitungen.size() < kHöchstensLeitungen &&
                 !bitVonKennung.count(kennung)) {
                 bitVonKennung[kennung] = int(leitungen.size());
-                leitungen.push_back({int(leitungen.size()), name});
+                leitungen.push_back({int(leitungen.size()), anzeigename(name)});
             } else {
                 übrige[kennung] = true;
             }
@@ -185,7 +212,8 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
     for (const Änderung& ä : änderungen) aufnahme->hänge(ä.zeitNs, ä.pegel);
     aufnahme->setzeBisNs(letzteZeit);
     aufnahme->beende(Ende::Dauer);
-    aufnahme->nullpunktNs = 0;  // the file's own time 0
+    // The trigger of a capture, else the file's own time 0.
+    aufnahme->nullpunktNs = nullpunkt.value_or(0);
     return aufnahme;
 }
 

@@ -163,6 +163,8 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     rechts->setStretchFactor(0, 3);
     rechts->setStretchFactor(1, 1);
     rechts->setChildrenCollapsible(false);
+    // Room for the 17 rows and for seven lines of the table below them.
+    rechts->setSizes({470, 230});
 
     auto* mitte = new QHBoxLayout;
     mitte->addWidget(baueEinstellungen());
@@ -396,11 +398,17 @@ void Logikanalysator::halteAufnahme() {
 void Logikanalysator::zeigeZustand() {
     const Aufnahme* a = Diagramm->aufnahme();
     QString text = quelle_->zustand();
-    if (quelle_->läuft() && !hinweis_.isEmpty()) text += QStringLiteral(" · ") + hinweis_;
+    // The hint's first part in the line, all of it when pointed at.
+    if (quelle_->läuft() && !hinweis_.isEmpty()) {
+        text += QStringLiteral(" · ") + hinweis_.section(QLatin1Char(':'), 0, 0);
+    }
+    Zustand->setToolTip(quelle_->läuft() ? hinweis_ : QString());
     if (a) {
         const QString menge = QLocale().toString(qulonglong(a->anzahl()));
-        text = text.isEmpty() ? QStringLiteral("%1 Änderungen").arg(menge)
-                              : QStringLiteral("%1 · %2 Änderungen").arg(text, menge);
+        const QString änderungen =
+            (a->anzahl() == 1 ? QStringLiteral("%1 Änderung") : QStringLiteral("%1 Änderungen"))
+                .arg(menge);
+        text = text.isEmpty() ? änderungen : QStringLiteral("%1 · %2").arg(text, änderungen);
         if (!dateiname_.isEmpty()) text = dateiname_ + QStringLiteral(" · ") + text;
     }
     Zustand->setText(text.isEmpty() ? QStringLiteral("Bereit") : text);

@@ -34,7 +34,8 @@ std::shared_ptr<Aufnahme> rechteck() {
         a->hänge(kStart + std::uint64_t(i) * kHalbeNs, i % 2 ? 0 : analysator::bitVon(10));
     }
     a->setzeBisNs(kStart + kHalbe * kHalbeNs);
-    a->nullpunktNs = kStart;
+    a->nullpunktNs = kStart + 2 * kHalbeNs;  // the trigger: the first rising edge
+    a->basis = 0x378;
     a->beende(analysator::Ende::Dauer);
     return a;
 }
@@ -160,7 +161,10 @@ void TestLogikanalysator::savedCaptureOpensWithTheSameChanges() {
     const Aufnahme* geladen = f->Diagramm->aufnahme();
     QVERIFY(geladen != original.get());
     QCOMPARE(geladen->leitungen().size(), std::size_t(2));
+    QCOMPARE(geladen->leitungen()[0].name, std::string("10 /Ack"));
+    QCOMPARE(geladen->leitungen()[1].name, std::string("11 Busy"));
     QCOMPARE(geladen->anzahl(), original->anzahl());
+    QCOMPARE(geladen->nullpunktNs - (*geladen)[0].zeitNs, 2 * kHalbeNs);
     // The file counts from the capture's first moment.
     for (std::size_t i = 0; i < original->anzahl(); ++i) {
         const auto a = (*original)[i], b = (*geladen)[i];
