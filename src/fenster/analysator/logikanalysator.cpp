@@ -1,5 +1,6 @@
 #include "logikanalysator.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -191,6 +192,9 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     connect(weiter, &QPushButton::clicked, Diagramm, [this] { Diagramm->zoome(0.5); });
     connect(Anzeigetakt, &QTimer::timeout, this, [this] { Anzeigetakt_Timer(); });
     connect(Messtakt, &QTimer::timeout, this, [this] { messeJetzt(); });
+    // Ending the program closes no window: the capture's thread must not
+    // outlive the port it reads.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { halteAufnahme(); });
     Diagramm->beiÄnderung = [this] {
         // The table waits until the view settles: measuring a long view
         // reads every change in it.

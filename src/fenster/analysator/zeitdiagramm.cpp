@@ -99,7 +99,8 @@ void Zeitdiagramm::zoome(double faktor, double umNs) {
     if (!(faktor > 0)) return;
     const double spanne = sichtSpanne_ / faktor;
     const double anteil = (umNs - sichtAnfang_) / sichtSpanne_;
-    if (faktor < 1 || spanne >= kKleinsteSpanneNs) folgt = folgt && faktor < 1;
+    // Zooming in picks a place to look at: the view stops following.
+    if (faktor > 1) folgt = false;
     setzeSicht(umNs - anteil * spanne, spanne);
 }
 
