@@ -12,10 +12,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include "fenster/module1.h"
 #include "fenster/gemeinsam/klick_label.h"
 #include "fenster/gemeinsam/layout.h"
 #include "fenster/gemeinsam/statusleiste.h"
-#include "fenster/module1.h"
 #include "fenster/steuerung/steuerung.h"
 #include "port/port.h"
 #include "test_support.h"
@@ -44,9 +44,7 @@ private:
     port::RecordingPort* port = nullptr;
 };
 
-void TestSteuerungLayout::initTestCase() {
-    test::richteTestanwendungEin();
-}
+void TestSteuerungLayout::initTestCase() { test::richteTestanwendungEin(); }
 
 void TestSteuerungLayout::init() {
     port = &test::installiereAufzeichnung();
@@ -55,9 +53,7 @@ void TestSteuerungLayout::init() {
     QVERIFY(QTest::qWaitForWindowExposed(fenster));
 }
 
-void TestSteuerungLayout::cleanup() {
-    Module1::ZurücksetzenFürTest();
-}
+void TestSteuerungLayout::cleanup() { Module1::ZurücksetzenFürTest(); }
 
 void TestSteuerungLayout::everyControlIsBuiltAsTheTableSays_data() {
     QTest::addColumn<int>("zeile");
@@ -125,10 +121,8 @@ void TestSteuerungLayout::everyControlIsBuiltAsTheTableSays() {
 
     // Container: a frame by name, or the window's client area.
     const QString container = layout::text(e.container);
-    if (container.isEmpty())
-        QCOMPARE(w->parentWidget(), fenster->centralWidget());
-    else
-        QCOMPARE(w->parentWidget()->objectName(), container);
+    if (container.isEmpty()) QCOMPARE(w->parentWidget(), fenster->centralWidget());
+    else QCOMPARE(w->parentWidget()->objectName(), container);
 
     // Twips / 15 = pixels, rounded.
     QCOMPARE(w->geometry(), QRect(qRound(e.links / 15.0), qRound(e.oben / 15.0),
@@ -153,9 +147,9 @@ void TestSteuerungLayout::everyControlIsBuiltAsTheTableSays() {
 
 void TestSteuerungLayout::tabOrderFollowsTheTabIndex() {
     // The focusable controls by tab index, as the user tabs through them.
-    const QStringList erwartet{"Eingabe_dec",   "Eingabe_hex",   "Eingabe_bin",
-                               "Einlesen_dec",  "Einlesen_hex",  "Einlesen_bin",
-                               "Einlesenknopf", "Perm_Einlesen", "Ausgabeknopf"};
+    const QStringList erwartet{"Eingabe_dec",   "Eingabe_hex",   "Eingabe_bin",  "Einlesen_dec",
+                               "Einlesen_hex",  "Einlesen_bin",  "Einlesenknopf", "Perm_Einlesen",
+                               "Ausgabeknopf"};
     QStringList gefunden;
     QWidget* w = fenster->Eingabe_dec;
     do {
@@ -218,7 +212,8 @@ void TestSteuerungLayout::extrasMenuShowsOnlyItsFixedItemsAtStart() {
     QCOMPARE(ansicht->text(), QStringLiteral("Ansicht"));
     QVERIFY(ansicht->menu());
     QCOMPARE(ansicht->menu()->actions().size(), 2);
-    QCOMPARE(ansicht->menu()->actions().at(0)->text(), QStringLiteral("Steckerbelegung (DB-25)…"));
+    QCOMPARE(ansicht->menu()->actions().at(0)->text(),
+             QStringLiteral("Steckerbelegung (DB-25)…"));
     QCOMPARE(ansicht->menu()->actions().at(1)->text(), QStringLiteral("Logikanalysator…"));
 }
 
