@@ -41,6 +41,7 @@ using analysator::Aufnahme;
 
 constexpr int kAnzeigeMs = 33;  // the live diagram's refresh, about 30 per second
 constexpr int kMessVerzugMs = 120;
+constexpr int kTakteJeMessung = 15;
 constexpr int kSpalten = 7;
 
 // The capture engine on the bound port, beneath the session trace.
@@ -377,6 +378,8 @@ void Logikanalysator::Anzeigetakt_Timer() {
     }
     Diagramm->rolle();
     zeigeZustand();
+    // The table twice a second: it reads every change on screen.
+    if (++takte_ % kTakteJeMessung == 0) messeJetzt();
     if (!quelle_->läuft()) {
         // The capture ended by itself: no timer runs from here on.
         Anzeigetakt->stop();

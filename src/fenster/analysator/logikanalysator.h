@@ -116,6 +116,7 @@ private:
     QString dateiname_;        // of the recording opened, for the title
     double laufSpanneNs_ = 0;  // the view's width while a capture rolls
     QString hinweis_;          // said at the start, shown while it runs
+    int takte_ = 0;            // of the live display
 };
 
 }  // namespace dravel
