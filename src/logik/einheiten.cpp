@@ -18,6 +18,13 @@ Einheit einheitFür(double betragNs) {
     return {1, "ns"};
 }
 
+// Numbers without thousands separators: "3.000 µs" would read as three.
+QLocale zahlen() {
+    QLocale l;
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    return l;
+}
+
 }  // namespace
 
 QString dauerText(double ns, int stellen) {
@@ -25,7 +32,7 @@ QString dauerText(double ns, int stellen) {
     const double wert = ns / e.ns;
     const int vorKomma = std::abs(wert) < 1 ? 1 : int(std::floor(std::log10(std::abs(wert)))) + 1;
     const int nachKomma = e.ns == 1 ? 0 : std::max(0, stellen - vorKomma);
-    return QLocale().toString(wert, 'f', nachKomma) + QStringLiteral(" ") +
+    return zahlen().toString(wert, 'f', nachKomma) + QStringLiteral(" ") +
            QString::fromUtf8(e.name);
 }
 
@@ -42,7 +49,7 @@ QString frequenzText(double hz, int stellen) {
     }
     const double wert = hz / teiler;
     const int vorKomma = wert < 1 ? 1 : int(std::floor(std::log10(wert))) + 1;
-    return QLocale().toString(wert, 'f', std::max(0, stellen - vorKomma)) + QStringLiteral(" ") +
+    return zahlen().toString(wert, 'f', std::max(0, stellen - vorKomma)) + QStringLiteral(" ") +
            QString::fromUtf8(name);
 }
 
@@ -56,7 +63,8 @@ double achsenschritt(double mindestensNs) {
 }
 
 QString achsenText(double ns, double schrittNs) {
-    const Einheit e = einheitFür(schrittNs);
+    // The unit of ten steps: marks 500 µs apart read "2,5 ms".
+    const Einheit e = einheitFür(10 * schrittNs);
     const double schritt = schrittNs / e.ns;
     // 2.5 needs one decimal; 1, 2, 5, 10, ... none.
     int nachKomma = 0;
@@ -66,7 +74,7 @@ QString achsenText(double ns, double schrittNs) {
     }
     double wert = ns / e.ns;
     if (std::abs(wert) < schritt * 1e-6) wert = 0;  // no "-0"
-    return QLocale().toString(wert, 'f', nachKomma) + QStringLiteral(" ") +
+    return zahlen().toString(wert, 'f', nachKomma) + QStringLiteral(" ") +
            QString::fromUtf8(e.name);
 }
 

@@ -12,8 +12,8 @@ QString dauerText(double ns, int stellen = 4);
 // A frequency in Hz, kHz or MHz: "1,000 kHz"; "–" for none.
 QString frequenzText(double hz, int stellen = 4);
 
-// A mark of a time axis whose marks are `schrittNs` apart: the unit of the
-// step and as many decimals as the step needs ("2,5 µs", "-10 ms").
+// A mark of a time axis whose marks are `schrittNs` apart: the unit of ten
+// steps and as many decimals as the step needs ("2,5 ms", "-10 ms").
 QString achsenText(double ns, double schrittNs);
 
 // The step of a time axis: 1, 2 or 5 times a power of ten in ns, the
