@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "fenster/anwendung.h"
 #include "befehle/befehle.h"
-#include "logik/kommandozeile.h"
+#include "fenster/anwendung.h"
 #include "fenster/module1.h"
 #include "fenster/signale.h"
+#include "logik/kommandozeile.h"
 
 namespace {
 
@@ -36,6 +36,7 @@ bool ohneBildschirm() {
 int main(int argc, char* argv[]) {
     // The commands for scripts need no display and open no window.
     if (dravel::app::hatBefehl(argc, argv)) {
+        dravel::app::sichereStandardausgabe();
         dravel::app::wähleEreignisschleife();
         QCoreApplication app(argc, argv);
         const int status = dravel::app::führeBefehlAus(QCoreApplication::arguments());
@@ -44,8 +45,9 @@ int main(int argc, char* argv[]) {
     }
     if (nurAusgabe(argc, argv) || ohneBildschirm()) {
         QCoreApplication app(argc, argv);
-        const auto ende = dravel::app::werteKommandozeileAus(
-            QCoreApplication::arguments(), dravel::app::befehlsübersicht());
+        const auto ende = dravel::app::werteKommandozeileAus(QCoreApplication::arguments(),
+                                                             dravel::app::befehlsübersicht(),
+                                                             dravel::app::befehlsvorschlag);
         dravel::app::räumeAuf();
         if (ende) return *ende;
         std::fputs(
@@ -59,8 +61,9 @@ int main(int argc, char* argv[]) {
     dravel::app::fangePlattformfehlerAb(argc, argv);
     QApplication app(argc, argv);
     dravel::app::gibPlattformmeldungenWeiter();
-    if (const auto ende = dravel::app::werteKommandozeileAus(
-            QApplication::arguments(), dravel::app::befehlsübersicht())) {
+    if (const auto ende = dravel::app::werteKommandozeileAus(QApplication::arguments(),
+                                                             dravel::app::befehlsübersicht(),
+                                                             dravel::app::befehlsvorschlag)) {
         return *ende;
     }
     dravel::app::richteAnwendungEin();

@@ -1,12 +1,15 @@
 #include "befehle.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "befehle/gemeinsam.h"
 #include "logik/abbruch.h"
 #include "logik/kommandozeile.h"
+#include "logik/maskiert.h"
 #include "logik/sprache.h"
 
 namespace dravel::app {
@@ -52,7 +55,65 @@ QString ersterBefehl(const QStringList& argumente) {
     return parser.positionalArguments().value(0);
 }
 
+// The edits that turn one word into the other (Levenshtein distance).
+qsizetype abstand(QStringView a, QStringView b) {
+    std::vector<qsizetype> zeile(static_cast<std::size_t>(b.size()) + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j) zeile[std::size_t(j)] = j;
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        qsizetype diagonal = zeile[0];
+        zeile[0] = i;
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const qsizetype oben = zeile[std::size_t(j)];
+            zeile[std::size_t(j)] =
+                std::min({oben + 1, zeile[std::size_t(j - 1)] + 1,
+                          diagonal + (a[i - 1].toLower() == b[j - 1].toLower() ? 0 : 1)});
+            diagonal = oben;
+        }
+    }
+    return zeile.back();
+}
+
+// A negative number where an address or a byte belongs reads to the parser
+// as an option ("-1"); said as what it is.
+void prüfeNegativeZahlen(const QStringList& argumente) {
+    for (const QString& argument : argumente.mid(1)) {
+        if (argument == QLatin1String("--")) return;
+        if (argument.size() > 1 && argument[0] == u'-' && argument[1].isDigit()) {
+            throw Ablehnung(QStringLiteral("„%1“: negative Zahlen sind weder Adressen noch Werte "
+                                           "(Adressen 0..65535, Werte 0..255).")
+                                .arg(maskiert(argument)));
+        }
+    }
+}
+
 }  // namespace
+
+QString befehlsvorschlag(QStringView wort) {
+    // The English words a user may try first.
+    static const std::pair<const char*, const char*> kEnglisch[] = {
+        {"read", "lesen"},  {"write", "schreiben"}, {"watch", "beobachten"},
+        {"play", "muster"}, {"pattern", "muster"},  {"monitor", "beobachten"},
+    };
+    for (const auto& [englisch, deutsch] : kEnglisch) {
+        if (wort.compare(QLatin1String(englisch), Qt::CaseInsensitive) == 0) {
+            return QStringLiteral(" Der Befehl heißt hier „%1“.").arg(QLatin1String(deutsch));
+        }
+    }
+    if (wort.compare(QLatin1String("help"), Qt::CaseInsensitive) == 0) {
+        return QStringLiteral(" Meinten Sie „--help“?");
+    }
+    const Befehl* nächster = nullptr;
+    qsizetype kleinster = 3;  // more edits than two make a different word
+    for (const Befehl& kandidat : befehle()) {
+        const qsizetype d = abstand(wort, QString::fromLatin1(kandidat.name));
+        if (d < kleinster) {
+            kleinster = d;
+            nächster = &kandidat;
+        }
+    }
+    if (!nächster) return {};
+    return QStringLiteral(" Meinten Sie „%1“?").arg(QLatin1String(nächster->name));
+}
 
 bool hatBefehl(int argc, char* argv[]) {
     QStringList argumente;
@@ -82,7 +143,10 @@ int führeBefehlAus(const QStringList& argumente) {
         vorne.clear();
     }
     try {
-        if (!parser.parse(argumente)) throw Ablehnung(parser.errorText());
+        if (!parser.parse(argumente)) {
+            prüfeNegativeZahlen(argumente);
+            throw Ablehnung(maskiert(parser.errorText()));
+        }
         if (parser.isSet(hilfe)) {
             std::fputs(qPrintable(parser.helpText()), stdout);
             return 0;

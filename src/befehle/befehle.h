@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 namespace dravel::app {
 
@@ -17,6 +18,15 @@ bool hatBefehl(int argc, char* argv[]);
 // 0 done, 2 refused before any port access (one line on standard error),
 // 128 + n ended by signal n, 1 standard output could not be written.
 int führeBefehlAus(const QStringList& argumente);
+
+// The hint after "Unbekannter Befehl": the nearest command, or the German
+// name of an English one (" Meinten Sie „lesen“?"); empty when none is near.
+QString befehlsvorschlag(QStringView wort);
+
+// Call before anything opens a file: a standard output closed at start is
+// held by /dev/null, so that no other file takes its number, and the
+// commands that print say it is closed.
+void sichereStandardausgabe();
 
 // The commands, one line each, for "dravel --help".
 QString befehlsübersicht();

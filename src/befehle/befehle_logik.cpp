@@ -1,8 +1,10 @@
 #include "befehle_logik.h"
 
 #include <QString>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "port/digits.h"
 
@@ -31,27 +33,37 @@ std::optional<std::uint64_t> ganzzahlAusArgument(QStringView text, std::uint64_t
     return wert;
 }
 
-std::optional<double> dauerAusArgument(QStringView text, const QLocale& locale, double größte) {
-    const QString eigenesKomma = locale.decimalPoint();
-    QString normiert;
-    normiert.reserve(text.size());
+std::optional<double> dauerAusArgument(QStringView text, double größte, bool* zuKlein) {
+    std::string normiert;
+    normiert.reserve(static_cast<std::size_t>(text.size()));
     bool komma = false;
     bool ziffer = false;
     for (const QChar zeichen : text) {
         if (zeichen.isDigit() && zeichen.unicode() < 128) {
             ziffer = true;
-            normiert += zeichen;
-        } else if (!komma && (zeichen == u'.' || QStringView(&zeichen, 1) == eigenesKomma)) {
+            normiert += static_cast<char>(zeichen.unicode());
+        } else if (!komma && (zeichen == u'.' || zeichen == u',')) {
             komma = true;
-            normiert += u'.';
+            normiert += '.';
         } else {
             return std::nullopt;
         }
     }
     if (!ziffer) return std::nullopt;
-    bool ok = false;
-    const double wert = normiert.toDouble(&ok);
-    if (!ok || !std::isfinite(wert) || wert > größte) return std::nullopt;
+    // Read without the locale, and any number of digits as the number they
+    // are: a value out of range is only a value too large or too small.
+    double wert = 0;
+    const auto [ende, fehler] =
+        std::from_chars(normiert.data(), normiert.data() + normiert.size(), wert);
+    if (fehler == std::errc::result_out_of_range) {
+        const bool klein = normiert.find_first_of("123456789") > normiert.find('.');
+        if (klein && zuKlein) *zuKlein = true;
+        return std::nullopt;
+    }
+    if (fehler != std::errc() || ende != normiert.data() + normiert.size() ||
+        !std::isfinite(wert) || wert > größte) {
+        return std::nullopt;
+    }
     return wert;
 }
 

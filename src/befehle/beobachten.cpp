@@ -1,4 +1,6 @@
 // dravel beobachten ADRESSE: prints every change of a register until Ctrl+C.
+#include <unistd.h>
+
 #include <cstdint>
 #include <optional>
 
@@ -12,8 +14,8 @@ namespace {
 
 struct Beobachten {
     std::uint16_t adresse = 0;
-    Uhr::duration intervall = std::chrono::milliseconds(1);
-    std::optional<Uhr::duration> dauer;
+    std::int64_t intervallNs = 1'000'000;
+    std::optional<std::int64_t> dauerNs;
 };
 
 Beobachten leseBeobachten(const QCommandLineParser& parser, const QStringList& argumente) {
@@ -22,20 +24,17 @@ Beobachten leseBeobachten(const QCommandLineParser& parser, const QStringList& a
     b.adresse = adresseAus(argumente.at(0), QStringLiteral("ADRESSE"));
     if (const auto ms =
             dauerOption(parser, QStringLiteral("intervall"), QStringLiteral("Millisekunden"))) {
-        b.intervall = alsDauer(*ms, 1e-3);
+        b.intervallNs = alsNs(*ms, 1e-3);
     }
     if (const auto s = dauerOption(parser, QStringLiteral("dauer"), QStringLiteral("Sekunden"))) {
-        b.dauer = alsDauer(*s, 1.0);
+        b.dauerNs = alsNs(*s, 1.0);
     }
     return b;
 }
 
 // "12.345 200 C8 1100 1000"
-void schreibeÄnderung(Ausgabe& ausgabe, Uhr::duration seitStart, std::uint8_t wert) {
-    char* p = schreibeMillisekunden(
-        ausgabe.zeile(),
-        static_cast<std::uint64_t>(
-            std::chrono::duration_cast<std::chrono::nanoseconds>(seitStart).count()));
+void schreibeÄnderung(Ausgabe& ausgabe, std::int64_t seitStartNs, std::uint8_t wert) {
+    char* p = schreibeMillisekunden(ausgabe.zeile(), static_cast<std::uint64_t>(seitStartNs));
     *p++ = ' ';
     p = schreibeDezimal(p, wert);
     *p++ = ' ';
@@ -50,22 +49,20 @@ void schreibeÄnderung(Ausgabe& ausgabe, Uhr::duration seitStart, std::uint8_t w
 int beobachte(const Beobachten& b) {
     Ausgabe ausgabe;
     const auto adresse = static_cast<std::int16_t>(b.adresse);
-    const auto start = Uhr::now();
-    const auto ende = b.dauer ? start + *b.dauer : Uhr::time_point::max();
+    generator::Systemuhr uhr;
+    const std::int64_t start = uhr.jetztNs();
+    const std::int64_t ende = b.dauerNs ? start + *b.dauerNs : INT64_MAX;
+    // A reader that went away ends the run, also while nothing changes.
+    beobachteLeser(STDOUT_FILENO);
     auto letzter = static_cast<std::uint8_t>(Inp32(adresse));
-    schreibeÄnderung(ausgabe, Uhr::now() - start, letzter);
-    auto frist = start;
+    schreibeÄnderung(ausgabe, uhr.jetztNs() - start, letzter);
+    Takt takt(uhr, b.intervallNs);
     while (abbruchsignal() == 0 && !ausgabe.fehler()) {
-        frist = nächsteFrist(frist, b.intervall);
-        if (frist > ende) {
-            warteBis(ende);
-            break;
-        }
-        if (b.intervall > Uhr::duration::zero() && !warteBis(frist)) break;
+        if (!takt.warte(ende) || takt.fristNs() > ende) break;
         const auto wert = static_cast<std::uint8_t>(Inp32(adresse));
         if (wert == letzter) continue;
         letzter = wert;
-        schreibeÄnderung(ausgabe, Uhr::now() - start, wert);
+        schreibeÄnderung(ausgabe, uhr.jetztNs() - start, wert);
     }
     return endstatus(ausgabe);
 }

@@ -12,13 +12,12 @@
 #include <stdexcept>
 #include <vector>
 
+#include "logik/ausgabemaschine.h"
 #include "logik/kommandozeile.h"
 
 // What every command without a window is made of: how it reads its
 // arguments, writes its output and ends, and the entry it puts in the table.
 namespace dravel::app::befehl {
-
-using Uhr = std::chrono::steady_clock;
 
 // A refused command line: one German line for standard error.
 class Ablehnung : public std::runtime_error {
@@ -36,7 +35,8 @@ public:
     }
     void fertig(char* ende) { belegt_ = static_cast<std::size_t>(ende - puffer_.data()); }
 
-    // Hands everything to the system now, for a reader that waits.
+    // Hands everything to the system now, for a reader that waits. A blocked
+    // reader is waited for until a signal comes.
     void leere();
     [[nodiscard]] bool fehler() const { return fehler_; }
     [[nodiscard]] int fehlernummer() const { return fehlernummer_; }
@@ -58,25 +58,43 @@ std::uint64_t ganzzahlOption(const QCommandLineParser& parser, const QString& na
 // A duration option; `einheit` names it in the message ("Millisekunden").
 std::optional<double> dauerOption(const QCommandLineParser& parser, const QString& name,
                                   const QString& einheit);
-Uhr::duration alsDauer(double wert, double sekundenJeEinheit);
+// Nanoseconds of `wert` units of `sekundenJeEinheit` seconds.
+std::int64_t alsNs(double wert, double sekundenJeEinheit);
 // Refuses too few arguments with `fehlt`, and the first one too many.
 void prüfeAnzahl(const QStringList& argumente, qsizetype kleinste, qsizetype größte,
                  const QString& fehlt);
 
 // --- running -------------------------------------------------------------------
 
-// The next deadline of a fixed schedule. A step that comes later than a whole
-// interval restarts the schedule from now instead of catching up in a burst.
-Uhr::time_point nächsteFrist(Uhr::time_point frist, Uhr::duration schritt);
+// A fixed schedule of steps `schrittNs` apart on the engine's clock, by the
+// engine's rule for a late step.
+class Takt {
+public:
+    Takt(generator::Uhr& uhr, std::int64_t schrittNs)
+        : uhr_(uhr), schrittNs_(schrittNs), fristNs_(uhr.jetztNs()) {}
+    // Waits for the next step (no longer than until `endeNs`); false when a
+    // signal ends the command.
+    bool warte(std::int64_t endeNs = INT64_MAX);
+    [[nodiscard]] std::int64_t fristNs() const { return fristNs_; }
+
+private:
+    generator::Uhr& uhr_;
+    std::int64_t schrittNs_;
+    std::int64_t fristNs_;
+};
 
 // The exit status once the run is over: 128 + n after signal n, 1 when
 // standard output could not be written (after one line), else 0.
 int endstatus(Ausgabe& ausgabe);
 
 // Every argument is checked before the port opens: a refusal never reaches it.
+// Binds the port the options choose; without --port one line on standard
+// error says the port is simulated. An exit status when it cannot be had.
+std::optional<int> bindePortFürBefehl(const QCommandLineParser& parser);
+
 template <typename Einstellungen, typename Lauf>
 int mitPort(const QCommandLineParser& parser, const Einstellungen& einstellungen, Lauf lauf) {
-    if (const auto status = bindePort(parser, false)) return *status;
+    if (const auto status = bindePortFürBefehl(parser)) return *status;
     return lauf(einstellungen);
 }
 

@@ -1,4 +1,6 @@
 // dravel lesen ADRESSE: reads a register and prints each value.
+#include <unistd.h>
+
 #include <cstdint>
 
 #include "befehle/befehle_logik.h"
@@ -12,7 +14,7 @@ namespace {
 struct Lesen {
     std::uint16_t adresse = 0;
     std::uint64_t anzahl = 1;
-    Uhr::duration intervall{};
+    std::int64_t intervallNs = 0;
     char* (*schreibe)(char*, std::uint8_t) = schreibeDezimal;
 };
 
@@ -21,10 +23,10 @@ Lesen leseLesen(const QCommandLineParser& parser, const QStringList& argumente) 
     Lesen l;
     l.adresse = adresseAus(argumente.at(0), QStringLiteral("ADRESSE"));
     l.anzahl = ganzzahlOption(parser, QStringLiteral("anzahl"), 1, UINT64_MAX, 1);
-    l.intervall =
-        alsDauer(dauerOption(parser, QStringLiteral("intervall"), QStringLiteral("Millisekunden"))
-                     .value_or(0),
-                 1e-3);
+    l.intervallNs =
+        alsNs(dauerOption(parser, QStringLiteral("intervall"), QStringLiteral("Millisekunden"))
+                  .value_or(0),
+              1e-3);
     const bool hex = parser.isSet(QStringLiteral("hex"));
     const bool bin = parser.isSet(QStringLiteral("bin"));
     if (hex && bin) throw Ablehnung(QStringLiteral("--hex und --bin schließen einander aus."));
@@ -36,13 +38,14 @@ Lesen leseLesen(const QCommandLineParser& parser, const QStringList& argumente) 
 int lese(const Lesen& l) {
     Ausgabe ausgabe;
     const auto adresse = static_cast<std::int16_t>(l.adresse);
-    auto frist = Uhr::now();
+    generator::Systemuhr uhr;
+    Takt takt(uhr, l.intervallNs);
     // A reader that went away ends the reads too (SIGPIPE, or a write error).
+    beobachteLeser(STDOUT_FILENO);
     for (std::uint64_t i = 0; i < l.anzahl && !ausgabe.fehler(); ++i) {
-        if (i > 0 && l.intervall > Uhr::duration::zero()) {
+        if (i > 0 && l.intervallNs > 0) {
             ausgabe.leere();  // the reader sees each value when it is read
-            frist = nächsteFrist(frist, l.intervall);
-            if (!warteBis(frist)) break;
+            if (!takt.warte()) break;
         }
         if (abbruchsignal() != 0) break;
         const auto wert = static_cast<std::uint8_t>(Inp32(adresse));

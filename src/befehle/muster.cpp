@@ -78,7 +78,7 @@ Muster leseMuster(const QCommandLineParser& parser, const QStringList& argumente
 // lines keep their last levels, as after the window's Stop).
 class Kommandolauf final : public generator::Ausgabesteuerung {
 public:
-    explicit Kommandolauf(const Muster& muster) : muster_(muster) {}
+    Kommandolauf(const Muster& muster, generator::Uhr& uhr) : muster_(muster), uhr_(uhr) {}
 
     std::int16_t adresse() override { return static_cast<std::int16_t>(muster_.adresse); }
     std::optional<std::int16_t> leitung1() override {
@@ -96,12 +96,11 @@ public:
     bool abbrechen() override { return abbruchsignal() != 0; }
     // No window, no events: nothing to pump.
     void pumpe() override {}
-    void schlafe(std::int64_t höchstensNs) override {
-        warteBis(Uhr::now() + std::chrono::nanoseconds(höchstensNs));
-    }
+    void schlafe(std::int64_t höchstensNs) override { warteBis(uhr_.jetztNs() + höchstensNs); }
 
 private:
     const Muster& muster_;
+    generator::Uhr& uhr_;
     std::uint64_t durchläufe_ = 0;
     bool weiter_ = true;
 };
@@ -111,8 +110,8 @@ int spiele(const Muster& m) {
     const generator::Pegelfolge bitfolge1 = generator::pegelfolge(m.bitfolge1, n);
     const generator::Pegelfolge bitfolge2 =
         m.leitung2 ? generator::pegelfolge(m.bitfolge2, n) : generator::Pegelfolge{};
-    Kommandolauf lauf(m);
     generator::Systemuhr uhr;
+    Kommandolauf lauf(m, uhr);
     generator::Ausgabemaschine maschine(uhr, {.echtzeit = generator::echtzeit::gewünscht()});
     const generator::Laufstatistik statistik = maschine.lauf(lauf, bitfolge1, bitfolge2);
     std::fprintf(stderr, "dravel: %s\n", generator::statistikText(statistik).c_str());
@@ -129,7 +128,10 @@ Befehl muster() {
             "der Signalgenerator: 0, L und Leerzeichen sind Low, alle anderen Zeichen High; die "
             "kürzere Folge wird mit 0 aufgefüllt. Die übrigen Leitungen behalten ihren Pegel, am "
             "Ende bleibt der letzte. Gibt am Ende eine Zeile Statistik auf der Standardfehler"
-            "ausgabe aus.",
+            "ausgabe aus; „verspätet“ zählt darin die Schritte, die mehr als eine Zeitbasis zu "
+            "spät kamen: nach jedem beginnt der Zeitplan neu, statt die verlorene Zeit in einem "
+            "Schwall aufzuholen. Bei Zeitbasis 0 mit --trace begrenzt die Schreibgeschwindigkeit "
+            "des Datenträgers die Schritte (etwa 100 MB/s VCD).",
             {{"BITFOLGE", "Die Pegel des ersten Kanals, z. B. 1100 oder HLLH.", "BITFOLGE"}},
             {option("leitung", "Datenleitung des ersten Kanals, 0..7 (D0..D7).", "N"),
              option("bitfolge2", "Bitfolge des zweiten Kanals.", "B"),

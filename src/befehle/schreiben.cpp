@@ -12,7 +12,7 @@ namespace {
 struct Schreiben {
     std::uint16_t adresse = 0;
     std::vector<std::uint8_t> werte;
-    Uhr::duration intervall{};
+    std::int64_t intervallNs = 0;
 };
 
 Schreiben leseSchreiben(const QCommandLineParser& parser, const QStringList& argumente) {
@@ -21,22 +21,20 @@ Schreiben leseSchreiben(const QCommandLineParser& parser, const QStringList& arg
     Schreiben s;
     s.adresse = adresseAus(argumente.at(0), QStringLiteral("ADRESSE"));
     for (qsizetype i = 1; i < argumente.size(); ++i) s.werte.push_back(byteAus(argumente.at(i)));
-    s.intervall =
-        alsDauer(dauerOption(parser, QStringLiteral("intervall"), QStringLiteral("Millisekunden"))
-                     .value_or(0),
-                 1e-3);
+    s.intervallNs =
+        alsNs(dauerOption(parser, QStringLiteral("intervall"), QStringLiteral("Millisekunden"))
+                  .value_or(0),
+              1e-3);
     return s;
 }
 
 int schreibe(const Schreiben& s) {
     Ausgabe ausgabe;
     const auto adresse = static_cast<std::int16_t>(s.adresse);
-    auto frist = Uhr::now();
+    generator::Systemuhr uhr;
+    Takt takt(uhr, s.intervallNs);
     for (std::size_t i = 0; i < s.werte.size(); ++i) {
-        if (i > 0 && s.intervall > Uhr::duration::zero()) {
-            frist = nächsteFrist(frist, s.intervall);
-            if (!warteBis(frist)) break;
-        }
+        if (i > 0 && s.intervallNs > 0 && !takt.warte()) break;
         if (abbruchsignal() != 0) break;
         Out32(adresse, s.werte[i]);
     }

@@ -1,63 +1,33 @@
 #include "signale.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QPointer>
 #include <QSocketNotifier>
-#include <cerrno>
-#include <csignal>
 
 #include "fenster/module1.h"
+#include "logik/abbruch.h"
 
 namespace dravel::app {
 namespace {
 
-int g_rohr[2] = {-1, -1};
 QPointer<QSocketNotifier> g_melder;
 
-extern "C" void merkeSignal(int nummer) {
-    const int gesichert = errno;
-    const auto byte = static_cast<unsigned char>(nummer);
-    // Nothing else is safe here; a full pipe already holds a signal.
-    [[maybe_unused]] const ssize_t n = ::write(g_rohr[1], &byte, 1);
-    errno = gesichert;
-}
-
 void beendeWegenSignal() {
-    unsigned char puffer[16];
-    int erstes = 0;
-    ssize_t n;
-    while ((n = ::read(g_rohr[0], puffer, sizeof puffer)) > 0) {
-        if (erstes == 0) erstes = puffer[0];
-    }
-    if (erstes == 0) return;
+    leereWeckrohr();
+    const int signal = abbruchsignal();
+    if (signal == 0) return;
     Module1::Beenden();
-    QCoreApplication::exit(128 + erstes);
+    QCoreApplication::exit(128 + signal);
 }
 
 }  // namespace
 
 void fangeSignaleAb() {
-    if (g_rohr[0] < 0 && ::pipe2(g_rohr, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    if (!g_melder) {
-        g_melder =
-            new QSocketNotifier(g_rohr[0], QSocketNotifier::Read, QCoreApplication::instance());
-        QObject::connect(g_melder, &QSocketNotifier::activated, g_melder,
-                         [] { beendeWegenSignal(); });
-    }
-    struct sigaction aktion {};
-    aktion.sa_handler = merkeSignal;
-    sigemptyset(&aktion.sa_mask);
-    aktion.sa_flags = SA_RESTART | SA_RESETHAND;
-    // SIGHUP comes when the terminal closes, SIGQUIT from Ctrl+\ in it. A
-    // signal ignored from the start (nohup) stays ignored.
-    for (const int nummer : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        struct sigaction bisher {};
-        if (::sigaction(nummer, nullptr, &bisher) == 0 && bisher.sa_handler == SIG_IGN) continue;
-        ::sigaction(nummer, &aktion, nullptr);
-    }
+    // A window has no standard output to lose: SIGPIPE keeps its default.
+    fangeAbbruchAb(Rohrbruch::Beendet);
+    if (weckrohr() < 0 || g_melder) return;
+    g_melder = new QSocketNotifier(weckrohr(), QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(g_melder, &QSocketNotifier::activated, g_melder, [] { beendeWegenSignal(); });
 }
 
 }  // namespace dravel::app

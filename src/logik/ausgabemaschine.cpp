@@ -145,9 +145,7 @@ Laufstatistik Ausgabemaschine::lauf(Ausgabesteuerung& steuerung, const Pegelfolg
         const std::int64_t jetzt = uhr_.jetztNs();
         const std::int64_t verspätung = jetzt - frist;
         fehler.zähle(verspätung);
-        if (verspätung > basis && statistik.schritte > 0) {
-            // No burst of steps to make up for lost time: the schedule
-            // starts again from here.
+        if (statistik.schritte > 0 && beginntPlanNeu(verspätung, basis)) {
             if (basis > 0) ++statistik.verspätet;
             frist = jetzt;
         }

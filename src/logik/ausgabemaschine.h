@@ -25,7 +25,13 @@ public:
     virtual void schlafeBis(std::int64_t zeitNs) = 0;
 };
 
-// The system's monotonic clock.
+// A step that comes more than one time base after its deadline restarts the
+// schedule from then instead of catching up in a burst of steps.
+constexpr bool beginntPlanNeu(std::int64_t verspätungNs, std::int64_t basisNs) {
+    return verspätungNs > basisNs;
+}
+
+// The system's monotonic clock (steady_clock).
 class Systemuhr final : public Uhr {
 public:
     std::int64_t jetztNs() override;

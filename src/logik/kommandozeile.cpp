@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <string>
 
-#include "logik/mitschnitt.h"
-#include "port/port_meldungen.h"
-#include "logik/sprache.h"
 #include "dravel_version.h"
+#include "logik/maskiert.h"
+#include "logik/mitschnitt.h"
+#include "logik/sprache.h"
 #include "port/io_grants.h"
 #include "port/port.h"
+#include "port/port_meldungen.h"
 #include "port/port_report.h"
 #include "port/ppdev_port.h"
 #include "port/raw_port.h"
@@ -47,7 +48,8 @@ std::optional<port::IoGrants> freigaben(const QStringList& bereiche) {
 // that record every access wrap the factory returned here.
 std::optional<port::BackendFactory> backendFabrik(bool gewählt, const QString& wahl,
                                                   const port::IoGrants& zusätzlich) {
-    if (!gewählt) {
+    // "sim" names the default, for scripts that want no word about it.
+    if (!gewählt || wahl == QLatin1String("sim")) {
         return [] { return std::make_unique<port::SimulatedPort>(); };
     }
     if (wahl == QLatin1String("raw")) {
@@ -64,7 +66,7 @@ std::optional<port::BackendFactory> backendFabrik(bool gewählt, const QString& 
             return port::openPpdevPort(port::realSystem(), gerät, meldungenNachStderr());
         };
     }
-    meldeFehler(startMeldung(port::unknownPort(wahl.toStdString())));
+    meldeFehler(startMeldung(port::unknownPort(maskiert(wahl).toStdString())));
     return std::nullopt;
 }
 
@@ -85,7 +87,8 @@ std::vector<std::uint16_t> zusätzlicheBasen(bool echterPort, const port::IoGran
 }  // namespace
 
 std::optional<int> werteKommandozeileAus(const QStringList& argumente,
-                                         const QString& befehlsübersicht) {
+                                         const QString& befehlsübersicht,
+                                         QString (*vorschlag)(QStringView)) {
     sprichQtDeutsch();  // the parser's "Aufruf:" and error texts
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Dravel – Parallelport von Hand steuern."));
@@ -102,7 +105,7 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente,
                                  QStringLiteral("Ohne Befehl öffnen sich die Fenster."),
                                  QStringLiteral("[BEFEHL …]"));
     if (!parser.parse(argumente)) {
-        meldeFehler(parser.errorText().toStdString() + " Abhilfe: dravel --help");
+        meldeFehler(maskiert(parser.errorText()).toStdString() + " Abhilfe: dravel --help");
         return 2;
     }
     if (parser.isSet(hilfe)) {
@@ -115,8 +118,10 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente,
         return 0;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        meldeFehler("Unbekannter Befehl „" + parser.positionalArguments().first().toStdString() +
-                    "“. Abhilfe: dravel --help");
+        const QString befehl = parser.positionalArguments().first();
+        meldeFehler("Unbekannter Befehl „" + maskiert(befehl).toStdString() + "“." +
+                    (vorschlag ? vorschlag(befehl).toStdString() : std::string()) +
+                    " Abhilfe: dravel --help");
         return 2;
     }
     if (parser.isSet(portsZeigen)) {
@@ -155,6 +160,7 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
     if (!zusätzlich->ranges().empty() && wahl != QLatin1String("raw")) {
         meldeFehler("--allow-io wirkt nur mit --port raw und bleibt hier ohne Wirkung.");
     }
+    const bool simuliert = !parser.isSet(QStringLiteral("port")) || wahl == QLatin1String("sim");
     const auto fabrik = backendFabrik(parser.isSet(QStringLiteral("port")), wahl, *zusätzlich);
     if (!fabrik) return 2;
 
@@ -171,12 +177,12 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort) {
     // file behind, and a file that cannot be created releases the port again.
     if (parser.isSet(QStringLiteral("trace"))) {
         if (!starteMitschnitt(parser.value(QStringLiteral("trace")),
-                              zusätzlicheBasen(!wahl.isEmpty(), *zusätzlich))) {
+                              zusätzlicheBasen(!simuliert, *zusätzlich))) {
             return 2;
         }
         backend = mitMitschnitt(std::move(backend));
     }
-    if (meldePort && wahl.isEmpty()) {
+    if (meldePort && simuliert) {
         std::fputs("dravel: simulierter Port an 0x378 (888), keine Hardware.\n", stderr);
     } else if (meldePort) {
         std::fprintf(stderr, "dravel: %s\n", backend->name().c_str());

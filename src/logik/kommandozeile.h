@@ -15,9 +15,11 @@ namespace dravel::app {
 // status when the program must end before any window opens (--help,
 // --version, --list-ports, a wrong option, a backend that cannot start:
 // status 2), nullopt to go on. `befehlsübersicht` closes the text of --help:
-// the commands live in the layer above.
+// the commands live in the layer above, and so does `vorschlag`, the hint
+// after an unknown command.
 std::optional<int> werteKommandozeileAus(const QStringList& argumente,
-                                         const QString& befehlsübersicht = {});
+                                         const QString& befehlsübersicht = {},
+                                         QString (*vorschlag)(QStringView) = nullptr);
 
 // The options that choose the port and what goes with it (--port,
 // --allow-io, --trace, --echtzeit); the windows and the commands share them.

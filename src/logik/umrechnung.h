@@ -7,6 +7,32 @@
 
 namespace dravel {
 
+// A byte as the windows show it, written at `ziel` without building a Qt
+// string (the commands print one per port access); each returns the end.
+// Decimal ("200"), upper-case hexadecimal without leading zeros ("C8"), and
+// binary in two groups of four ("1100 1000").
+inline char* schreibeDezimal(char* ziel, std::uint8_t wert) {
+    if (wert >= 100) *ziel++ = static_cast<char>('0' + wert / 100);
+    if (wert >= 10) *ziel++ = static_cast<char>('0' + wert / 10 % 10);
+    *ziel++ = static_cast<char>('0' + wert % 10);
+    return ziel;
+}
+
+inline char* schreibeHex(char* ziel, std::uint8_t wert) {
+    constexpr const char* kZiffern = "0123456789ABCDEF";
+    if (wert >= 16) *ziel++ = kZiffern[wert >> 4];
+    *ziel++ = kZiffern[wert & 15];
+    return ziel;
+}
+
+inline char* schreibeBinär(char* ziel, std::uint8_t wert) {
+    for (int bit = 7; bit >= 0; --bit) {
+        *ziel++ = (wert >> bit) & 1 ? '1' : '0';
+        if (bit == 4) *ziel++ = ' ';
+    }
+    return ziel;
+}
+
 // A byte as nine characters: four binary digits, a blank, four binary digits,
 // most significant first (5 gives "0000 0101"). Values outside 0..255 follow
 // the same digit-by-digit subtraction: 256 and above give "1111 1111",

@@ -6,6 +6,13 @@ namespace dravel::app {
 
 using Ursache = port::StartError::Cause;
 
+namespace {
+// The fixes that both a refused start and the port report name.
+constexpr const char* kRmmodLp = "sudo rmmod lp";
+constexpr const char* kModprobePpdev = "sudo modprobe ppdev";
+constexpr const char* kGruppeLp = "sudo usermod -aG lp $USER, dann neu anmelden";
+}  // namespace
+
 std::string startMeldung(const port::StartError& fehler) {
     std::string zeile = fehler.what();
     switch (fehler.cause()) {
@@ -27,6 +34,15 @@ std::string startMeldung(const port::StartError& fehler) {
             break;
         case Ursache::NoSuchKernelPort:
             zeile += ". Abhilfe: sudo modprobe parport_pc ppdev, dann --list-ports";
+            break;
+        case Ursache::PrinterDriverHolds:
+            zeile += std::string(". Abhilfe: ") + kRmmodLp;
+            break;
+        case Ursache::NoPpdevDriver:
+            zeile += std::string(". Abhilfe: ") + kModprobePpdev;
+            break;
+        case Ursache::NoPpdevPermission:
+            zeile += std::string(". Abhilfe: ") + kGruppeLp;
             break;
     }
     return zeile;
@@ -73,18 +89,17 @@ std::string portBericht(const port::PortReport& bericht) {
         const std::string gerät = kernelport.device();
         switch (eintrag.device) {
             case Gerät::Missing:
-                text += "  " + gerät + " fehlt. Abhilfe: sudo modprobe ppdev\n";
+                text += "  " + gerät + " fehlt. Abhilfe: " + kModprobePpdev + "\n";
                 break;
             case Gerät::Allowed:
                 text += "  " + gerät + ": Zugriff erlaubt (--port " + gerät + ")\n";
                 break;
             case Gerät::Denied:
-                text += "  " + gerät +
-                        ": kein Zugriff. Abhilfe: sudo usermod -aG lp $USER, dann neu anmelden\n";
+                text += "  " + gerät + ": kein Zugriff. Abhilfe: " + kGruppeLp + "\n";
                 break;
         }
         text += eintrag.printerDriverHolds
-                    ? "  Druckertreiber lp hält den Port. Abhilfe: sudo rmmod lp\n"
+                    ? std::string("  Druckertreiber lp hält den Port. Abhilfe: ") + kRmmodLp + "\n"
                     : "  Druckertreiber lp: hält den Port nicht\n";
     }
     switch (bericht.rawIo) {
@@ -95,6 +110,11 @@ std::string portBericht(const port::PortReport& bericht) {
             break;
         case RawIo::Allowed:
             text += "Raw-I/O (--port raw): erlaubt\n";
+            break;
+        case RawIo::Unavailable:
+            text +=
+                "Raw-I/O (--port raw): nicht möglich, der Kernel verweigert ioperm und /dev/port "
+                "fehlt. Abhilfe: --port /dev/parportN\n";
             break;
         case RawIo::NoCapability:
             text +=

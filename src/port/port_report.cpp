@@ -21,7 +21,11 @@ PortReport examinePorts(SystemCalls& system) {
     if (lockdownForbidsRawIo(report.lockdown)) {
         report.rawIo = PortReport::RawIo::ForbiddenByLockdown;
     } else if (hasRawIoCapability(system)) {
-        report.rawIo = PortReport::RawIo::Allowed;
+        // The verdict follows what --port raw does: ioperm, else /dev/port.
+        const bool ioperm = system.ioperm(0x378, 3, true) == 0;
+        if (ioperm) system.ioperm(0x378, 3, false);
+        report.rawIo = ioperm || system.exists("/dev/port") ? PortReport::RawIo::Allowed
+                                                            : PortReport::RawIo::Unavailable;
     }
     return report;
 }

@@ -14,7 +14,12 @@ class SystemCalls;
 // then whether raw I/O is permitted and the kernel lockdown.
 struct PortReport {
     enum class Device { Missing, Allowed, Denied };
-    enum class RawIo { Allowed, ForbiddenByLockdown, NoCapability };
+    enum class RawIo {
+        Allowed,
+        ForbiddenByLockdown,
+        NoCapability,
+        Unavailable,  // permitted, but ioperm is refused and /dev/port is missing
+    };
 
     struct Port {
         KernelPort port;
@@ -27,7 +32,9 @@ struct PortReport {
     std::string lockdown;  // empty when the kernel does not tell
 };
 
-// Looks only at /proc, /sys and /dev; touches no port.
+// Looks only at /proc, /sys and /dev, and with the right to raw I/O asks for
+// (and gives back) the access ioperm grants, as --port raw would first;
+// touches no port.
 PortReport examinePorts(SystemCalls& system);
 
 }  // namespace dravel::port

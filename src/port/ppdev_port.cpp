@@ -18,8 +18,9 @@ std::string procDirectory(const KernelPort& port) {
     return "/proc/sys/dev/parport/" + port.name + "/";
 }
 
-[[noreturn]] void refuse(const std::string& text) {
-    throw StartError(text);
+[[noreturn]] void refuse(const std::string& text,
+                         StartError::Cause cause = StartError::Cause::Described) {
+    throw StartError(text, cause);
 }
 
 }  // namespace
@@ -35,12 +36,11 @@ PpdevClaim::PpdevClaim(SystemCalls& system, const KernelPort& port) : system_(sy
     const std::string device = port.device();
     const int fd = system_.open(device, O_RDWR);
     if (fd == -ENOENT || fd == -ENODEV || fd == -ENXIO) {
-        refuse(device +
-               " fehlt: der ppdev-Treiber ist nicht geladen. Abhilfe: sudo modprobe ppdev");
+        refuse(device + " fehlt: der ppdev-Treiber ist nicht geladen",
+               StartError::Cause::NoPpdevDriver);
     }
     if (fd == -EACCES || fd == -EPERM) {
-        refuse("Keine Berechtigung für " + device +
-               ". Abhilfe: sudo usermod -aG lp $USER, dann neu anmelden");
+        refuse("Keine Berechtigung für " + device, StartError::Cause::NoPpdevPermission);
     }
     if (fd < 0) refuse(device + " lässt sich nicht öffnen: " + errnoText(-fd));
     fd_ = fd;
@@ -52,7 +52,8 @@ PpdevClaim::PpdevClaim(SystemCalls& system, const KernelPort& port) : system_(sy
         system_.close(fd_);
         fd_ = -1;
         if (printerDriverHolds(system_, port_)) {
-            refuse(port_.name + " ist vom Druckertreiber lp belegt. Abhilfe: sudo rmmod lp");
+            refuse(port_.name + " ist vom Druckertreiber lp belegt",
+                   StartError::Cause::PrinterDriverHolds);
         }
         refuse(port_.name + " ist belegt (" + errnoText(-rc) +
                "): ein anderes Programm oder ein Treiber hält ihn.");

@@ -24,8 +24,8 @@ std::vector<std::unique_ptr<PpdevClaim>> claimKernelPorts(SystemCalls& system,
         if (!system.exists(port.device())) {
             // Without ppdev nothing keeps the printer driver off the lines.
             if (printerDriverHolds(system, port)) {
-                throw StartError(port.name +
-                                 " ist vom Druckertreiber lp belegt. Abhilfe: sudo rmmod lp");
+                throw StartError(port.name + " ist vom Druckertreiber lp belegt",
+                                 StartError::Cause::PrinterDriverHolds);
             }
             continue;
         }
@@ -42,7 +42,7 @@ std::vector<std::unique_ptr<PpdevClaim>> claimKernelPorts(SystemCalls& system,
     return claims;
 }
 
-StartError rawRefusal(SystemCalls& system, int error) {
+StartError rawRefusal(SystemCalls& system, int error, bool devPort) {
     const std::string lockdown = kernelLockdown(system);
     if (lockdownForbidsRawIo(lockdown)) {
         return StartError(
@@ -53,8 +53,11 @@ StartError rawRefusal(SystemCalls& system, int error) {
         return StartError("Raw-I/O verweigert: CAP_SYS_RAWIO fehlt",
                           StartError::Cause::NoRawIoCapability);
     }
-    return StartError("Raw-I/O nicht möglich: " + errnoText(-error),
-                      StartError::Cause::RawIoFailed);
+    // The system's text alone would not say which file it concerns.
+    const std::string text = !devPort           ? errnoText(-error)
+                             : error == -ENOENT ? "/dev/port fehlt"
+                                                : "/dev/port: " + errnoText(-error);
+    return StartError("Raw-I/O nicht möglich: " + text, StartError::Cause::RawIoFailed);
 }
 
 }  // namespace
@@ -98,6 +101,7 @@ std::unique_ptr<Backend> openRawPort(SystemCalls& system, const IoGrants& grants
                                      MessageSink messages, RawAccess access) {
     std::unique_ptr<Backend> raw;
     int error = -ENOSYS;
+    bool devPortError = false;
     if (access != RawAccess::DevPort) {
         error = 0;
         std::vector<IoRange> opened;
@@ -132,9 +136,10 @@ std::unique_ptr<Backend> openRawPort(SystemCalls& system, const IoGrants& grants
             }
         } else if (access == RawAccess::DevPort || error == -ENOSYS) {
             error = fd;
+            devPortError = true;
         }
     }
-    if (!raw) throw rawRefusal(system, error);
+    if (!raw) throw rawRefusal(system, error, devPortError);
     if (messages) {
         // Said at start, so that nobody wonders later why an address reads 255.
         std::string reach;

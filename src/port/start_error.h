@@ -9,19 +9,21 @@
 namespace dravel::port {
 
 // Thrown by a backend factory that cannot start. The text is one German line
-// naming the cause; where the fix is another choice of the program's options,
-// the cause says so and the command line, which knows its options, adds the
-// fix. The command line prints it and ends the program before any window
-// opens; there is no silent fallback.
+// naming the cause; the fix for each cause is added where the messages are
+// worded (port_meldungen), so that every fix is written once. The command line prints it and ends
+// the program before any window opens; there is no silent fallback.
 class StartError : public std::runtime_error {
 public:
     enum class Cause {
-        Described,          // the text names the fix itself
-        KernelLockdown,     // raw I/O: the locked kernel refuses it
-        NoRawIoCapability,  // raw I/O: neither root nor CAP_SYS_RAWIO
-        RawIoFailed,        // raw I/O: refused for another reason
-        UnknownPort,        // a port name that is neither raw nor ppdev
-        NoSuchKernelPort,   // a ppdev device the kernel does not list
+        Described,           // the text names the fix itself
+        KernelLockdown,      // raw I/O: the locked kernel refuses it
+        NoRawIoCapability,   // raw I/O: neither root nor CAP_SYS_RAWIO
+        RawIoFailed,         // raw I/O: refused for another reason
+        UnknownPort,         // a port name that is neither raw nor ppdev
+        NoSuchKernelPort,    // a ppdev device the kernel does not list
+        PrinterDriverHolds,  // the printer driver lp has the port
+        NoPpdevDriver,       // the ppdev device node is missing
+        NoPpdevPermission,   // the user may not open the ppdev device
     };
 
     explicit StartError(const std::string& text, Cause cause = Cause::Described)

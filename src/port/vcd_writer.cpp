@@ -61,9 +61,17 @@ int öffneSorgfältig(const std::string& pfad, bool& ersetzt, std::string& grund
     const int art = ersetzt ? 0 : O_CREAT | O_EXCL;
     const int fd = ::open(pfad.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | art, 0644);
     if (fd < 0) {
-        grund = errno == ELOOP || errno == EEXIST ? "ist eine symbolische Verknüpfung"
-                : errno == ENXIO                  ? kKeineDatei
-                                                  : dateifehlerText(errno);
+        // EEXIST: something appeared since lstat, a link or another
+        // program's new file.
+        const int fehler = errno;
+        struct stat jetzt {};
+        const bool verknüpfung =
+            fehler == ELOOP ||
+            (fehler == EEXIST && ::lstat(pfad.c_str(), &jetzt) == 0 && S_ISLNK(jetzt.st_mode));
+        grund = verknüpfung        ? "ist eine symbolische Verknüpfung"
+                : fehler == EEXIST ? "wurde eben von einem anderen Programm angelegt"
+                : fehler == ENXIO  ? kKeineDatei
+                                   : dateifehlerText(fehler);
         return -1;
     }
     struct stat offen {};

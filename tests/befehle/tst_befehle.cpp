@@ -1,6 +1,8 @@
 // The commands for scripts, run as the real program without any display on
 // the simulated port, with a trace of every access.
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QProcess>
@@ -32,14 +34,21 @@ class BefehleTest : public QObject {
     int nummer_ = 0;
     QString trace_;  // the current case's trace file
 
-    // Starts the program with a fresh trace and no display at all.
+    // Starts the program with a fresh trace and no display at all, under the
+    // C locale, on the simulated port chosen by name unless `--port` is given.
     void starte(QProcess& programm, QStringList argumente) {
         trace_ = ordner_.filePath(QStringLiteral("t%1.vcd").arg(++nummer_));
         argumente << QStringLiteral("--trace") << trace_;
+        if (!argumente.contains(QStringLiteral("--port")) &&
+            !argumente.contains(QStringLiteral("--ohne-port"))) {
+            argumente << QStringLiteral("--port") << QStringLiteral("sim");
+        }
+        argumente.removeAll(QStringLiteral("--ohne-port"));
         QProcessEnvironment umgebung = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
             umgebung.remove(QString::fromLatin1(name));
         }
+        umgebung.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
         programm.setProcessEnvironment(umgebung);
         programm.start(QStringLiteral(DRAVEL_PROGRAMM), argumente);
         QVERIFY(programm.waitForStarted());
@@ -132,7 +141,15 @@ private slots:
         QTest::addColumn<QString>("grund");
         QTest::newRow("address too large") << QStringList{"lesen", "0x10000"} << "„0x10000“";
         QTest::newRow("value too large") << QStringList{"schreiben", "888", "1", "256"} << "„256“";
-        QTest::newRow("negative value") << QStringList{"schreiben", "888", "-1"} << "Option";
+        QTest::newRow("negative value") << QStringList{"schreiben", "888", "-1"} << "negative";
+        QTest::newRow("negative address") << QStringList{"lesen", "-5"} << "negative";
+        QTest::newRow("control characters escaped")
+            << QStringList{"lesen", "7\n\x1b"} << "„7\\n\\x1b“";
+        QTest::newRow("nearest command") << QStringList{"lessen", "888"} << "„lesen“?";
+        QTest::newRow("English command") << QStringList{"write", "888", "1"} << "„schreiben“";
+        QTest::newRow("tiny duration")
+            << QStringList{"lesen", "888", "--intervall", "0." + QString(400, u'0') + "1"}
+            << "zu klein";
         QTest::newRow("hex and binary") << QStringList{"lesen", "888", "--hex", "--bin"} << "--hex";
         QTest::newRow("option of another command")
             << QStringList{"lesen", "888", "--dauer", "1"} << "dauer";
@@ -155,6 +172,83 @@ private slots:
                  qPrintable(e.fehler));
         // Not even the trace was begun.
         QVERIFY(!QFile::exists(trace_));
+    }
+
+    void theSimulatedPortIsNamedUnlessChosen_data() {
+        QTest::addColumn<QStringList>("argumente");
+        QTest::addColumn<QString>("fehler");
+        QTest::newRow("no --port")
+            << QStringList{"schreiben", "0x378", "165", "--ohne-port"}
+            << "^dravel: simulierter Port[^\n]*--port raw[^\n]*--port sim[^\n]*\n$";
+        QTest::newRow("--port sim") << QStringList{"schreiben", "0x378", "165"} << "^$";
+    }
+    void theSimulatedPortIsNamedUnlessChosen() {
+        QFETCH(QStringList, argumente);
+        QFETCH(QString, fehler);
+        const Ergebnis e = führeAus(argumente);
+        QCOMPARE(e.status, 0);
+        QVERIFY2(QRegularExpression(fehler).match(e.fehler).hasMatch(), qPrintable(e.fehler));
+    }
+
+    // Standard output that takes nothing: a pipe nobody reads, a reader that
+    // went away, a descriptor closed at start.
+    void outputThatTakesNothingEndsTheRun_data() {
+        QTest::addColumn<QStringList>("argumente");
+        QTest::addColumn<QString>("ausgabe");  // "voll", "weg" or "zu"
+        QTest::addColumn<int>("signal");       // sent once the pipe is full
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("fehler");
+        const QStringList viele{"lesen", "888", "--anzahl", "100000000"};
+        QTest::newRow("blocked pipe, SIGTERM") << viele << "voll" << SIGTERM << 128 + SIGTERM << "";
+        QTest::newRow("blocked pipe, SIGINT") << viele << "voll" << SIGINT << 128 + SIGINT << "";
+        QTest::newRow("watching, reader gone")
+            << QStringList{"beobachten", "0x379"} << "weg" << 0 << 128 + SIGPIPE << "";
+        QTest::newRow("closed") << QStringList{"lesen", "888"} << "zu" << 0 << 1
+                                << "Die Standardausgabe lässt sich nicht schreiben: sie ist "
+                                   "geschlossen.";
+    }
+    void outputThatTakesNothingEndsTheRun() {
+        QFETCH(QStringList, argumente);
+        QFETCH(QString, ausgabe);
+        QFETCH(int, signal);
+        QFETCH(int, status);
+        QFETCH(QString, fehler);
+        int rohr[2];
+        QCOMPARE(::pipe(rohr), 0);
+        const bool zu = ausgabe == "zu";
+        QProcess programm;
+        programm.setChildProcessModifier([rohr, zu] {
+            if (zu) {
+                ::close(STDOUT_FILENO);
+            } else {
+                ::dup2(rohr[1], STDOUT_FILENO);
+            }
+            ::close(rohr[0]);
+        });
+        starte(programm, argumente);
+        ::close(rohr[1]);
+        if (ausgabe == "voll") {
+            // Full: 64 KiB wait in the pipe, and the program waits to write.
+            int wartend = 0;
+            int vorher = -1;
+            for (int i = 0; i < 800 && (wartend < 60000 || wartend != vorher); ++i) {
+                QTest::qWait(50);
+                vorher = wartend;
+                QCOMPARE(::ioctl(rohr[0], FIONREAD, &wartend), 0);
+            }
+            QCOMPARE(wartend, vorher);
+            QCOMPARE(::kill(static_cast<pid_t>(programm.processId()), signal), 0);
+        } else if (ausgabe == "weg") {
+            char zeile[64];
+            QVERIFY(::read(rohr[0], zeile, sizeof zeile) > 0);  // the value at start
+            ::close(rohr[0]);
+        }
+        const Ergebnis e = ende(programm);
+        if (ausgabe != "weg") ::close(rohr[0]);
+        QCOMPARE(e.status, status);
+        QVERIFY2(e.fehler.contains(fehler) && e.fehler.count(u'\n') == (fehler.isEmpty() ? 0 : 1),
+                 qPrintable(e.fehler));
+        QVERIFY(trace());
     }
 
     void signalsEndRunsCleanly_data() {

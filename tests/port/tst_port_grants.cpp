@@ -1,9 +1,9 @@
 #include <QTest>
 
-#include "port/port_meldungen.h"
 #include "fake_system.h"
 #include "port/granted_port.h"
 #include "port/io_grants.h"
+#include "port/port_meldungen.h"
 #include "port/port_report.h"
 #include "recording_port.h"
 
@@ -239,6 +239,26 @@ private slots:
             QString::fromStdString(dravel::app::portBericht(examinePorts(system)));
         for (const QString& text : expected) QVERIFY2(report.contains(text), qPrintable(report));
         for (const QString& text : absent) QVERIFY2(!report.contains(text), qPrintable(report));
+    }
+
+    // The verdict is what --port raw will do: ioperm, else /dev/port.
+    void reportSaysRawIoOnlyWhereItWillWork_data() {
+        QTest::addColumn<bool>("devPort");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("neither ioperm nor /dev/port")
+            << false << "Raw-I/O (--port raw): nicht möglich";
+        QTest::newRow("/dev/port without ioperm") << true << "Raw-I/O (--port raw): erlaubt";
+    }
+    void reportSaysRawIoOnlyWhereItWillWork() {
+        QFETCH(bool, devPort);
+        QFETCH(QString, expected);
+        FakeSystem system;
+        system.iopermError = ENOSYS;
+        if (devPort) system.devices["/dev/port"] = {};
+        system.files["/proc/self/status"] = "CapEff:\t0000000000020000\n";
+        const QString report =
+            QString::fromStdString(dravel::app::portBericht(examinePorts(system)));
+        QVERIFY2(report.contains(expected), qPrintable(report));
     }
 
     void reportWithoutAnyPortSaysHowToLoadTheDriver() {

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "port/port_meldungen.h"
 #include "fake_system.h"
 #include "port/io_grants.h"
+#include "port/port_meldungen.h"
 #include "port/ppdev_port.h"
 #include "port/raw_port.h"
 #include "port/start_error.h"
@@ -282,25 +282,34 @@ private slots:
         QTest::addColumn<int>("devPortError");
         QTest::addColumn<QString>("lockdown");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("iopermError");
+        QTest::addColumn<QString>("capEff");
+        const QString keine = "0000000000000000";
         QTest::newRow("capability missing")
             << EACCES << "[none] integrity confidentiality"
-            << "CAP_SYS_RAWIO fehlt. Abhilfe: als root starten oder sudo setcap cap_sys_rawio+ep";
+            << "CAP_SYS_RAWIO fehlt. Abhilfe: als root starten oder sudo setcap cap_sys_rawio+ep"
+            << EPERM << keine;
         QTest::newRow("kernel lockdown") << EPERM << "none [integrity] confidentiality"
-                                         << "Lockdown „integrity“";
+                                         << "Lockdown „integrity“" << EPERM << keine;
         QTest::newRow("no /dev/port, no lockdown file") << ENOENT << ""
-                                                        << "CAP_SYS_RAWIO fehlt";
+                                                        << "CAP_SYS_RAWIO fehlt" << EPERM << keine;
+        QTest::newRow("no ioperm, no /dev/port: the file is named")
+            << ENOENT << ""
+            << "Raw-I/O nicht möglich: /dev/port fehlt" << ENOSYS << "0000000000020000";
     }
     void rawFailuresNameCauseAndFix() {
         QFETCH(int, devPortError);
         QFETCH(QString, lockdown);
         QFETCH(QString, expected);
+        QFETCH(int, iopermError);
+        QFETCH(QString, capEff);
         FakeSystem system;
-        system.iopermError = EPERM;
+        system.iopermError = iopermError;
         system.devices["/dev/port"].openError = devPortError;
         if (!lockdown.isEmpty()) {
             system.files["/sys/kernel/security/lockdown"] = lockdown.toStdString();
         }
-        system.files["/proc/self/status"] = "CapEff:\t0000000000000000\n";
+        system.files["/proc/self/status"] = "CapEff:\t" + capEff.toStdString() + "\n";
         const QString error = startError([&] { openRawPort(system, IoGrants::legacy(), {}); });
         QVERIFY2(error.contains(expected), qPrintable(error));
         QVERIFY(allIopermClosed(system));
