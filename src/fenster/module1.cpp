@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "fenster/analysator/logikanalysator.h"
 #include "fenster/generator/generator_fenster.h"
 #include "fenster/steuerung/steuerung.h"
 #include "fenster/stecker/steckerfenster.h"
@@ -16,6 +17,7 @@ namespace {
 QPointer<dravel::Steuerung> g_hauptfenster;
 QPointer<dravel::GeneratorFenster> g_generatorfenster;
 QPointer<dravel::Steckerfenster> g_steckerfenster;
+QPointer<dravel::Logikanalysator> g_analysator;
 bool g_programmEndet = false;
 }  // namespace
 
@@ -47,6 +49,13 @@ dravel::Steckerfenster* Steckeransicht() {
 
 dravel::Steckerfenster* SteckeransichtFallsDa() { return g_steckerfenster; }
 
+dravel::Logikanalysator* Analysator() {
+    if (!g_analysator) g_analysator = new dravel::Logikanalysator();
+    return g_analysator;
+}
+
+dravel::Logikanalysator* AnalysatorFallsDa() { return g_analysator; }
+
 namespace {
 void nachVorn(QWidget* fenster) {
     fenster->show();
@@ -58,6 +67,8 @@ void nachVorn(QWidget* fenster) {
 void ZeigeGenerator() { nachVorn(Generatorfenster()); }
 
 void ZeigeSteckeransicht() { nachVorn(Steckeransicht()); }
+
+void ZeigeAnalysator() { nachVorn(Analysator()); }
 
 std::optional<Lage> HauptfensterLage() {
     if (!g_hauptfenster || !g_hauptfenster->isVisible()) return std::nullopt;

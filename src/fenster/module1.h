@@ -9,6 +9,7 @@ namespace dravel {
 class Steuerung;
 class GeneratorFenster;
 class Steckerfenster;
+class Logikanalysator;
 }  // namespace dravel
 
 // Program-wide state and the start routine. One copy for the whole program.
@@ -44,12 +45,20 @@ dravel::Steckerfenster* Steckeransicht();
 // The connector view if one is open, without creating it.
 dravel::Steckerfenster* SteckeransichtFallsDa();
 
+// The program-wide logic analyzer, created on first use and again after
+// the user closed it; never two at a time.
+dravel::Logikanalysator* Analysator();
+// The logic analyzer if one is open, without creating it.
+dravel::Logikanalysator* AnalysatorFallsDa();
+
 // What the windows ask of each other goes through here, so that none of
 // them includes another's header.
 // Shows the generator window (created if need be) in front.
 void ZeigeGenerator();
 // Shows the connector view (created if need be) in front.
 void ZeigeSteckeransicht();
+// Shows the logic analyzer (created if need be) in front.
+void ZeigeAnalysator();
 // Where the main window is, for the other windows to place themselves by
 // it: its frame and the free area of its screen; nullopt while it is not
 // shown.

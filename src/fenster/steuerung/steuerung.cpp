@@ -123,6 +123,7 @@ void Steuerung::baue() {
     Generator = objekte_.finde<QAction>("Generator");
     Ansicht = objekte_.finde<QAction>("Ansicht");
     Stecker = objekte_.finde<QAction>("Stecker");
+    Analysator = objekte_.finde<QAction>("Analysator");
 
     // A fixed window: the controls keep their twips positions.
     setFixedSize(sizeHint());
@@ -137,6 +138,7 @@ void Steuerung::verbinde() {
     connect(Schließen, &QAction::triggered, this, [this] { Schließen_Click(); });
     connect(Generator, &QAction::triggered, this, [this] { Generator_Click(); });
     connect(Stecker, &QAction::triggered, this, [this] { Stecker_Click(); });
+    connect(Analysator, &QAction::triggered, this, [this] { Analysator_Click(); });
 
     // "Jetzt Einlesen" is the window's cancel button: Esc chooses it. (Enter
     // stays with the entry fields, where a user expects it to mean "this

@@ -54,6 +54,7 @@ public:
     void Schließen_Click();
     void Generator_Click();
     void Stecker_Click();
+    void Analysator_Click();
 
     // --- number entry and conversion ---
     void Eingabe_dec_GotFocus();
@@ -129,6 +130,7 @@ public:
     QAction* Generator = nullptr;
     QAction* Ansicht = nullptr;
     QAction* Stecker = nullptr;
+    QAction* Analysator = nullptr;
 
     [[nodiscard]] const layout::ErzeugteObjekte& objekte() const { return objekte_; }
 

@@ -96,6 +96,7 @@ constexpr std::array kMenüs{
     Menüeintrag{"Generator", MenüArt::Befehl, "", "Generatorkonsole"},
     Menüeintrag{"Ansicht", MenüArt::Titel, "", "Ansicht"},
     Menüeintrag{"Stecker", MenüArt::Eintrag, "Ansicht", "Steckerbelegung (DB-25)…"},
+    Menüeintrag{"Analysator", MenüArt::Eintrag, "Ansicht", "Logikanalysator…"},
     // clang-format on
 };
 

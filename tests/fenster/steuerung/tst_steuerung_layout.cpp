@@ -196,8 +196,10 @@ void TestSteuerungLayout::extrasMenuShowsOnlyItsFixedItemsAtStart() {
     const QAction* ansicht = fenster->menuBar()->actions().at(3);
     QCOMPARE(ansicht->text(), QStringLiteral("Ansicht"));
     QVERIFY(ansicht->menu());
-    QCOMPARE(ansicht->menu()->actions().size(), 1);
-    QCOMPARE(ansicht->menu()->actions().at(0)->text(), QStringLiteral("Steckerbelegung (DB-25)…"));
+    QCOMPARE(ansicht->menu()->actions().size(), 2);
+    QCOMPARE(ansicht->menu()->actions().at(0)->text(),
+             QStringLiteral("Steckerbelegung (DB-25)…"));
+    QCOMPARE(ansicht->menu()->actions().at(1)->text(), QStringLiteral("Logikanalysator…"));
 }
 
 void TestSteuerungLayout::windowHasFixedClientAreaTitleAndIcon() {

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "logik/aufnahme.h"
+#include "logik/aufnahmemaschine.h"
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+class QTimer;
+
+namespace dravel {
+
+class Zeitdiagramm;
+
+// The capture engine as the window sees it, so that the window can be
+// driven by a scripted source in tests.
+class Aufnahmequelle {
+public:
+    virtual ~Aufnahmequelle() = default;
+    // Starts a run (its capture begins at the trigger); false and a German
+    // reason when it cannot start.
+    virtual bool starte(const analysator::Aufnahmeeinstellungen& einstellungen,
+                        QString& fehler) = 0;
+    // Stops the capture and returns once nothing reads the port any more.
+    virtual void halte() = 0;
+    // Whether a capture (or a series of repeated ones) is under way.
+    [[nodiscard]] virtual bool läuft() const = 0;
+    // The recording being filled or last filled, nullptr while the first
+    // trigger is awaited (a repeated capture brings a new one each time).
+    [[nodiscard]] virtual std::shared_ptr<const analysator::Aufnahme> aktuelle() const = 0;
+    // One German line on the state ("Wartet auf Auslöser", "Läuft").
+    [[nodiscard]] virtual QString zustand() const = 0;
+};
+
+// The logic analyzer: captures chosen lines of the port, shows them as a
+// timing diagram that rolls while the capture runs, measures between two
+// cursors and per line, and saves and opens VCD files. One per program
+// (Module1); closing it stops a capture. While nothing is captured it
+// neither reads the port nor runs a timer.
+//
+// Plain member functions connected by pointer; no Q_OBJECT.
+class Logikanalysator final : public QWidget {
+public:
+    explicit Logikanalysator(QWidget* parent = nullptr);
+    ~Logikanalysator() override;
+
+    // Replaces the capture engine (tests); the window owns it.
+    void setzeQuelle(std::unique_ptr<Aufnahmequelle> quelle);
+
+    // The controls' settings; nullopt and a German reason for a trigger
+    // that cannot be read or no line chosen.
+    [[nodiscard]] std::optional<analysator::Aufnahmeeinstellungen> einstellungen(
+        QString& fehler) const;
+
+    // Handlers of the buttons; the file ones ask for a name, then call the
+    // functions below, which return a German reason on failure.
+    void AufnahmeStartStop_Click();
+    void Oeffnen_Click();
+    void Speichern_Click();
+    void BildSpeichern_Click();
+    bool öffne(const QString& pfad, QString& fehler);
+    bool speichere(const QString& pfad, QString& fehler) const;
+    bool speichereBild(const QString& pfad, QString& fehler) const;
+
+    // Shows a recording (a capture, or one opened), the whole of it.
+    void zeige(std::shared_ptr<const analysator::Aufnahme> aufnahme);
+
+    // Refreshes cursor readings and the table now.
+    void messeJetzt();
+
+    Zeitdiagramm* Diagramm = nullptr;
+    QPushButton* AufnahmeStartStop = nullptr;
+    QPushButton* Oeffnen = nullptr;
+    QPushButton* Speichern = nullptr;
+    QPushButton* BildSpeichern = nullptr;
+    QPushButton* AllesZeigen = nullptr;
+    QComboBox* Ausloeser = nullptr;
+    QComboBox* AusloeserPin = nullptr;
+    QComboBox* Flanke = nullptr;
+    QLineEdit* Muster = nullptr;
+    QSpinBox* Vorlauf = nullptr;
+    QDoubleSpinBox* Dauer = nullptr;
+    QComboBox* Betrieb = nullptr;
+    QSpinBox* Grenze = nullptr;
+    std::array<QCheckBox*, 18> Leitung{};  // elements 1..17
+    QLabel* Zustand = nullptr;
+    QLabel* CursorAnzeige = nullptr;
+    QTableWidget* Messwerte = nullptr;
+    QTimer* Anzeigetakt = nullptr;  // ~30 Hz, only while capturing
+    QTimer* Messtakt = nullptr;     // once, shortly after the view settles
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* baueEinstellungen();
+    void Anzeigetakt_Timer();
+    void passeAuslöserAn();
+    void zeigeZustand();
+    void halteAufnahme();
+
+    std::unique_ptr<Aufnahmequelle> quelle_;
+    QString dateiname_;        // of the recording opened, for the title
+    double laufSpanneNs_ = 0;  // the view's width while a capture rolls
+    QString hinweis_;          // said at the start, shown while it runs
+    int takte_ = 0;            // of the live display
+};
+
+}  // namespace dravel

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "logik/aufnahme.h"
+#include "logik/uebersicht.h"
+
+namespace dravel {
+
+// The timing diagram of a recording: one row per line, labelled on the
+// left, a time axis on top (0 at the recording's trigger), the levels as
+// lines. Where a line changes more than once in one pixel column the
+// columns are drawn as a filled band, from a summary that answers each
+// column in a few hundred steps, so even ten million changes draw fast.
+//
+// Wheel and +/- zoom, dragging and the scroll bar pan, Pos1 shows all.
+// Cursor A goes where the left button clicks (or is dragged), cursor B
+// where the right button (or Shift with the left) does.
+//
+// No Q_OBJECT; the window learns of changes through `beiÄnderung`.
+class Zeitdiagramm final : public QAbstractScrollArea {
+public:
+    explicit Zeitdiagramm(QWidget* parent = nullptr);
+    ~Zeitdiagramm() override;
+
+    // Shows a recording (nullptr: none), the whole of it.
+    void zeige(std::shared_ptr<const analysator::Aufnahme> aufnahme);
+    [[nodiscard]] const analysator::Aufnahme* aufnahme() const { return aufnahme_.get(); }
+    [[nodiscard]] std::shared_ptr<const analysator::Aufnahme> geteilt() const { return aufnahme_; }
+
+    // The range the recording covers: its first change to how far it looked.
+    [[nodiscard]] double anfangNs() const;
+    [[nodiscard]] double endeNs() const;
+
+    // The time range on screen, in the recording's clock.
+    void setzeSicht(double anfangNs, double spanneNs);
+    [[nodiscard]] double sichtAnfang() const { return sichtAnfang_; }
+    [[nodiscard]] double sichtSpanne() const { return sichtSpanne_; }
+    void allesZeigen();
+    // Zooms by `faktor` (> 1 shows more detail) keeping time `umNs` in place.
+    void zoome(double faktor, double umNs);
+    void zoome(double faktor) { zoome(faktor, sichtAnfang_ + sichtSpanne_ / 2); }
+
+    // While a recording grows: take in what it has published and, when the
+    // view follows it, keep its end in sight: the view keeps its width and
+    // starts at the beginning until the recording outgrows it.
+    void rolle();
+    bool folgt = false;
+
+    std::optional<double> cursorA;
+    std::optional<double> cursorB;
+    void setzeCursor(bool b, std::optional<double> ns);
+    // The time under x, moved onto a change within a few pixels, so that
+    // cursors placed by hand measure edges exactly.
+    [[nodiscard]] double fangeKante(double x) const;
+
+    std::function<void()> beiÄnderung;  // view, cursors or recording changed
+
+    // Geometry, for the window and for checks: the plot area in the viewport,
+    // the row band of line row `zeile`, and the mapping between time and x.
+    [[nodiscard]] QRect plotfläche() const;
+    [[nodiscard]] QRect zeilenband(int zeile) const;
+    [[nodiscard]] double xVon(double ns) const;
+    [[nodiscard]] double nsBei(double x) const;
+
+    // Colours of the instrument.
+    static QColor hintergrund() { return QColor(0x12, 0x16, 0x1B); }
+    static QColor signalfarbe() { return QColor(0x4C, 0xE0, 0x80); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+private:
+    void zeichneAchse(QPainter& maler, const QRect& fläche) const;
+    void zeichneZeilen(QPainter& maler, const QRect& fläche);
+    void zeichneCursor(QPainter& maler, const QRect& fläche) const;
+    void passeLeisteAn();
+    void geändert();
+    [[nodiscard]] int beschriftungsbreite() const;
+    [[nodiscard]] int achsenhöhe() const;
+    [[nodiscard]] int zeilenzahl() const;
+
+    std::shared_ptr<const analysator::Aufnahme> aufnahme_;
+    analysator::Übersicht übersicht_;
+    std::size_t gezeigt_ = 0;  // changes taken in
+    double sichtAnfang_ = 0;
+    double sichtSpanne_ = 1e6;
+    double leisteEinheit_ = 1;  // ns per scroll bar step
+    bool leisteSetzen_ = false;
+
+    enum class Ziehen { Nichts, Schieben, CursorA, CursorB };
+    Ziehen ziehen_ = Ziehen::Nichts;
+    QPoint druckPunkt_;
+    double druckAnfang_ = 0;
+    bool bewegt_ = false;
+};
+
+}  // namespace dravel

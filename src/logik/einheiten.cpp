@@ -1,0 +1,81 @@
+#include "einheiten.h"
+
+#include <QLocale>
+#include <cmath>
+
+namespace dravel::analysator {
+namespace {
+
+struct Einheit {
+    double ns;
+    const char* name;
+};
+
+Einheit einheitFür(double betragNs) {
+    if (betragNs >= 1e9) return {1e9, "s"};
+    if (betragNs >= 1e6) return {1e6, "ms"};
+    if (betragNs >= 1e3) return {1e3, "µs"};
+    return {1, "ns"};
+}
+
+// Numbers without thousands separators: "3.000 µs" would read as three.
+QLocale zahlen() {
+    QLocale l;
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    return l;
+}
+
+}  // namespace
+
+QString dauerText(double ns, int stellen) {
+    const Einheit e = einheitFür(std::abs(ns));
+    const double wert = ns / e.ns;
+    const int vorKomma = std::abs(wert) < 1 ? 1 : int(std::floor(std::log10(std::abs(wert)))) + 1;
+    const int nachKomma = e.ns == 1 ? 0 : std::max(0, stellen - vorKomma);
+    return zahlen().toString(wert, 'f', nachKomma) + QStringLiteral(" ") +
+           QString::fromUtf8(e.name);
+}
+
+QString frequenzText(double hz, int stellen) {
+    if (!(hz > 0) || !std::isfinite(hz)) return QStringLiteral("–");
+    double teiler = 1;
+    const char* name = "Hz";
+    if (hz >= 1e6) {
+        teiler = 1e6;
+        name = "MHz";
+    } else if (hz >= 1e3) {
+        teiler = 1e3;
+        name = "kHz";
+    }
+    const double wert = hz / teiler;
+    const int vorKomma = wert < 1 ? 1 : int(std::floor(std::log10(wert))) + 1;
+    return zahlen().toString(wert, 'f', std::max(0, stellen - vorKomma)) + QStringLiteral(" ") +
+           QString::fromUtf8(name);
+}
+
+double achsenschritt(double mindestensNs) {
+    if (!(mindestensNs > 1)) return 1;
+    const double zehner = std::pow(10.0, std::floor(std::log10(mindestensNs)));
+    for (const double f : {1.0, 2.0, 5.0, 10.0}) {
+        if (f * zehner >= mindestensNs) return f * zehner;
+    }
+    return 10 * zehner;
+}
+
+QString achsenText(double ns, double schrittNs) {
+    // The unit of ten steps: marks 500 µs apart read "2,5 ms".
+    const Einheit e = einheitFür(10 * schrittNs);
+    const double schritt = schrittNs / e.ns;
+    // 2.5 needs one decimal; 1, 2, 5, 10, ... none.
+    int nachKomma = 0;
+    while (nachKomma < 6 && std::abs(schritt * std::pow(10.0, nachKomma) -
+                                     std::round(schritt * std::pow(10.0, nachKomma))) > 1e-6) {
+        ++nachKomma;
+    }
+    double wert = ns / e.ns;
+    if (std::abs(wert) < schritt * 1e-6) wert = 0;  // no "-0"
+    return zahlen().toString(wert, 'f', nachKomma) + QStringLiteral(" ") +
+           QString::fromUtf8(e.name);
+}
+
+}  // namespace dravel::analysator

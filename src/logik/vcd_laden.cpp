@@ -1,0 +1,231 @@
+#include "vcd_laden.h"
+
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "logik/aufnahme_vcd.h"
+#include "port/pin_map.h"
+
+namespace dravel::analysator {
+namespace {
+
+constexpr std::size_t kHöchstensLeitungen = 64;
+
+// The words of a dump, separated by any white space.
+class Wörter {
+public:
+    explicit Wörter(std::string_view text) : text_(text) {}
+    bool nächstes(std::string_view& wort) {
+        while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+        if (pos_ >= text_.size()) return false;
+        const std::size_t anfang = pos_;
+        while (pos_ < text_.size() && !std::isspace(static_cast<unsigned char>(text_[pos_])))
+            ++pos_;
+        wort = text_.substr(anfang, pos_ - anfang);
+        return true;
+    }
+    // The text up to the next "$end", which is consumed.
+    bool bisEnde(std::string& inhalt) {
+        const std::size_t ende = text_.find("$end", pos_);
+        if (ende == std::string_view::npos) return false;
+        inhalt = std::string(text_.substr(pos_, ende - pos_));
+        pos_ = ende + 4;
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// "1ns", "10 us", ... as nanoseconds per unit; 0 for anything else (the
+// finer units would need fractions of a nanosecond).
+std::uint64_t zeiteinheit(std::string text) {
+    std::string ohne;
+    for (const char c : text) {
+        if (!std::isspace(static_cast<unsigned char>(c))) ohne += c;
+    }
+    std::uint64_t zahl = 0;
+    const auto [rest, fehler] = std::from_chars(ohne.data(), ohne.data() + ohne.size(), zahl);
+    if (fehler != std::errc() || (zahl != 1 && zahl != 10 && zahl != 100)) return 0;
+    const std::string einheit(rest, static_cast<const char*>(ohne.data() + ohne.size()));
+    if (einheit == "ns") return zahl;
+    if (einheit == "us") return zahl * 1000;
+    if (einheit == "ms") return zahl * 1000000;
+    if (einheit == "s") return zahl * 1000000000;
+    return 0;
+}
+
+// A capture names its lines "Pin10_nAck"; shown as the window names pins.
+std::string anzeigename(const std::string& name) {
+    for (int pin = 1; pin <= 17; ++pin) {
+        if (name == vcdName(pin)) return std::to_string(pin) + " " + port::pin(pin).signal;
+    }
+    return name;
+}
+
+// A capture's header names the trigger's place from the file's time 0.
+std::optional<std::uint64_t> auslöserAus(const std::string& kommentar) {
+    const std::string marke = "Auslöser (Nullpunkt) bei ";
+    const std::size_t stelle = kommentar.find(marke);
+    if (stelle == std::string::npos) return std::nullopt;
+    std::uint64_t ns = 0;
+    const char* anfang = kommentar.data() + stelle + marke.size();
+    const auto [rest, f] = std::from_chars(anfang, kommentar.data() + kommentar.size(), ns);
+    if (f != std::errc()) return std::nullopt;
+    return ns;
+}
+
+}  // namespace
+
+std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehler) {
+    Wörter wörter(text);
+    std::string_view wort;
+    bool vonDravel = false;
+    std::uint64_t einheitNs = 0;
+    std::vector<Leitung> leitungen;
+    std::unordered_map<std::string, int> bitVonKennung;  // one-bit signals kept
+    std::unordered_map<std::string, bool> übrige;        // declared, not shown
+    const auto kaputt = [&](const std::string& grund) {
+        fehler = "Die Datei ist keine lesbare VCD-Datei von Dravel: " + grund + ".";
+        return nullptr;
+    };
+
+    // Declarations.
+    std::optional<std::uint64_t> nullpunkt;
+    bool definiert = false;
+    while (!definiert && wörter.nächstes(wort)) {
+        std::string inhalt;
+        if (wort == "$version") {
+            if (!wörter.bisEnde(inhalt)) return kaputt("$version ohne $end");
+            vonDravel = inhalt.find("Dravel") != std::string::npos;
+        } else if (wort == "$timescale") {
+            if (!wörter.bisEnde(inhalt)) return kaputt("$timescale ohne $end");
+            einheitNs = zeiteinheit(inhalt);
+            if (einheitNs == 0) return kaputt("Zeiteinheit „" + inhalt + "“ nicht unterstützt");
+        } else if (wort == "$comment") {
+            if (!wörter.bisEnde(inhalt)) return kaputt("$comment ohne $end");
+            if (!nullpunkt) nullpunkt = auslöserAus(inhalt);
+        } else if (wort == "$date" || wort == "$scope" || wort == "$upscope") {
+            if (!wörter.bisEnde(inhalt)) return kaputt(std::string(wort) + " ohne $end");
+        } else if (wort == "$var") {
+            if (!wörter.bisEnde(inhalt)) return kaputt("$var ohne $end");
+            std::istringstream teile(inhalt);
+            std::string art, breite, kennung, name;
+            if (!(teile >> art >> breite >> kennung >> name)) return kaputt("$var unvollständig");
+            if (breite == "1" && leitungen.size() < kHöchstensLeitungen &&
+                !bitVonKennung.count(kennung)) {
+                bitVonKennung[kennung] = int(leitungen.size());
+                leitungen.push_back({int(leitungen.size()), anzeigename(name)});
+            } else {
+                übrige[kennung] = true;
+            }
+        } else if (wort == "$enddefinitions") {
+            if (!wörter.bisEnde(inhalt)) return kaputt("$enddefinitions ohne $end");
+            definiert = true;
+        } else {
+            return kaputt("unbekanntes Wort „" + std::string(wort.substr(0, 40)) + "“ im Kopf");
+        }
+    }
+    if (!definiert) return kaputt("der Kopf endet nicht ($enddefinitions fehlt)");
+    if (!vonDravel) {
+        fehler =
+            "Die Datei wurde nicht von Dravel geschrieben; nur Aufnahmen und Mitschnitte "
+            "(--trace) von Dravel lassen sich öffnen.";
+        return nullptr;
+    }
+    if (einheitNs == 0) return kaputt("$timescale fehlt");
+    if (leitungen.empty()) {
+        fehler = "Die Datei enthält keine einzelnen Leitungen.";
+        return nullptr;
+    }
+
+    // Changes: one per time stamp at which a shown line moved.
+    std::vector<Änderung> änderungen;
+    Pegel pegel = 0;
+    std::uint64_t zeit = 0, letzteZeit = 0;
+    bool zeitGesehen = false, offen = false;  // `offen`: a time stamp awaits its change
+    const auto schließeZeit = [&] {
+        if (offen && (änderungen.empty() || änderungen.back().pegel != pegel)) {
+            änderungen.push_back({zeit, pegel});
+        }
+        offen = false;
+    };
+    while (wörter.nächstes(wort)) {
+        const char c = wort[0];
+        if (c == '#') {
+            std::uint64_t t = 0;
+            const auto [rest, f] = std::from_chars(wort.data() + 1, wort.data() + wort.size(), t);
+            if (f != std::errc() || rest != wort.data() + wort.size() || wort.size() == 1) {
+                return kaputt("Zeitangabe „" + std::string(wort.substr(0, 40)) + "“");
+            }
+            t *= einheitNs;
+            if (zeitGesehen && t < zeit) return kaputt("die Zeit läuft rückwärts");
+            schließeZeit();
+            zeit = t;
+            letzteZeit = t;
+            zeitGesehen = true;
+        } else if (c == '0' || c == '1' || c == 'x' || c == 'X' || c == 'z' || c == 'Z') {
+            const std::string kennung(wort.substr(1));
+            const auto bit = bitVonKennung.find(kennung);
+            if (bit == bitVonKennung.end()) {
+                if (!übrige.count(kennung)) return kaputt("unbekanntes Signal „" + kennung + "“");
+                continue;
+            }
+            // Unknown and high impedance are shown low.
+            if (c == '1')
+                pegel |= bitVon(bit->second);
+            else
+                pegel &= ~bitVon(bit->second);
+            offen = true;
+        } else if (c == 'b' || c == 'B' || c == 'r' || c == 'R') {
+            std::string_view kennung;
+            if (!wörter.nächstes(kennung)) return kaputt("Wert ohne Signal");
+            if (!übrige.count(std::string(kennung)) && !bitVonKennung.count(std::string(kennung))) {
+                return kaputt("unbekanntes Signal „" + std::string(kennung) + "“");
+            }
+        } else if (wort == "$dumpvars" || wort == "$dumpall" || wort == "$dumpon" ||
+                   wort == "$dumpoff" || wort == "$end") {
+            // Only brackets around values.
+        } else if (wort == "$comment") {
+            std::string inhalt;
+            if (!wörter.bisEnde(inhalt)) return kaputt("$comment ohne $end");
+        } else {
+            return kaputt("unbekanntes Wort „" + std::string(wort.substr(0, 40)) + "“");
+        }
+    }
+    schließeZeit();
+    if (änderungen.empty()) {
+        fehler = "Die Datei enthält keine Pegel.";
+        return nullptr;
+    }
+    auto aufnahme = std::make_unique<Aufnahme>(std::move(leitungen),
+                                               änderungen.size() * Aufnahme::kBytesJeÄnderung);
+    for (const Änderung& ä : änderungen) aufnahme->hänge(ä.zeitNs, ä.pegel);
+    aufnahme->setzeBisNs(letzteZeit);
+    aufnahme->beende(Ende::Dauer);
+    // The trigger of a capture, else the file's own time 0.
+    aufnahme->nullpunktNs = nullpunkt.value_or(0);
+    return aufnahme;
+}
+
+std::unique_ptr<Aufnahme> ladeVcd(const std::string& pfad, std::string& fehler) {
+    std::ifstream datei(pfad, std::ios::binary);
+    if (!datei) {
+        fehler = "„" + pfad + "“ lässt sich nicht öffnen: " + std::strerror(errno) + ".";
+        return nullptr;
+    }
+    std::ostringstream inhalt;
+    inhalt << datei.rdbuf();
+    return ladeVcdText(inhalt.str(), fehler);
+}
+
+}  // namespace dravel::analysator

@@ -1,0 +1,240 @@
+// The logic analyzer window: a capture drawn where its edges are, cursors
+// that measure a period, a capture that comes back the same from its file,
+// one window from the menu that stops its capture and the port when closed.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "fenster/analysator/logikanalysator.h"
+#include "fenster/analysator/zeitdiagramm.h"
+#include "fenster/module1.h"
+#include "fenster/steuerung/steuerung.h"
+#include "test_support.h"
+
+using namespace dravel;
+using analysator::Aufnahme;
+
+namespace {
+
+constexpr std::uint64_t kStart = 5'000'000;  // the capture's first moment
+constexpr std::uint64_t kHalbeNs = 500'000;  // pin 10: a 1 kHz square wave
+constexpr int kHalbe = 20;
+
+// Pin 10 toggles every half period from high; pin 11 stays low.
+std::shared_ptr<Aufnahme> rechteck() {
+    auto a = std::make_shared<Aufnahme>(
+        analysator::leitungenFür(analysator::bitVon(10) | analysator::bitVon(11)), 1 << 20);
+    for (int i = 0; i <= kHalbe; ++i) {
+        a->hänge(kStart + std::uint64_t(i) * kHalbeNs, i % 2 ? 0 : analysator::bitVon(10));
+    }
+    a->setzeBisNs(kStart + kHalbe * kHalbeNs);
+    a->nullpunktNs = kStart + 2 * kHalbeNs;  // the trigger: the first rising edge
+    a->basis = 0x378;
+    a->beende(analysator::Ende::Dauer);
+    return a;
+}
+
+// A capture the test controls: started, it hands out its recording; it
+// records whether it was stopped.
+class Skript final : public Aufnahmequelle {
+public:
+    bool starte(const analysator::Aufnahmeeinstellungen&, QString&) override {
+        läuft_ = true;
+        aufnahme = rechteck();
+        return true;
+    }
+    void halte() override {
+        gehalten = läuft_;
+        läuft_ = false;
+    }
+    bool läuft() const override { return läuft_; }
+    std::shared_ptr<const Aufnahme> aktuelle() const override { return aufnahme; }
+    QString zustand() const override { return läuft_ ? QStringLiteral("Läuft") : QString(); }
+
+    std::shared_ptr<Aufnahme> aufnahme;
+    bool läuft_ = false;
+    bool& gehalten;
+    explicit Skript(bool& g) : gehalten(g) {}
+};
+
+int analysatoren() {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        n += dynamic_cast<Logikanalysator*>(w) != nullptr;
+    }
+    return n;
+}
+
+}  // namespace
+
+class TestLogikanalysator : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { test::richteTestanwendungEin(); }
+    void init() { port = &test::installiereAufzeichnung(); }
+    void cleanup() { Module1::ZurücksetzenFürTest(); }
+    void captureIsDrawnAtItsLevels();
+    void cursorsMeasureThePeriod();
+    void savedCaptureOpensWithTheSameChanges();
+    void foreignAndBrokenFilesAreRefused_data();
+    void foreignAndBrokenFilesAreRefused();
+    void menuOpensOneWindowThatStopsWhenClosed();
+
+private:
+    Logikanalysator* zeige(std::shared_ptr<const Aufnahme> a) {
+        Logikanalysator* f = Module1::Analysator();
+        f->resize(1100, 700);
+        f->show();
+        f->zeige(std::move(a));
+        QCoreApplication::processEvents();
+        return f;
+    }
+    port::RecordingPort* port = nullptr;
+};
+
+void TestLogikanalysator::captureIsDrawnAtItsLevels() {
+    Logikanalysator* f = zeige(rechteck());
+    Zeitdiagramm* d = f->Diagramm;
+    const QImage bild = d->viewport()->grab().toImage();
+    const QRect zeile10 = d->zeilenband(0), zeile11 = d->zeilenband(1);
+    const int rand = std::max(3, zeile10.height() / 5);
+    const auto farbe = [&](double ns, int y) {
+        return QColor(bild.pixel(int(std::lround(d->xVon(ns))), y));
+    };
+    // The middle of the first half period is high, of the second low.
+    const double hoch = kStart + kHalbeNs / 2.0, tief = kStart + 3 * kHalbeNs / 2.0;
+    QCOMPARE(farbe(hoch, zeile10.top() + rand), Zeitdiagramm::signalfarbe());
+    QCOMPARE(farbe(hoch, zeile10.bottom() - rand), Zeitdiagramm::hintergrund());
+    QCOMPARE(farbe(tief, zeile10.bottom() - rand), Zeitdiagramm::signalfarbe());
+    QCOMPARE(farbe(tief, zeile10.top() + rand), Zeitdiagramm::hintergrund());
+    // The falling edge spans the row; pin 11 stays low throughout.
+    QCOMPARE(farbe(kStart + kHalbeNs, (zeile10.top() + zeile10.bottom()) / 2),
+             Zeitdiagramm::signalfarbe());
+    QCOMPARE(farbe(hoch, zeile11.bottom() - std::max(3, zeile11.height() / 5)),
+             Zeitdiagramm::signalfarbe());
+    QCOMPARE(farbe(hoch, zeile11.top() + rand), Zeitdiagramm::hintergrund());
+
+    // Zoomed so far out that many edges share a column: a filled band.
+    auto dicht =
+        std::make_shared<Aufnahme>(analysator::leitungenFür(analysator::bitVon(10)), 64 << 20);
+    for (std::uint64_t i = 0; i < 1'000'000; ++i) dicht->hänge(i * 100, i % 2 ? 0 : ~0ULL);
+    dicht->setzeBisNs(100'000'000);
+    f->zeige(dicht);
+    const QImage band = d->viewport()->grab().toImage();
+    const QRect r = d->zeilenband(0);
+    const QColor mitte(band.pixel(d->plotfläche().center().x(), r.center().y()));
+    QVERIFY2(mitte != Zeitdiagramm::hintergrund(), "kein Band");
+}
+
+void TestLogikanalysator::cursorsMeasureThePeriod() {
+    Logikanalysator* f = zeige(rechteck());
+    Zeitdiagramm* d = f->Diagramm;
+    const int y = d->zeilenband(0).center().y();
+    // A click a pixel beside a rising edge takes the edge.
+    const auto x = [&](double ns) { return int(std::lround(d->xVon(ns))); };
+    QTest::mouseClick(d->viewport(), Qt::LeftButton, {}, QPoint(x(kStart + 2 * kHalbeNs) + 1, y));
+    QTest::mouseClick(d->viewport(), Qt::RightButton, {}, QPoint(x(kStart + 4 * kHalbeNs) - 1, y));
+    QCOMPARE(d->cursorA, std::optional<double>(kStart + 2 * kHalbeNs));
+    QCOMPARE(d->cursorB, std::optional<double>(kStart + 4 * kHalbeNs));
+    f->messeJetzt();
+    const QString text = f->CursorAnzeige->text();
+    QVERIFY2(text.contains(QStringLiteral("Δt = 1,000 ms")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("1/Δt = 1,000 kHz")), qPrintable(text));
+    // The table measures the same period on pin 10.
+    QCOMPARE(f->Messwerte->item(0, 3)->text(), QStringLiteral("1,000 ms"));
+}
+
+void TestLogikanalysator::savedCaptureOpensWithTheSameChanges() {
+    const auto original = rechteck();
+    Logikanalysator* f = zeige(original);
+    QTemporaryDir ordner;
+    const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
+    QString fehler;
+    QVERIFY2(f->speichere(pfad, fehler), qPrintable(fehler));
+    QVERIFY2(f->öffne(pfad, fehler), qPrintable(fehler));
+    const Aufnahme* geladen = f->Diagramm->aufnahme();
+    QVERIFY(geladen != original.get());
+    QCOMPARE(geladen->leitungen().size(), std::size_t(2));
+    QCOMPARE(geladen->leitungen()[0].name, std::string("10 /Ack"));
+    QCOMPARE(geladen->leitungen()[1].name, std::string("11 Busy"));
+    QCOMPARE(geladen->anzahl(), original->anzahl());
+    QCOMPARE(geladen->nullpunktNs - (*geladen)[0].zeitNs, 2 * kHalbeNs);
+    // The file counts from the capture's first moment.
+    for (std::size_t i = 0; i < original->anzahl(); ++i) {
+        const auto a = (*original)[i], b = (*geladen)[i];
+        QCOMPARE(b.zeitNs - (*geladen)[0].zeitNs, a.zeitNs - kStart);
+        QCOMPARE(bool(b.pegel & 1), bool(a.pegel & analysator::bitVon(10)));
+        QCOMPARE(bool(b.pegel & 2), false);
+    }
+    QVERIFY(f->speichereBild(ordner.filePath(QStringLiteral("a.png")), fehler));
+    QCOMPARE(QImage(ordner.filePath(QStringLiteral("a.png"))).size(),
+             f->Diagramm->viewport()->grab().size());
+}
+
+void TestLogikanalysator::foreignAndBrokenFilesAreRefused_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("grund");
+    const QByteArray kopf =
+        "$version Dravel 1.6.0 $end\n$timescale 1ns $end\n"
+        "$scope module a $end\n$var wire 1 ! D0 $end\n$upscope $end\n"
+        "$enddefinitions $end\n";
+    QTest::newRow("fremd") << QByteArray(kopf).replace("Dravel", "Icarus")
+                           << QStringLiteral("nicht von Dravel");
+    QTest::newRow("Zeit rückwärts") << kopf + "#5\n1!\n#3\n0!\n" << QStringLiteral("rückwärts");
+    QTest::newRow("unbekanntes Signal") << kopf + "#0\n1?\n" << QStringLiteral("unbekanntes");
+    QTest::newRow("ohne Kopfende")
+        << kopf.left(kopf.indexOf("$enddefinitions")) << QStringLiteral("$enddefinitions");
+    QTest::newRow("kein VCD") << QByteArray("\x89PNG\r\n") << QStringLiteral("unbekanntes Wort");
+}
+
+void TestLogikanalysator::foreignAndBrokenFilesAreRefused() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, grund);
+    Logikanalysator* f = zeige(rechteck());
+    QTemporaryDir ordner;
+    QFile datei(ordner.filePath(QStringLiteral("x.vcd")));
+    QVERIFY(datei.open(QIODevice::WriteOnly));
+    datei.write(text);
+    datei.close();
+    QString fehler;
+    QVERIFY(!f->öffne(datei.fileName(), fehler));
+    QVERIFY2(fehler.contains(grund), qPrintable(fehler));
+    QCOMPARE(f->Diagramm->aufnahme()->anzahl(), std::size_t(kHalbe + 1));  // still shown
+}
+
+void TestLogikanalysator::menuOpensOneWindowThatStopsWhenClosed() {
+    Module1::Main();
+    Steuerung* haupt = Module1::Hauptfenster();
+    port->clearLog();
+    haupt->Analysator->trigger();
+    haupt->Analysator->trigger();
+    QCOMPARE(analysatoren(), 1);
+    Logikanalysator* f = Module1::AnalysatorFallsDa();
+    QVERIFY(f && f->isVisible());
+    QCOMPARE(haupt->Analysator->text(), QStringLiteral("Logikanalysator…"));
+    // Idle: no timer runs, the port is left alone.
+    QVERIFY(!f->Anzeigetakt->isActive());
+    QCOMPARE(port->calls().size(), std::size_t(0));
+
+    bool gehalten = false;
+    f->setzeQuelle(std::make_unique<Skript>(gehalten));
+    f->AufnahmeStartStop->click();
+    QVERIFY(f->Anzeigetakt->isActive());
+    QCOMPARE(f->AufnahmeStartStop->text(), QStringLiteral("Stopp"));
+    port->clearLog();
+    f->close();
+    QVERIFY(gehalten);
+    QTRY_VERIFY(!Module1::AnalysatorFallsDa());
+    QCOMPARE(port->calls().size(), std::size_t(0));
+    haupt->Analysator->trigger();
+    QCOMPARE(analysatoren(), 1);
+}
+
+QTEST_MAIN(TestLogikanalysator)
+#include "tst_logikanalysator.moc"
