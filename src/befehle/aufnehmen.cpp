@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "logik/abbruch.h"
 #include "logik/aufnahme_vcd.h"
 #include "logik/aufnahmemaschine.h"
+#include "logik/einheiten.h"
 #include "logik/kommandozeile.h"
 #include "logik/maskiert.h"
 #include "logik/messung.h"
@@ -127,6 +129,7 @@ int nimmAuf(const Aufnehmen& a) {
                      maskiert(QString::fromStdString(fehler)).toUtf8().constData());
     }
 
+    const QLocale deutsch(QLocale::German, QLocale::Germany);
     const std::size_t n = aufnahme->anzahl();
     const std::uint64_t von = n > 0 ? (*aufnahme)[0].zeitNs : 0;
     for (const analysator::Leitung& leitung : aufnahme->leitungen()) {
@@ -134,10 +137,10 @@ int nimmAuf(const Aufnehmen& a) {
         std::fprintf(stderr, "dravel: %s\n", analysator::messtext(leitung, m).c_str());
     }
     std::fprintf(
-        stderr, "dravel: %zu %s in %s, %s Abtastwerte/s; Ende: %s\n", n,
-        n == 1 ? "Änderung" : "Änderungen",
-        analysator::mitEinheit(static_cast<double>(aufnahme->bisNs() - von) * 1e-9, "s").c_str(),
-        analysator::mitEinheit(maschine.probenJeSekunde(), "").c_str(),
+        stderr, "dravel: %zu %s in %s, %s; Ende: %s\n", n, n == 1 ? "Änderung" : "Änderungen",
+        qPrintable(analysator::dauerText(static_cast<double>(aufnahme->bisNs() - von), 4, deutsch)),
+        qPrintable(analysator::mitVorsatz(maschine.probenJeSekunde(),
+                                          QStringLiteral(" Abtastwerte/s"), 4, deutsch)),
         analysator::endeText(aufnahme->ende()));
     if (const int signal = abbruchsignal()) return 128 + signal;
     return gespeichert ? 0 : 1;

@@ -19,38 +19,45 @@ Einheit einheitFür(double betragNs) {
 }
 
 // Numbers without thousands separators: "3.000 µs" would read as three.
-QLocale zahlen() {
-    QLocale l;
-    l.setNumberOptions(QLocale::OmitGroupSeparator);
-    return l;
+QLocale zahlen(QLocale ort = QLocale()) {
+    ort.setNumberOptions(QLocale::OmitGroupSeparator);
+    return ort;
 }
 
 }  // namespace
 
-QString dauerText(double ns, int stellen) {
+QString dauerText(double ns, int stellen, const QLocale& ort) {
     const Einheit e = einheitFür(std::abs(ns));
     const double wert = ns / e.ns;
     const int vorKomma = std::abs(wert) < 1 ? 1 : int(std::floor(std::log10(std::abs(wert)))) + 1;
     const int nachKomma = e.ns == 1 ? 0 : std::max(0, stellen - vorKomma);
-    return zahlen().toString(wert, 'f', nachKomma) + QStringLiteral(" ") +
+    return zahlen(ort).toString(wert, 'f', nachKomma) + QStringLiteral(" ") +
            QString::fromUtf8(e.name);
 }
 
-QString frequenzText(double hz, int stellen) {
+QString frequenzText(double hz, int stellen, const QLocale& ort) {
     if (!(hz > 0) || !std::isfinite(hz)) return QStringLiteral("–");
+    return mitVorsatz(hz, QStringLiteral("Hz"), stellen, ort);
+}
+
+QString mitVorsatz(double wert, const QString& einheit, int stellen, const QLocale& ort) {
     double teiler = 1;
-    const char* name = "Hz";
-    if (hz >= 1e6) {
+    const char* vorsatz = "";
+    if (std::abs(wert) >= 1e9) {
+        teiler = 1e9;
+        vorsatz = "G";
+    } else if (std::abs(wert) >= 1e6) {
         teiler = 1e6;
-        name = "MHz";
-    } else if (hz >= 1e3) {
+        vorsatz = "M";
+    } else if (std::abs(wert) >= 1e3) {
         teiler = 1e3;
-        name = "kHz";
+        vorsatz = "k";
     }
-    const double wert = hz / teiler;
-    const int vorKomma = wert < 1 ? 1 : int(std::floor(std::log10(wert))) + 1;
-    return zahlen().toString(wert, 'f', std::max(0, stellen - vorKomma)) + QStringLiteral(" ") +
-           QString::fromUtf8(name);
+    const double zahl = wert / teiler;
+    const double betrag = std::abs(zahl);
+    const int vorKomma = betrag < 1 ? 1 : int(std::floor(std::log10(betrag))) + 1;
+    return zahlen(ort).toString(zahl, 'f', std::max(0, stellen - vorKomma)) + QStringLiteral(" ") +
+           QString::fromUtf8(vorsatz) + einheit;
 }
 
 double achsenschritt(double mindestensNs) {

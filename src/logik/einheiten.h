@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 namespace dravel::analysator {
@@ -7,10 +8,16 @@ namespace dravel::analysator {
 // A duration in the unit that suits it (ns, µs, ms, s), with `stellen`
 // significant digits in the user's locale: "1,500 ms". Negative values
 // keep their sign.
-QString dauerText(double ns, int stellen = 4);
+// `ort` gives the decimal separator: the window's user locale, German for
+// the commands' lines.
+QString dauerText(double ns, int stellen = 4, const QLocale& ort = QLocale());
 
-// A frequency in Hz, kHz or MHz: "1,000 kHz"; "–" for none.
-QString frequenzText(double hz, int stellen = 4);
+// A frequency in Hz, kHz or MHz: "1,000 kHz"; "–" for none. mitVorsatz is
+// the same for any quantity; the unit follows the prefix as given, so
+// mitVorsatz(3.5e7, " Abtastwerte/s") is "35,00 M Abtastwerte/s".
+QString frequenzText(double hz, int stellen = 4, const QLocale& ort = QLocale());
+QString mitVorsatz(double wert, const QString& einheit, int stellen = 4,
+                   const QLocale& ort = QLocale());
 
 // A mark of a time axis whose marks are `schrittNs` apart: the unit of ten
 // steps and as many decimals as the step needs ("2,5 ms", "-10 ms").

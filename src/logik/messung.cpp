@@ -1,8 +1,12 @@
 #include "messung.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+#include "logik/einheiten.h"
 
 namespace dravel::analysator {
 namespace {
@@ -74,33 +78,13 @@ Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uin
     return m;
 }
 
-std::string mitEinheit(double wert, const char* einheit) {
-    static constexpr struct {
-        double faktor;
-        const char* vorsatz;
-    } kVorsätze[] = {{1e9, "G"},  {1e6, "M"},  {1e3, "k"}, {1, ""},
-                     {1e-3, "m"}, {1e-6, "µ"}, {1e-9, "n"}};
-    const double betrag = std::fabs(wert);
-    for (const auto& v : kVorsätze) {
-        if (betrag >= v.faktor * 0.99995 || v.faktor == 1e-9) {
-            const double zahl = wert / v.faktor;
-            const int nachkomma = std::fabs(zahl) >= 100 ? 1 : std::fabs(zahl) >= 10 ? 2 : 3;
-            char text[48];
-            std::snprintf(text, sizeof text, "%.*f %s%s", nachkomma, zahl, v.vorsatz, einheit);
-            std::string t = text;
-            std::replace(t.begin(), t.end(), '.', ',');
-            return t;
-        }
-    }
-    return "0 " + std::string(einheit);
-}
-
 std::string messtext(const Leitung& leitung, const Messwerte& m) {
+    const QLocale deutsch(QLocale::German, QLocale::Germany);
     std::string t =
         leitung.name + ": " + std::to_string(m.flanken) + (m.flanken == 1 ? " Flanke" : " Flanken");
     if (m.frequenzHz) {
-        t += ", " + mitEinheit(*m.frequenzHz, "Hz") + ", Periode " +
-             mitEinheit(*m.periodeNs * 1e-9, "s");
+        t += ", " + frequenzText(*m.frequenzHz, 4, deutsch).toStdString() + ", Periode " +
+             dauerText(*m.periodeNs, 4, deutsch).toStdString();
     }
     if (m.tastgradProzent) {
         char tastgrad[32];
@@ -110,8 +94,9 @@ std::string messtext(const Leitung& leitung, const Messwerte& m) {
         t += s;
     }
     if (m.kürzesterPulsNs) {
-        t += ", Pulse " + mitEinheit(static_cast<double>(*m.kürzesterPulsNs) * 1e-9, "s") + " … " +
-             mitEinheit(static_cast<double>(*m.längsterPulsNs) * 1e-9, "s");
+        t += ", Pulse " +
+             dauerText(static_cast<double>(*m.kürzesterPulsNs), 4, deutsch).toStdString() + " … " +
+             dauerText(static_cast<double>(*m.längsterPulsNs), 4, deutsch).toStdString();
     }
     return t;
 }

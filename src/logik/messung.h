@@ -43,8 +43,4 @@ Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uin
 // Periode 1,000 ms, Tastgrad 50,0 %, Pulse 499,8 µs … 500,2 µs".
 std::string messtext(const Leitung& leitung, const Messwerte& m);
 
-// A quantity with a metric prefix and four significant digits, decimal
-// comma: "1,000 kHz", "499,8 µs".
-std::string mitEinheit(double wert, const char* einheit);
-
 }  // namespace dravel::analysator

@@ -71,10 +71,7 @@ public:
         if (maschine_->läuft()) return QStringLiteral("Läuft · %1 Proben/s").arg(rate);
         const auto a = maschine_->aktuelle();
         if (!a) return QStringLiteral("Angehalten vor dem Auslöser");
-        const QString grund =
-            a->ende() == analysator::Ende::Grenze ? QStringLiteral("Speichergrenze erreicht")
-            : a->ende() == analysator::Ende::Halt ? QStringLiteral("angehalten")
-                                                  : QStringLiteral("Dauer erreicht");
+        const QString grund = QString::fromUtf8(analysator::endeText(a->ende()));
         return QStringLiteral("Beendet: %1 · %2 Proben/s").arg(grund, rate);
     }
 
