@@ -7,6 +7,9 @@ namespace dravel::analysator {
 Aufnahme::Aufnahme(std::vector<Leitung> leitungen, std::size_t grenzeBytes)
     : leitungen_(std::move(leitungen)), höchstens_(grenzeBytes / kBytesJeÄnderung) {
     blöcke_.resize((höchstens_ + kBlock - 1) / kBlock);
+    // The first block at once, so that a capture's first changes cost no
+    // allocation on the sampling thread.
+    if (!blöcke_.empty()) blöcke_[0].reset(new Block);
 }
 
 Aufnahme::~Aufnahme() = default;
@@ -17,7 +20,9 @@ bool Aufnahme::hänge(std::uint64_t zeitNs, Pegel pegel) {
     auto& block = blöcke_[n / kBlock];
     // A fresh block is allocated before the count that makes it readable is
     // published, so readers never see a missing one.
-    if (!block) block = std::make_unique<Block>();
+    // Not zeroed (`new Block`, not make_unique): clearing a megabyte would
+    // hold the sampling thread up; every slot is written before it is read.
+    if (!block) block.reset(new Block);
     block->zeiten[n % kBlock] = zeitNs;
     block->pegel[n % kBlock] = pegel;
     anzahl_.store(n + 1, std::memory_order_release);

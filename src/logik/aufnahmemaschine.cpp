@@ -114,6 +114,7 @@ void Aufnahmemaschine::starte(const Aufnahmeeinstellungen& einstellungen) {
     ring_.shrink_to_fit();
     ringAnfang_ = 0;
     laufend_.reset();
+    bereit_ = std::make_shared<Aufnahme>(leitungenFür(e_.pins), e_.grenzeBytes);
     {
         const std::lock_guard<std::mutex> sperre(mutex_);
         aktuelle_.reset();
@@ -234,7 +235,8 @@ bool Aufnahmemaschine::verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste)
 }
 
 void Aufnahmemaschine::löseAus(std::uint64_t zeitNs, Pegel pegel) {
-    auto aufnahme = std::make_shared<Aufnahme>(leitungenFür(e_.pins), e_.grenzeBytes);
+    auto aufnahme = std::move(bereit_);
+    if (!aufnahme) aufnahme = std::make_shared<Aufnahme>(leitungenFür(e_.pins), e_.grenzeBytes);
     aufnahme->basis = e_.basis;
     aufnahme->nullpunktNs = zeitNs;
     const std::uint64_t fensterAnfang = zeitNs - std::min(vorlaufNs_, zeitNs);
@@ -286,6 +288,7 @@ void Aufnahmemaschine::schließe(std::uint64_t zeitNs, Ende grund) {
 
 void Aufnahmemaschine::schärfe(std::uint64_t zeitNs, Pegel pegel) {
     wartet_.store(true, std::memory_order_release);
+    bereit_ = std::make_shared<Aufnahme>(leitungenFür(e_.pins), e_.grenzeBytes);
     if (e_.auslöser.art == Auslöser::Art::Keiner) {
         löseAus(zeitNs, pegel);
         return;

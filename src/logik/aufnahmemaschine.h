@@ -158,6 +158,10 @@ private:
 
     // The engine's thread only.
     std::shared_ptr<Aufnahme> laufend_;  // the capture being filled, null while armed
+    // The next capture, made while armed: at the trigger the thread only
+    // hands it over and samples on, so the lines' next changes are not
+    // stamped late by an allocation.
+    std::shared_ptr<Aufnahme> bereit_;
     Pegel letzter_ = 0;
     std::uint64_t fensterEndeNs_ = 0;
     std::uint64_t vorlaufNs_ = 0;
