@@ -1,7 +1,6 @@
 #include "aufnahme_vcd.h"
 
 #include <cstdio>
-#include <ctime>
 
 #include "dravel_version.h"
 #include "logik/aufnahmemaschine.h"
@@ -11,15 +10,6 @@
 
 namespace dravel::analysator {
 namespace {
-
-std::string ortszeit() {
-    const std::time_t jetzt = std::time(nullptr);
-    std::tm zeit{};
-    localtime_r(&jetzt, &zeit);
-    char puffer[64];
-    std::strftime(puffer, sizeof puffer, "%Y-%m-%d %H:%M:%S %z", &zeit);
-    return puffer;
-}
 
 // A name fit for a VCD file: no blanks, "/" as "n" (low active).
 std::string alsBezeichner(const std::string& name) {
@@ -62,7 +52,7 @@ bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string
     kopf.version = "Dravel " DRAVEL_VERSION;
     const port::Backend* backend = port::boundBackend();
     kopf.backend = backend ? backend->name() : "unbekannt";
-    kopf.datum = ortszeit();
+    kopf.datum = port::ortszeitText();
     kopf.kommentar = {
         std::string("Logikanalysator-Aufnahme") +
             (portAufnahme ? " an " + std::string(basis) : "") +

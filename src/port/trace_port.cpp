@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <utility>
 
 #include "simulated_port.h"
@@ -13,15 +12,6 @@ namespace {
 
 // Set while static objects are initialised, before main.
 const std::chrono::steady_clock::time_point g_programmstart = std::chrono::steady_clock::now();
-
-std::string ortszeitText() {
-    const std::time_t jetzt = std::time(nullptr);
-    std::tm ortszeit{};
-    localtime_r(&jetzt, &ortszeit);
-    char puffer[64];
-    std::strftime(puffer, sizeof puffer, "%Y-%m-%d %H:%M:%S %z", &ortszeit);
-    return puffer;
-}
 
 // The time-stamp counter serves as a clock only where the processor says it
 // runs at one rate in every power state and on every core.

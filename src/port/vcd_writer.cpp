@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <utility>
 
@@ -543,6 +544,15 @@ bool VcdWriter::schließe(std::uint64_t zeit) {
     if (::close(fd_) != 0 && fehler_.empty()) fehler_ = dateifehlerText(errno);
     fd_ = -1;
     return fehler_.empty();
+}
+
+std::string ortszeitText() {
+    const std::time_t jetzt = std::time(nullptr);
+    std::tm ortszeit{};
+    localtime_r(&jetzt, &ortszeit);
+    char puffer[64];
+    std::strftime(puffer, sizeof puffer, "%Y-%m-%d %H:%M:%S %z", &ortszeit);
+    return puffer;
 }
 
 }  // namespace dravel::port

@@ -171,8 +171,8 @@ private:
     std::string leitungsbereich_;
     std::vector<std::string> leitungen_;  // named lines instead of registers
     std::uint64_t leitungspegel_ = 0;
-    bool leitungenImText_ = false;  // their first levels are written
-    std::string text_;              // formatted changes not yet in the file
+    bool leitungenImText_ = false;                     // their first levels are written
+    std::string text_;                                 // formatted changes not yet in the file
     std::size_t zeitzeileImText_ = std::string::npos;  // where text_'s last time stamp starts
     long long zeitzeileEnde_ = 0;  // the end of the file's last time stamp line, 0 none yet
     std::size_t angekommen_ = 0;   // bytes the last schreibeAlles got into the file
@@ -188,5 +188,8 @@ private:
 
 // The reason for a failed file operation as one short German phrase.
 std::string dateifehlerText(int fehlernummer);
+
+// Now, as the $date line of a file says it: "2026-12-07 19:23:31 +0000".
+std::string ortszeitText();
 
 }  // namespace dravel::port
