@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -19,11 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "port/port_meldungen.h"
+#include "logik/aufnahmemaschine.h"
 #include "port/granted_port.h"
 #include "port/io_grants.h"
 #include "port/pin_map.h"
 #include "port/port.h"
+#include "port/port_meldungen.h"
 #include "port/port_report.h"
 #include "port/ppdev_port.h"
 #include "port/raw_port.h"
@@ -324,6 +326,83 @@ void checkPinSwitching(std::unique_ptr<Backend> port, const std::string& label) 
     releaseBackend();
 }
 
+// The capture engine on this backend, as `aufnehmen` runs it: its rate beside
+// a bare loop of the same reads in the same run (emulated figures, printed,
+// never checked), and that each capture ran its duration and saw the levels
+// the port was set to, with no change: the data latch 0xA5, the control
+// register at rest, the status after a reset.
+void checkCapture(std::unique_ptr<Backend> port, const std::string& label) {
+    namespace a = dravel::analysator;
+    check(port != nullptr, label + ": Backend für die Aufnahme");
+    if (!port) return;
+    installBackend(std::move(port));
+    Out32(kControl, kReset);
+    Out32(kControl, kIdle);
+    Out32(kData, 0xA5);
+    constexpr auto pins = [](std::initializer_list<int> numbers) {
+        a::Pegel pegel = 0;
+        for (const int n : numbers) pegel |= a::bitVon(n);
+        return pegel;
+    };
+    struct Auswahl {
+        const char* name;
+        a::Pegel pins;
+        a::Pegel erwartet;  // high at the socket: 0xA5, 0x0C and 0xD8 pin by pin
+    };
+    const a::Pegel statusPins = pins({10, 11, 12, 13, 15});
+    const a::Pegel hoch = pins({1, 2, 4, 7, 9, 10, 13, 14, 15, 16});
+    constexpr std::uint64_t kDauerNs = 300'000'000;
+    a::PortOhneMitschnitt leser;
+    a::Programmuhr uhr;
+    for (const Auswahl& auswahl : {Auswahl{"status", statusPins, hoch & statusPins},
+                                   Auswahl{"all-17", a::kAllePins, hoch}}) {
+        const std::string p = label + " " + auswahl.name + ": ";
+        a::Aufnahmemaschine maschine(leser, uhr);
+        a::Aufnahmeeinstellungen e;
+        e.basis = kBase;
+        e.pins = auswahl.pins;
+        e.dauerNs = kDauerNs;
+        e.vorlaufAnteil = 0;
+        e.grenzeBytes = a::kMiB;
+        maschine.starte(e);
+        maschine.warte();
+        const auto aufnahme = maschine.aktuelle();
+        check(aufnahme && aufnahme->ende() == a::Ende::Dauer && maschine.proben() > 0,
+              p + "Aufnahme lief ihre Dauer");
+        if (!aufnahme) continue;
+        const std::size_t n = aufnahme->anzahl();
+        const a::Pegel pegel = n > 0 ? (*aufnahme)[0].pegel : 0;
+        const bool gleich = pegel == auswahl.erwartet;
+        // Shown from pin 1 on: bit 0 is pin 1.
+        check(n == 1 && gleich,
+              p + "Pegel " + hex(static_cast<unsigned>(pegel >> 1)) +
+                  (gleich ? "" : " statt " + hex(static_cast<unsigned>(auswahl.erwartet >> 1))) +
+                  ", " + std::to_string(n) + " Änderung(en)");
+
+        // The same reads, bare: what the engine adds to them.
+        const a::Abtastplan plan = a::plane(kBase, auswahl.pins);
+        const auto start = std::chrono::steady_clock::now();
+        const auto ende = start + std::chrono::nanoseconds(kDauerNs);
+        std::uint64_t proben = 0;
+        auto jetzt = start;
+        while (jetzt < ende) {
+            for (int block = 0; block < 1024; ++block, ++proben) {
+                for (int i = 0; i < plan.anzahl; ++i) leser.lies(plan.adressen[i]);
+            }
+            jetzt = std::chrono::steady_clock::now();
+        }
+        const double sekunden = std::chrono::duration<double>(jetzt - start).count();
+        std::printf(
+            "DRAVEL-GUEST rate %s %s: %.0f samples/s (engine), %.0f samples/s "
+            "(bare loop of the same %d read(s))\n",
+            label.c_str(), auswahl.name, maschine.probenJeSekunde(), proben / sekunden,
+            plan.anzahl);
+        std::fflush(stdout);
+    }
+    Out32(kControl, kIdle);
+    releaseBackend();
+}
+
 // A plain user: both backends refuse with cause and fix.
 void checkUnprivileged() {
     std::fflush(stdout);
@@ -447,6 +526,11 @@ int main(int argc, char** argv) {
         checkPinSwitching(openRawPort(realSystem(), kernelGrants(realSystem()), {}),
                           "Pins Raw-I/O");
         checkPinSwitching(openPpdevPort(realSystem(), "/dev/parport0", {}), "Pins ppdev");
+        checkCapture(openPpdevPort(realSystem(), "/dev/parport0", {}), "ppdev");
+        checkCapture(openRawPort(realSystem(), kernelGrants(realSystem()), {}, RawAccess::Ioperm),
+                     "raw-ioperm");
+        checkCapture(openRawPort(realSystem(), kernelGrants(realSystem()), {}, RawAccess::DevPort),
+                     "raw-dev-port");
         checkGrantsOnHardware(realSystem(), RawAccess::Ioperm, "Freigaben ioperm");
         checkGrantsOnHardware(realSystem(), RawAccess::DevPort, "Freigaben dev-port");
         checkUnprivileged();
