@@ -108,7 +108,7 @@ private slots:
             << "^$" << daten << QStringList{"00000001", "10000000", "11111111", "00000000"};
         QTest::newRow("watch: the value at start")
             << QStringList{"beobachten", "0x379", "--dauer", "0.2"}
-            << R"(^0\.0\d\d 120 78 0111 1000\n$)"
+            << R"(^0\.\d\d\d 120 78 0111 1000\n$)"
             << "^$" << status << QStringList{"01111000"};
         // Capitals, "L" low, channel 2 lengthened with "0"; per step channel
         // 1 on D2, then channel 2 on D5.
