@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Process time per port access of the commands for scripts, on the simulated
 # port and without a display; prints figures, asserts nothing.
-#   bench/befehle_bench.sh [PROGRAMM]   (default build/src/app/dravel)
+#   bench/befehle_bench.sh [PROGRAMM]   (default: the program of the folder build)
 set -euo pipefail
-programm="${1:-$(dirname "${BASH_SOURCE[0]}")/../build/src/app/dravel}"
+programm="${1:-$(cat "$(dirname "${BASH_SOURCE[0]}")/../build/dravel-programm.txt")}"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 fehler="$(mktemp)"
 trap 'rm -f "$fehler"' EXIT

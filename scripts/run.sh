@@ -5,5 +5,6 @@
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 installiere_fehlende "${PAKETE_PROGRAMM[@]}"
 konfiguriere build "${OPTIONEN_BUILD[@]}"
-cmake --build "$ROOT/build" --target dravel
-exec "$ROOT/build/src/app/dravel" "$@"
+cmake --build "$ROOT/build" --target dravel >&2
+programm="$(programm_in build)"
+exec "$programm" "$@"

@@ -1,24 +1,67 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs every
-# test; builds and checks the Debian package; then builds the tests again with
+# test; checks the README's first command (scripts/run.sh) and the Debian
+# package made from the same build; then builds the tests again with
 # AddressSanitizer and UndefinedBehaviorSanitizer (leak detection on) and runs
-# them once more; last, the trace tests (the lock-free ring and its writer
-# thread) and a capture beside the generator under ThreadSanitizer. Exits
-# non-zero on any failure.
+# them once more; last, the tests with threads that share data (the trace's
+# lock-free ring, a capture beside the generator, a capture through each real
+# backend) under ThreadSanitizer. Exits non-zero on any failure. Each step
+# says how long it took.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+beginn=$SECONDS
+schritt_beginn=$SECONDS
+schritt() {
+    if [ -n "${schritt_name:-}" ]; then
+        echo "   ($schritt_name: $((SECONDS - schritt_beginn)) s)"
+    fi
+    schritt_name="$1"
+    schritt_beginn=$SECONDS
+    echo "== $1"
+}
+
+schritt "Pakete"
 installiere_fehlende "${PAKETE_PROGRAMM[@]}" "${PAKETE_TEST[@]}"
 jobs="$(nproc)"
 # Every tool is installed now: a test that would skip for a missing one fails.
 export DRAVEL_ALLE_WERKZEUGE=1
-starter=()
-if command -v ccache >/dev/null 2>&1; then starter=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 
-echo "== Bauen (Warnungen als Fehler)"
+schritt "Bauen (Warnungen als Fehler)"
 baue build "${OPTIONEN_BUILD[@]}"
-echo "== Tests"
+schritt "Tests"
 ctest --test-dir "$ROOT/build" --output-on-failure -j "$jobs"
 
-echo "== Debian-Paket"
+schritt "scripts/run.sh"
+# The README's first command, as a new user types it: it must start the
+# program this build made. --help prints and ends; without options the main
+# window opens (offscreen) and must still be running after a few seconds.
+hilfe="$("$ROOT/scripts/run.sh" --help 2>/dev/null)"
+grep -q 'dravel' <<<"$hilfe" || { echo "scripts/run.sh --help zeigt keine Hilfe" >&2; exit 1; }
+programm="$(readlink -f "$(programm_in build)")"
+laufzeit="$(mktemp -d)"
+XDG_RUNTIME_DIR="$laufzeit" QT_QPA_PLATFORM=offscreen "$ROOT/scripts/run.sh" \
+    >"$laufzeit/ausgabe" 2>&1 &
+pid=$!
+start_fehlt() {
+    cat "$laufzeit/ausgabe" >&2
+    echo "scripts/run.sh: $1" >&2
+    exit 1
+}
+# run.sh ends in exec: its process becomes the program once the build is done.
+# A process that has ended (a zombie until waited for) has no executable.
+ausfuehrbar() { readlink "/proc/$pid/exe" 2>/dev/null || true; }
+for _ in $(seq 600); do
+    [ "$(ausfuehrbar)" = "$programm" ] && break
+    [ -n "$(ausfuehrbar)" ] || start_fehlt "endete, bevor $programm lief"
+    sleep 0.1
+done
+[ "$(ausfuehrbar)" = "$programm" ] || start_fehlt "startete nach 60 s $programm nicht"
+sleep 3
+[ "$(ausfuehrbar)" = "$programm" ] || start_fehlt "das Programm endete nach dem Start von selbst"
+kill -TERM "$pid"
+wait "$pid" || true
+rm -rf "$laufzeit"
+
+schritt "Debian-Paket"
 deb="$("$ROOT/scripts/paket.sh")"
 inhalt="$(dpkg-deb -c "$deb" | awk '{print $6}')"
 for datei in ./usr/bin/dravel ./usr/share/applications/dravel.desktop \
@@ -41,20 +84,25 @@ dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || { echo "Abhängigkeiten
 lintian --fail-on error "$deb"
 appstreamcli validate --no-net "$ROOT/data/org.example.dravel.metainfo.xml"
 
-echo "== Bauen mit AddressSanitizer und UndefinedBehaviorSanitizer"
+schritt "Bauen mit AddressSanitizer und UndefinedBehaviorSanitizer"
 # The suppressions cover only leaks inside system libraries (fontconfig and
-# the like); the icons rendered at build time run under them too.
+# the like); the icons rendered at build time run under them too. -O1 keeps
+# the checks and runs the tests several times faster than -O0.
 export LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0"
-baue build-asan -DCMAKE_BUILD_TYPE=Debug -DDRAVEL_WERROR=ON -DDRAVEL_SANITIZE=ON \
-    -DDRAVEL_BUILD_BENCH=OFF "${starter[@]}"
-echo "== Tests unter den Sanitizern, mit Lecksuche"
+baue build-asan -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" -DDRAVEL_WERROR=ON \
+    -DDRAVEL_SANITIZE=ON -DDRAVEL_BUILD_BENCH=OFF "${starter[@]}"
+schritt "Tests unter den Sanitizern, mit Lecksuche"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$ROOT/build-asan" --output-on-failure -j "$jobs" -LE emulated
 
-echo "== Mitschnitt-Tests unter ThreadSanitizer"
+schritt "Tests mit Fäden unter ThreadSanitizer"
+tsan_tests=(tst_trace tst_aufnahme_faeden)
 konfiguriere build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAVEL_WERROR=ON \
     -DDRAVEL_SANITIZE_THREAD=ON -DDRAVEL_BUILD_BENCH=OFF "${starter[@]}"
-cmake --build "$ROOT/build-tsan" --target tst_trace tst_aufnahme_faeden
+cmake --build "$ROOT/build-tsan" --target "${tsan_tests[@]}"
 # The suppressions cover only the Qt Test watchdog (Qt is not instrumented).
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$ROOT/tests/tsan.supp" \
-    ctest --test-dir "$ROOT/build-tsan" --output-on-failure -R '^(tst_trace|tst_aufnahme_faeden)$'
+    ctest --test-dir "$ROOT/build-tsan" --output-on-failure \
+    -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
+echo "   ($schritt_name: $((SECONDS - schritt_beginn)) s)"
+echo "== Alles bestanden in $((SECONDS - beginn)) s"

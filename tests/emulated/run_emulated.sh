@@ -6,13 +6,21 @@
 #
 #   run_emulated.sh GUEST_PROGRAM WORK_FOLDER
 #
-# The kernel package is fetched with apt-get download once and cached in
-# WORK_FOLDER/cache; it is unpacked, not installed.
+# The kernel package is fetched with apt-get download once and cached outside
+# the build folder, so that a clean clone or a new build folder boots at once:
+# in $DRAVEL_KERNEL_CACHE, else $XDG_CACHE_HOME/dravel/kernel (~/.cache/...);
+# it is unpacked, not installed.
 set -euo pipefail
 
 GUEST="$1"
 WORK="$2"
-CACHE="$WORK/cache"
+if [ -n "${DRAVEL_KERNEL_CACHE:-}" ]; then
+    CACHE="$DRAVEL_KERNEL_CACHE"
+elif [ -n "${XDG_CACHE_HOME:-}" ] || [ -n "${HOME:-}" ]; then
+    CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/dravel/kernel"
+else
+    CACHE="$WORK/cache"
+fi
 BOOT_TIMEOUT=75  # per boot; two boots stay inside the ctest limit of 170 s
 
 fail() {
@@ -42,6 +50,10 @@ fi
 # The kernel: the version linux-image-amd64 depends on (not the cloud
 # flavour, which lacks the parallel port drivers).
 mkdir -p "$CACHE"
+# Two build folders may run this test at once: one fetches and unpacks, the
+# other waits for it.
+exec 9>"$CACHE/.sperre"
+flock 9
 kernelpaket() {
     apt-cache depends linux-image-amd64 2>/dev/null |
         sed -n 's/^ *Depends: \(linux-image-[0-9].*-amd64\)$/\1/p' | head -n1 || true
@@ -68,7 +80,8 @@ fi
     fehlt "Kernelpaket nicht zu bekommen (apt-get update gelaufen? Paket: ${paket:-unbekannt})"
 
 # Only the kernel in use stays cached.
-find "$CACHE" -mindepth 1 -maxdepth 1 ! -name "$(basename "$deb" .deb)*" -exec rm -rf {} +
+find "$CACHE" -mindepth 1 -maxdepth 1 ! -name "$(basename "$deb" .deb)*" ! -name .sperre \
+    -exec rm -rf {} +
 kernel_dir="$CACHE/$(basename "$deb" .deb)"
 if [ ! -f "$kernel_dir/.entpackt" ]; then
     rm -rf "$kernel_dir"
@@ -80,6 +93,7 @@ if [ ! -f "$kernel_dir/.entpackt" ]; then
 fi
 vmlinuz="$(ls "$kernel_dir"/boot/vmlinuz-* 2>/dev/null | head -n1 || true)"
 [ -n "$vmlinuz" ] || fail "kein vmlinuz in $deb"
+exec 9>&-
 
 # The initramfs: busybox, the four modules, the guest program, /init.
 root="$WORK/initramfs"
