@@ -72,7 +72,7 @@ std::optional<port::BackendFactory> backendFabrik(bool gewählt, const QString& 
             return port::openPpdevPort(port::realSystem(), gerät, meldungenNachStderr());
         };
     }
-    meldeFehler(startMeldung(port::unknownPort(maskiert(wahl).toStdString())));
+    meldeFehler(startMeldung(port::unknownPort(wahl.toStdString())));
     return std::nullopt;
 }
 
