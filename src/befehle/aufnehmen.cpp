@@ -52,8 +52,8 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
                 QStringLiteral("--leitungen: %1.").arg(maskiert(QString::fromStdString(fehler))));
         e.pins = *pins;
     }
-    if (const auto s = dauerOption(parser, QStringLiteral("dauer"), QStringLiteral("Sekunden"))) {
-        e.dauerNs = static_cast<std::uint64_t>(std::llround(*s * 1e9));
+    if (const auto s = dauerOption(parser, QStringLiteral("dauer"), kSekunden)) {
+        e.dauerNs = static_cast<std::uint64_t>(alsNs(*s, kSekunden.sekunden));
     }
     const bool flanke = parser.isSet(QStringLiteral("ausloeser"));
     const bool muster = parser.isSet(QStringLiteral("ausloeser-muster"));

@@ -100,12 +100,13 @@ std::uint64_t ganzzahlOption(const QCommandLineParser& parser, const QString& na
 }
 
 std::optional<double> dauerOption(const QCommandLineParser& parser, const QString& name,
-                                  const QString& einheit) {
+                                  Zeiteinheit zeiteinheit) {
     if (!parser.isSet(name)) return std::nullopt;
     const QString text = parser.value(name);
+    const QString einheit = QString::fromUtf8(zeiteinheit.name);
     bool zuKlein = false;
     const auto dauer = dauerAusArgument(text, kLängsteDauer, &zuKlein);
-    if (zuKlein) {
+    if (zuKlein || (dauer && *dauer > 0 && alsNs(*dauer, zeiteinheit.sekunden) == 0)) {
         throw Ablehnung(QStringLiteral("--%1 „%2“ ist zu klein für eine Dauer in %3.")
                             .arg(name, maskiert(text), einheit));
     }

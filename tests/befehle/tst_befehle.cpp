@@ -152,6 +152,8 @@ private slots:
         QTest::newRow("tiny duration")
             << QStringList{"lesen", "888", "--intervall", "0." + QString(400, u'0') + "1"}
             << "zu klein";
+        QTest::newRow("duration below a nanosecond")
+            << QStringList{"beobachten", "888", "--dauer", "0.0000000004"} << "zu klein";
         QTest::newRow("hex and binary") << QStringList{"lesen", "888", "--hex", "--bin"} << "--hex";
         QTest::newRow("option of another command")
             << QStringList{"lesen", "888", "--dauer", "1"} << "dauer";
