@@ -185,6 +185,31 @@ private slots:
         QVERIFY(!QFile::exists(trace_));
     }
 
+    void everyUsageLineNamesItsCommandAndArguments_data() {
+        QTest::addColumn<QString>("befehl");
+        QTest::addColumn<QString>("argumente");
+        QTest::newRow("lesen") << "lesen"
+                               << " ADRESSE";
+        QTest::newRow("schreiben") << "schreiben"
+                                   << " ADRESSE WERT [WERT …]";
+        QTest::newRow("beobachten") << "beobachten"
+                                    << " ADRESSE";
+        QTest::newRow("muster") << "muster"
+                                << " BITFOLGE";
+        QTest::newRow("aufnehmen") << "aufnehmen"
+                                   << "";
+    }
+    void everyUsageLineNamesItsCommandAndArguments() {
+        QFETCH(QString, befehl);
+        QFETCH(QString, argumente);
+        const Ergebnis e = führeAus({befehl, "--help"});
+        QCOMPARE(e.status, 0);
+        const QString zeile = e.aus.section(u'\n', 0, 0);
+        QVERIFY2(zeile.startsWith("Aufruf: ") &&
+                     zeile.endsWith("dravel " + befehl + " [Optionen]" + argumente),
+                 qPrintable(zeile));
+    }
+
     void theSimulatedPortIsNamedUnlessChosen_data() {
         QTest::addColumn<QStringList>("argumente");
         QTest::addColumn<QString>("fehler");
