@@ -167,6 +167,9 @@ private slots:
         QTest::newRow("capture without file") << QStringList{"aufnehmen"} << "--ausgabe";
         QTest::newRow("capture of no pin")
             << QStringList{"aufnehmen", "--leitungen", "18", "--ausgabe", "a.vcd"} << "„18“";
+        QTest::newRow("memory limit beyond the machine")
+            << QStringList{"aufnehmen", "--grenze", "18446744073709551615", "--ausgabe", "a.vcd"}
+            << "als dieser Rechner hergibt: höchstens ";
         QTest::newRow("edge and pattern")
             << QStringList{"aufnehmen", "--ausloeser", "10:fallend", "--ausloeser-muster",
                            "2=1",       "--ausgabe",   "a.vcd"}

@@ -1,14 +1,35 @@
 // The capture engine against a scripted port: the status register follows a
 // script of the test's clock, which moves 100 ns with every read.
 #include <QTest>
+#include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "logik/aufnahmemaschine.h"
 #include "logik/messung.h"
 
 using namespace dravel::analysator;
+
+namespace {
+// How many more allocations of a megabyte or more succeed: memory that runs
+// out at a moment the test chooses.
+std::atomic<long> g_großeFrei{1L << 40};
+}  // namespace
+
+void* operator new(std::size_t n) {
+    if (n >= std::size_t{1} << 20 && g_großeFrei.fetch_sub(1) <= 0) throw std::bad_alloc();
+    if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -193,6 +214,19 @@ private slots:
                 QCOMPARE(neue[i]->nullpunktNs % (10 * kUs) / 100, std::uint64_t(50));
             }
         }
+    }
+
+    // Memory that runs out before the limit ends the capture as the limit
+    // does, with the changes that found room (one block of the store).
+    void memoryRunningOutEndsAsTheLimit() {
+        Skriptport port(rechteck(200));  // a change at every read
+        Aufnahmeeinstellungen e = einstellungen(bitVon(10), 0);
+        e.grenzeBytes = 4 * kMiB;
+        g_großeFrei = 1;
+        const auto a = nimmAuf(port, e);
+        g_großeFrei = 1L << 40;
+        QCOMPARE(a->ende(), Ende::Grenze);
+        QCOMPARE(a->anzahl(), std::size_t{1} << 16);
     }
 
     // Measuring a 1 kHz square wave with 25 % duty cycle over 10.5 periods.
