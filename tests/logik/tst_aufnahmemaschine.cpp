@@ -217,16 +217,24 @@ private slots:
     }
 
     // Memory that runs out before the limit ends the capture as the limit
-    // does, with the changes that found room (one block of the store).
+    // does, with the changes that found room: none when not even the first
+    // block of the store could be had (at the start, before the thread),
+    // one block when the second could not.
+    void memoryRunningOutEndsAsTheLimit_data() {
+        QTest::addColumn<long>("bloecke");
+        QTest::newRow("none at the start") << 0L;
+        QTest::newRow("one while capturing") << 1L;
+    }
     void memoryRunningOutEndsAsTheLimit() {
+        QFETCH(long, bloecke);
         Skriptport port(rechteck(200));  // a change at every read
         Aufnahmeeinstellungen e = einstellungen(bitVon(10), 0);
         e.grenzeBytes = 4 * kMiB;
-        g_großeFrei = 1;
+        g_großeFrei = bloecke;
         const auto a = nimmAuf(port, e);
         g_großeFrei = 1L << 40;
         QCOMPARE(a->ende(), Ende::Grenze);
-        QCOMPARE(a->anzahl(), std::size_t{1} << 16);
+        QCOMPARE(a->anzahl(), std::size_t(bloecke) << 16);
     }
 
     // Measuring a 1 kHz square wave with 25 % duty cycle over 10.5 periods.
