@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <new>
+#include <system_error>
 #include <utility>
 
 #include "port/pin_map.h"
@@ -151,6 +152,23 @@ void Aufnahmemaschine::starte(const Aufnahmeeinstellungen& einstellungen) {
     endeNs_.store(0);
     wartet_.store(true);
     läuft_.store(true, std::memory_order_release);
+    try {
+        starteFaden();
+    } catch (const std::system_error&) {
+        // No memory left for the thread's stack: the capture ends before
+        // its first sample, as at the limit.
+        bereit_->beende(Ende::Grenze);
+        {
+            const std::lock_guard<std::mutex> sperre(mutex_);
+            aktuelle_ = std::move(bereit_);
+        }
+        wartet_.store(false);
+        läuft_.store(false, std::memory_order_release);
+        if (beiEnde) beiEnde();
+    }
+}
+
+void Aufnahmemaschine::starteFaden() {
     faden_ = std::thread([this] {
         const Abtastplan plan = plane(e_.basis, e_.pins | e_.auslöser.pins());
         try {

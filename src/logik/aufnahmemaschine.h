@@ -124,7 +124,8 @@ public:
     Aufnahmemaschine& operator=(const Aufnahmemaschine&) = delete;
 
     // Called from the engine's thread: a capture has begun (its trigger
-    // came) / the run has ended. Set before starte().
+    // came) / the run has ended (from starte() when no thread could be
+    // started). Set before starte().
     std::function<void(std::shared_ptr<Aufnahme>)> beiNeuerAufnahme;
     std::function<void()> beiEnde;
 
@@ -147,6 +148,7 @@ public:
     [[nodiscard]] double probenJeSekunde() const;
 
 private:
+    void starteFaden();
     template <int N>
     void schleife(const Abtastplan& plan);
     bool verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste);
