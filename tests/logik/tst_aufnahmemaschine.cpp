@@ -1,5 +1,7 @@
 // The capture engine against a scripted port: the status register follows a
 // script of the test's clock, which moves 100 ns with every read.
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
 #include <cstdlib>
@@ -8,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "logik/aufnahme_vcd.h"
 #include "logik/aufnahmemaschine.h"
 #include "logik/messung.h"
 
@@ -235,6 +238,14 @@ private slots:
         g_großeFrei = 1L << 40;
         QCOMPARE(a->ende(), Ende::Grenze);
         QCOMPARE(a->anzahl(), std::size_t(bloecke) << 16);
+        // And the file says so.
+        QTemporaryDir ordner;
+        const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
+        std::string fehler;
+        QVERIFY2(speichereVcd(*a, pfad.toStdString(), fehler), fehler.c_str());
+        QFile datei(pfad);
+        QVERIFY(datei.open(QIODevice::ReadOnly));
+        QVERIFY(datei.readAll().contains("Ende: Speichergrenze erreicht"));
     }
 
     // Measuring a 1 kHz square wave with 25 % duty cycle over 10.5 periods.
