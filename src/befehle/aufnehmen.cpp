@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -52,8 +53,8 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
                 QStringLiteral("--leitungen: %1.").arg(maskiert(QString::fromStdString(fehler))));
         e.pins = *pins;
     }
-    if (const auto s = dauerOption(parser, QStringLiteral("dauer"), QStringLiteral("Sekunden"))) {
-        e.dauerNs = static_cast<std::uint64_t>(std::llround(*s * 1e9));
+    if (const auto s = dauerOption(parser, QStringLiteral("dauer"), kSekunden)) {
+        e.dauerNs = static_cast<std::uint64_t>(alsNs(*s, kSekunden.sekunden));
     }
     const bool flanke = parser.isSet(QStringLiteral("ausloeser"));
     const bool muster = parser.isSet(QStringLiteral("ausloeser-muster"));
@@ -75,9 +76,17 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
     }
     e.vorlaufAnteil =
         static_cast<double>(ganzzahlOption(parser, QStringLiteral("vorlauf"), 0, 100, 10)) / 100.0;
-    e.grenzeBytes = static_cast<std::size_t>(
-                        ganzzahlOption(parser, QStringLiteral("grenze"), 1, 1 << 20, 256)) *
-                    analysator::kMiB;
+    const analysator::Speicherhöchstmaß höchstens = analysator::größteGrenze();
+    const std::uint64_t grenzeMiB = ganzzahlOption(parser, QStringLiteral("grenze"), 1, UINT64_MAX,
+                                                   std::min<std::uint64_t>(256, höchstens.mib));
+    if (grenzeMiB > höchstens.mib) {
+        throw Ablehnung(QStringLiteral("--grenze %1 MiB ist mehr, als dieser Rechner hergibt: "
+                                       "höchstens %2 MiB (%3).")
+                            .arg(grenzeMiB)
+                            .arg(höchstens.mib)
+                            .arg(QString::fromUtf8(höchstens.grund)));
+    }
+    e.grenzeBytes = static_cast<std::size_t>(grenzeMiB) * analysator::kMiB;
     // The file is written after the capture: a folder it cannot go into is
     // refused now, not after the wait.
     const QFileInfo datei(a.ausgabe);
@@ -173,7 +182,10 @@ Befehl aufnehmen() {
                    "MUSTER"),
             option("vorlauf", "Anteil der Dauer vor dem Auslöser in Prozent (Vorgabe 10).",
                    "PROZENT"),
-            option("grenze", "Höchstens so viele MiB für die Änderungen (Vorgabe 256).", "MIB"),
+            option("grenze",
+                   "Höchstens so viele MiB für die Änderungen (Vorgabe 256; nicht mehr, als der "
+                   "Rechner hergibt).",
+                   "MIB"),
             option("ausgabe", "Die VCD-Datei der Aufnahme (daneben eine .gtkw für GTKWave).",
                    "DATEI.vcd"),
         },

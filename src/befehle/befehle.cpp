@@ -143,12 +143,12 @@ int führeBefehlAus(const QStringList& argumente) {
     parser.addOption(hilfe);
     for (const QCommandLineOption& o : befehl->optionen) parser.addOption(o);
     parser.addOptions(portOptionen());
-    // The usage line starts with the command's name.
-    QString vorne = name + u' ';
+    // Qt's usage line knows no command: ours names it and its arguments.
+    QString aufruf = QStringLiteral("Aufruf: %1 %2 [Optionen]").arg(argumente.value(0), name);
     for (const Argument& a : befehl->argumente) {
         parser.addPositionalArgument(QString::fromUtf8(a.name), QString::fromUtf8(a.text),
-                                     vorne + QString::fromUtf8(a.aufruf));
-        vorne.clear();
+                                     QString::fromUtf8(a.aufruf));
+        aufruf += u' ' + QString::fromUtf8(a.aufruf);
     }
     try {
         if (!parser.parse(argumente)) {
@@ -156,7 +156,9 @@ int führeBefehlAus(const QStringList& argumente) {
             throw Ablehnung(maskiert(parser.errorText()));
         }
         if (parser.isSet(hilfe)) {
-            std::fputs(qPrintable(parser.helpText() + kEndstatusText), stdout);
+            QString text = parser.helpText();
+            text.replace(0, text.indexOf(u'\n'), aufruf);
+            std::fputs(qPrintable(text + kEndstatusText), stdout);
             return 0;
         }
         QStringList positionen = parser.positionalArguments();

@@ -6,32 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "port/digits.h"
-
 namespace dravel::app {
-
-std::optional<std::uint64_t> ganzzahlAusArgument(QStringView text, std::uint64_t größte) {
-    unsigned basis = 10;
-    if (text.startsWith(u"0x", Qt::CaseInsensitive) ||
-        text.startsWith(u"&h", Qt::CaseInsensitive)) {
-        basis = 16;
-        text = text.mid(2);
-    } else if (text.startsWith(u"0b", Qt::CaseInsensitive)) {
-        basis = 2;
-        text = text.mid(2);
-    }
-    if (text.isEmpty()) return std::nullopt;
-    std::uint64_t wert = 0;
-    for (const QChar zeichen : text) {
-        const int gelesen = port::digitValue(zeichen.unicode(), int(basis));
-        if (gelesen < 0) return std::nullopt;
-        const auto ziffer = unsigned(gelesen);
-        // Checked before it can overflow.
-        if (ziffer > größte || wert > (größte - ziffer) / basis) return std::nullopt;
-        wert = wert * basis + ziffer;
-    }
-    return wert;
-}
 
 std::optional<double> dauerAusArgument(QStringView text, double größte, bool* zuKlein) {
     std::string normiert;

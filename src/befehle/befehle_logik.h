@@ -12,12 +12,6 @@
 // (bytes: schreibeDezimal and its kin in umrechnung.h).
 namespace dravel::app {
 
-// A whole number as scripts write it: decimal, hexadecimal after "0x" or
-// "&H", binary after "0b" (prefix letters in either case). No sign, no
-// blanks, nothing after the digits; nullopt for anything else and for
-// numbers above `größte`.
-std::optional<std::uint64_t> ganzzahlAusArgument(QStringView text, std::uint64_t größte);
-
 // A duration: digits with at most one decimal separator, a point or a comma
 // whatever the locale ("0.5", "0,5"). No sign, no exponent; nullopt for
 // anything else, above `größte`, and for a value other than 0 too small for a

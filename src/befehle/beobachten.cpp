@@ -22,12 +22,11 @@ Beobachten leseBeobachten(const QCommandLineParser& parser, const QStringList& a
     prüfeAnzahl(argumente, 1, 1, QStringLiteral("beobachten braucht eine ADRESSE."));
     Beobachten b;
     b.adresse = adresseAus(argumente.at(0), QStringLiteral("ADRESSE"));
-    if (const auto ms =
-            dauerOption(parser, QStringLiteral("intervall"), QStringLiteral("Millisekunden"))) {
-        b.intervallNs = alsNs(*ms, 1e-3);
+    if (const auto ms = dauerOption(parser, QStringLiteral("intervall"), kMillisekunden)) {
+        b.intervallNs = alsNs(*ms, kMillisekunden.sekunden);
     }
-    if (const auto s = dauerOption(parser, QStringLiteral("dauer"), QStringLiteral("Sekunden"))) {
-        b.dauerNs = alsNs(*s, 1.0);
+    if (const auto s = dauerOption(parser, QStringLiteral("dauer"), kSekunden)) {
+        b.dauerNs = alsNs(*s, kSekunden.sekunden);
     }
     return b;
 }

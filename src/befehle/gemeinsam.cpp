@@ -13,6 +13,7 @@
 #include "befehle/befehle_logik.h"
 #include "logik/abbruch.h"
 #include "logik/maskiert.h"
+#include "port/digits.h"
 #include "port/vcd_writer.h"
 
 namespace dravel::app::befehl {
@@ -22,6 +23,10 @@ bool g_ausgabeGeschlossen = false;
 
 const QString kZahlformen = QStringLiteral("dezimal, 0x…, &H… oder 0b…");
 constexpr double kLängsteDauer = 1e9;  // in the unit of the option; about eleven days in ms
+
+std::optional<std::uint64_t> zahlAus(const QString& text, std::uint64_t größte) {
+    return port::parseNumber(text.toStdString(), größte);
+}
 
 // " (/path/of/the/file)" when standard output is a file with a name.
 std::string standardausgabeName() {
@@ -62,7 +67,7 @@ void Ausgabe::leere() {
 }
 
 std::uint16_t adresseAus(const QString& text, const QString& was) {
-    const auto zahl = ganzzahlAusArgument(text, 0xFFFF);
+    const auto zahl = zahlAus(text, 0xFFFF);
     if (!zahl) {
         throw Ablehnung(QStringLiteral("%1 „%2“ ist keine Portadresse 0..65535 (%3).")
                             .arg(was, maskiert(text), kZahlformen));
@@ -71,7 +76,7 @@ std::uint16_t adresseAus(const QString& text, const QString& was) {
 }
 
 std::uint8_t byteAus(const QString& text) {
-    const auto zahl = ganzzahlAusArgument(text, 255);
+    const auto zahl = zahlAus(text, 255);
     if (!zahl) {
         throw Ablehnung(QStringLiteral("WERT „%1“ ist kein Byte 0..255 (%2).")
                             .arg(maskiert(text), kZahlformen));
@@ -83,7 +88,7 @@ std::uint64_t ganzzahlOption(const QCommandLineParser& parser, const QString& na
                              std::uint64_t kleinste, std::uint64_t größte, std::uint64_t vorgabe) {
     if (!parser.isSet(name)) return vorgabe;
     const QString text = parser.value(name);
-    const auto zahl = ganzzahlAusArgument(text, größte);
+    const auto zahl = zahlAus(text, größte);
     if (!zahl || *zahl < kleinste) {
         const QString bereich = größte == UINT64_MAX
                                     ? QStringLiteral("ab %1").arg(kleinste)
@@ -95,12 +100,13 @@ std::uint64_t ganzzahlOption(const QCommandLineParser& parser, const QString& na
 }
 
 std::optional<double> dauerOption(const QCommandLineParser& parser, const QString& name,
-                                  const QString& einheit) {
+                                  Zeiteinheit zeiteinheit) {
     if (!parser.isSet(name)) return std::nullopt;
     const QString text = parser.value(name);
+    const QString einheit = QString::fromUtf8(zeiteinheit.name);
     bool zuKlein = false;
     const auto dauer = dauerAusArgument(text, kLängsteDauer, &zuKlein);
-    if (zuKlein) {
+    if (zuKlein || (dauer && *dauer > 0 && alsNs(*dauer, zeiteinheit.sekunden) == 0)) {
         throw Ablehnung(QStringLiteral("--%1 „%2“ ist zu klein für eine Dauer in %3.")
                             .arg(name, maskiert(text), einheit));
     }

@@ -55,9 +55,18 @@ std::uint16_t adresseAus(const QString& text, const QString& was);
 std::uint8_t byteAus(const QString& text);
 std::uint64_t ganzzahlOption(const QCommandLineParser& parser, const QString& name,
                              std::uint64_t kleinste, std::uint64_t größte, std::uint64_t vorgabe);
-// A duration option; `einheit` names it in the message ("Millisekunden").
+// The unit a duration option is given in.
+struct Zeiteinheit {
+    const char* name;  // in messages: "Millisekunden"
+    double sekunden;
+};
+inline constexpr Zeiteinheit kMillisekunden{"Millisekunden", 1e-3};
+inline constexpr Zeiteinheit kSekunden{"Sekunden", 1.0};
+// A duration option in `einheit`. A value other than 0 that would round to
+// 0 ns is refused as too small: 0 means "no pause" or "until stopped", which
+// nobody who typed 0.0000000004 asked for.
 std::optional<double> dauerOption(const QCommandLineParser& parser, const QString& name,
-                                  const QString& einheit);
+                                  Zeiteinheit einheit);
 // Nanoseconds of `wert` units of `sekundenJeEinheit` seconds.
 std::int64_t alsNs(double wert, double sekundenJeEinheit);
 // Refuses too few arguments with `fehlt`, and the first one too many.

@@ -24,9 +24,8 @@ Lesen leseLesen(const QCommandLineParser& parser, const QStringList& argumente) 
     l.adresse = adresseAus(argumente.at(0), QStringLiteral("ADRESSE"));
     l.anzahl = ganzzahlOption(parser, QStringLiteral("anzahl"), 1, UINT64_MAX, 1);
     l.intervallNs =
-        alsNs(dauerOption(parser, QStringLiteral("intervall"), QStringLiteral("Millisekunden"))
-                  .value_or(0),
-              1e-3);
+        alsNs(dauerOption(parser, QStringLiteral("intervall"), kMillisekunden).value_or(0),
+              kMillisekunden.sekunden);
     const bool hex = parser.isSet(QStringLiteral("hex"));
     const bool bin = parser.isSet(QStringLiteral("bin"));
     if (hex && bin) throw Ablehnung(QStringLiteral("--hex und --bin schließen einander aus."));

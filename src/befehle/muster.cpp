@@ -61,8 +61,7 @@ Muster leseMuster(const QCommandLineParser& parser, const QStringList& argumente
                     .arg(m.leitung1));
         }
     }
-    if (const auto ms =
-            dauerOption(parser, QStringLiteral("zeitbasis"), QStringLiteral("Millisekunden"))) {
+    if (const auto ms = dauerOption(parser, QStringLiteral("zeitbasis"), kMillisekunden)) {
         m.zeitbasisMs = static_cast<float>(*ms);
     }
     m.durchläufe = ganzzahlOption(parser, QStringLiteral("durchlaeufe"), 0, UINT64_MAX, 1);

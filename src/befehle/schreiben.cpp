@@ -22,9 +22,8 @@ Schreiben leseSchreiben(const QCommandLineParser& parser, const QStringList& arg
     s.adresse = adresseAus(argumente.at(0), QStringLiteral("ADRESSE"));
     for (qsizetype i = 1; i < argumente.size(); ++i) s.werte.push_back(byteAus(argumente.at(i)));
     s.intervallNs =
-        alsNs(dauerOption(parser, QStringLiteral("intervall"), QStringLiteral("Millisekunden"))
-                  .value_or(0),
-              1e-3);
+        alsNs(dauerOption(parser, QStringLiteral("intervall"), kMillisekunden).value_or(0),
+              kMillisekunden.sekunden);
     return s;
 }
 

@@ -1,5 +1,6 @@
 #include "aufnahme.h"
 
+#include <new>
 #include <utility>
 
 namespace dravel::analysator {
@@ -9,7 +10,20 @@ Aufnahme::Aufnahme(std::vector<Leitung> leitungen, std::size_t grenzeBytes)
     blöcke_.resize((höchstens_ + kBlock - 1) / kBlock);
     // The first block at once, so that a capture's first changes cost no
     // allocation on the sampling thread.
-    if (!blöcke_.empty()) blöcke_[0].reset(new Block);
+    if (!blöcke_.empty()) neuerBlock(blöcke_[0]);
+}
+
+bool Aufnahme::neuerBlock(std::unique_ptr<Block>& block) {
+    // Not zeroed (`new Block`, not make_unique): clearing a megabyte would
+    // hold the sampling thread up; every slot is written before it is read.
+    // Memory that runs out is a limit like the set one, not the end of the
+    // program.
+    try {
+        block.reset(new Block);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 Aufnahme::~Aufnahme() = default;
@@ -20,9 +34,7 @@ bool Aufnahme::hänge(std::uint64_t zeitNs, Pegel pegel) {
     auto& block = blöcke_[n / kBlock];
     // A fresh block is allocated before the count that makes it readable is
     // published, so readers never see a missing one.
-    // Not zeroed (`new Block`, not make_unique): clearing a megabyte would
-    // hold the sampling thread up; every slot is written before it is read.
-    if (!block) block.reset(new Block);
+    if (!block && !neuerBlock(block)) return false;
     block->zeiten[n % kBlock] = zeitNs;
     block->pegel[n % kBlock] = pegel;
     anzahl_.store(n + 1, std::memory_order_release);

@@ -53,7 +53,7 @@ public:
     ~Aufnahme();
 
     // Producer only. Appends a change (times never decrease); false, and
-    // nothing stored, once the limit is reached.
+    // nothing stored, once the limit is reached or memory runs out.
     bool hänge(std::uint64_t zeitNs, Pegel pegel);
     // Producer only: how far the capture has looked (a line that does not
     // change still has a level up to here), and how it ended.
@@ -86,6 +86,7 @@ private:
         std::array<std::uint64_t, kBlock> zeiten;
         std::array<Pegel, kBlock> pegel;
     };
+    static bool neuerBlock(std::unique_ptr<Block>& block);
 
     std::vector<Leitung> leitungen_;
     std::size_t höchstens_;

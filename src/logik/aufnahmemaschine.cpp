@@ -1,7 +1,13 @@
 #include "aufnahmemaschine.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <new>
+#include <system_error>
 #include <utility>
 
 #include "port/pin_map.h"
@@ -20,6 +26,26 @@ PortOhneMitschnitt::PortOhneMitschnitt() : backend_(port::untracedBackend()) {}
 
 std::uint8_t PortOhneMitschnitt::lies(std::uint16_t adresse) {
     return backend_.read(adresse);
+}
+
+Speicherhöchstmaß größteGrenze() {
+    Speicherhöchstmaß höchstens{SIZE_MAX / kMiB, "Adressraum"};
+    const auto nimm = [&](std::uint64_t bytes, const char* grund) {
+        if (bytes / kMiB < höchstens.mib) höchstens = {std::size_t(bytes / kMiB), grund};
+    };
+    const long seiten = ::sysconf(_SC_PHYS_PAGES);
+    const long seite = ::sysconf(_SC_PAGE_SIZE);
+    if (seiten > 0 && seite > 0) {
+        nimm(std::uint64_t(seiten) * std::uint64_t(seite), "Arbeitsspeicher");
+    }
+    for (const auto& [art, grund] :
+         {std::pair{RLIMIT_AS, "ulimit -v"}, {RLIMIT_DATA, "ulimit -d"}}) {
+        rlimit grenze{};
+        if (::getrlimit(art, &grenze) == 0 && grenze.rlim_cur != RLIM_INFINITY) {
+            nimm(grenze.rlim_cur, grund);
+        }
+    }
+    return höchstens;
 }
 
 Abtastplan plane(std::uint16_t basis, Pegel pins) {
@@ -126,20 +152,43 @@ void Aufnahmemaschine::starte(const Aufnahmeeinstellungen& einstellungen) {
     endeNs_.store(0);
     wartet_.store(true);
     läuft_.store(true, std::memory_order_release);
+    try {
+        starteFaden();
+    } catch (const std::system_error&) {
+        // No memory left for the thread's stack: the capture ends before
+        // its first sample, as at the limit.
+        bereit_->beende(Ende::Grenze);
+        {
+            const std::lock_guard<std::mutex> sperre(mutex_);
+            aktuelle_ = std::move(bereit_);
+        }
+        wartet_.store(false);
+        läuft_.store(false, std::memory_order_release);
+        if (beiEnde) beiEnde();
+    }
+}
+
+void Aufnahmemaschine::starteFaden() {
     faden_ = std::thread([this] {
         const Abtastplan plan = plane(e_.basis, e_.pins | e_.auslöser.pins());
-        switch (plan.anzahl) {
-            case 1:
-                schleife<1>(plan);
-                break;
-            case 2:
-                schleife<2>(plan);
-                break;
-            case 3:
-                schleife<3>(plan);
-                break;
-            default:
-                break;
+        try {
+            switch (plan.anzahl) {
+                case 1:
+                    schleife<1>(plan);
+                    break;
+                case 2:
+                    schleife<2>(plan);
+                    break;
+                case 3:
+                    schleife<3>(plan);
+                    break;
+                default:
+                    break;
+            }
+        } catch (const std::bad_alloc&) {
+            // The store and the ring give way by themselves; this is a new
+            // capture or its lines that found no room.
+            if (laufend_) schließe(uhr_.jetztNs(), Ende::Grenze);
         }
         wartet_.store(false);
         läuft_.store(false, std::memory_order_release);
@@ -226,8 +275,15 @@ bool Aufnahmemaschine::verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste)
     // Before the trigger: kept in the ring, oldest dropped when it is full.
     const Änderung änderung{zeitNs, pegel & e_.pins};
     if (ring_.size() < ringGröße_) {
-        ring_.push_back(änderung);
-    } else {
+        try {
+            ring_.push_back(änderung);
+            return true;
+        } catch (const std::bad_alloc&) {
+            // No room to grow: the ring keeps the size it has.
+            ringGröße_ = ring_.size();
+        }
+    }
+    if (!ring_.empty()) {
         ring_[ringAnfang_] = änderung;
         ringAnfang_ = (ringAnfang_ + 1) % ring_.size();
     }

@@ -55,6 +55,17 @@ private:
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
+// The largest memory limit a capture may be given here, in MiB: what the
+// machine has and the process may take (physical memory, ulimit -v and
+// ulimit -d), whichever is least. A larger limit could only end in memory
+// that runs out; the command and the window refuse it. `grund` says which
+// of the three it is.
+struct Speicherhöchstmaß {
+    std::size_t mib = 0;
+    const char* grund = "";
+};
+Speicherhöchstmaß größteGrenze();
+
 // Every pin with a signal: 1..17.
 constexpr Pegel kAllePins = ((Pegel{1} << 18) - 1) & ~Pegel{1};
 
@@ -101,7 +112,8 @@ const char* endeText(Ende ende);
 // start a new Aufnahme (its first change gives the levels at the window's
 // start), whose nullpunktNs is the trigger. Without a trigger the first
 // sample starts it. A repeating run arms again after each capture that ran
-// its duration.
+// its duration. Memory that runs out below the limit ends the capture as
+// the limit does, with what it holds.
 class Aufnahmemaschine {
 public:
     static constexpr std::size_t kBlock = 1024;
@@ -112,7 +124,8 @@ public:
     Aufnahmemaschine& operator=(const Aufnahmemaschine&) = delete;
 
     // Called from the engine's thread: a capture has begun (its trigger
-    // came) / the run has ended. Set before starte().
+    // came) / the run has ended (from starte() when no thread could be
+    // started). Set before starte().
     std::function<void(std::shared_ptr<Aufnahme>)> beiNeuerAufnahme;
     std::function<void()> beiEnde;
 
@@ -135,6 +148,7 @@ public:
     [[nodiscard]] double probenJeSekunde() const;
 
 private:
+    void starteFaden();
     template <int N>
     void schleife(const Abtastplan& plan);
     bool verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste);

@@ -1,7 +1,6 @@
 #include "ausloeser.h"
 
-#include <charconv>
-
+#include "port/digits.h"
 #include "port/pin_map.h"
 
 namespace dravel::analysator {
@@ -15,12 +14,9 @@ std::string_view ohneRänder(std::string_view t) {
 
 // A pin with a signal (1..17), or nullopt.
 std::optional<int> signalpin(std::string_view t) {
-    t = ohneRänder(t);
-    int zahl = 0;
-    const auto [ende, fehler] = std::from_chars(t.data(), t.data() + t.size(), zahl);
-    if (fehler != std::errc{} || ende != t.data() + t.size() || t.empty()) return std::nullopt;
-    if (zahl < 1 || zahl > port::kPinCount || port::pin(zahl).bit < 0) return std::nullopt;
-    return zahl;
+    const auto zahl = port::parseNumber(t, port::kPinCount);
+    if (!zahl || *zahl < 1 || port::pin(int(*zahl)).bit < 0) return std::nullopt;
+    return int(*zahl);
 }
 
 std::string keinPin(std::string_view t) {

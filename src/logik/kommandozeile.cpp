@@ -72,7 +72,7 @@ std::optional<port::BackendFactory> backendFabrik(bool gewählt, const QString& 
             return port::openPpdevPort(port::realSystem(), gerät, meldungenNachStderr());
         };
     }
-    meldeFehler(startMeldung(port::unknownPort(maskiert(wahl).toStdString())));
+    meldeFehler(startMeldung(port::unknownPort(wahl.toStdString())));
     return std::nullopt;
 }
 
@@ -150,7 +150,8 @@ QList<QCommandLineOption> portOptionen() {
          QStringLiteral("BACKEND")},
         {QStringLiteral("allow-io"),
          QStringLiteral("Gibt mit --port raw einen weiteren Adressbereich frei, z. B. "
-                        "0xE800-0xE807 (PCI-Express-Karten). Mehrfach möglich."),
+                        "0xE800-0xE807 (PCI-Express-Karten); Zahlen dezimal, 0x…, &H… oder 0b…. "
+                        "Mehrfach möglich."),
          QStringLiteral("BEREICH")},
         {QStringLiteral("trace"),
          QStringLiteral("Zeichnet jeden Portzugriff der Sitzung als VCD-Datei auf "

@@ -5,10 +5,8 @@
 
 namespace dravel::app {
 
-// User input as it may appear inside a one-line message: control characters
-// (C0, DEL, C1) are written escaped (\n, \r, \t, \x1b, \u0085) and a backslash
-// is doubled, so a message stays one line and nothing reaches the terminal
-// as a command.
+// User input as it may appear inside a one-line message, by port::masked's
+// rule (control characters escaped, a backslash doubled).
 QString maskiert(QStringView text);
 
 }  // namespace dravel::app

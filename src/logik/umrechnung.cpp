@@ -30,16 +30,9 @@ std::optional<std::int16_t> binärWert(QStringView text) {
 }
 
 std::optional<std::int16_t> hexWert(const QString& text) {
-    const QString ziffern = text.trimmed();
-    if (ziffern.isEmpty()) return std::nullopt;
-    int wert = 0;
-    for (QChar c : ziffern) {
-        const int z = port::digitValue(c.unicode());
-        if (z < 0) return std::nullopt;
-        wert = wert * 16 + z;
-        if (wert > 0x7FFF) return std::nullopt;
-    }
-    return static_cast<std::int16_t>(wert);
+    const auto wert = port::parseDigits(text.trimmed().toStdString(), 16, 0x7FFF);
+    if (!wert) return std::nullopt;
+    return static_cast<std::int16_t>(*wert);
 }
 
 QString dezimalText(std::int16_t wert) {

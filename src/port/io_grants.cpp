@@ -1,6 +1,7 @@
 #include "io_grants.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 #include "digits.h"
@@ -20,40 +21,6 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
-// A whole number in 0..0xFFFF, nothing else allowed around it.
-std::optional<std::uint16_t> parsePortNumber(std::string_view text) {
-    text = trim(text);
-    unsigned radix = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        radix = 16;
-        text.remove_prefix(2);
-    } else if (text.size() > 2 && text[0] == '&' && (text[1] == 'h' || text[1] == 'H')) {
-        radix = 16;
-        text.remove_prefix(2);
-    }
-    if (text.empty()) return std::nullopt;
-    unsigned long value = 0;
-    for (const char c : text) {
-        const int digit = digitValue(static_cast<unsigned char>(c), int(radix));
-        if (digit < 0) return std::nullopt;
-        value = value * radix + unsigned(digit);
-        if (value > 0xFFFF) return std::nullopt;
-    }
-    return static_cast<std::uint16_t>(value);
-}
-
-std::optional<unsigned long> parseHex(std::string_view text) {
-    if (text.empty()) return std::nullopt;
-    unsigned long value = 0;
-    for (const char c : text) {
-        const int digit = digitValue(static_cast<unsigned char>(c));
-        if (digit < 0) return std::nullopt;
-        value = value * 16 + unsigned(digit);
-        if (value > 0xFFFFFF) return std::nullopt;
-    }
-    return value;
-}
-
 IoRange registersAt(std::uint16_t base) {
     const unsigned last = std::min(unsigned(base) + kRegisters - 1, 0xFFFFu);
     return {base, static_cast<std::uint16_t>(last)};
@@ -62,14 +29,14 @@ IoRange registersAt(std::uint16_t base) {
 }  // namespace
 
 std::optional<IoRange> parseIoRange(std::string_view text) {
-    text = trim(text);
     const auto dash = text.find('-');
-    const auto first = parsePortNumber(text.substr(0, dash));
+    const auto first = parseNumber(text.substr(0, dash), 0xFFFF);
     if (!first) return std::nullopt;
-    if (dash == std::string_view::npos) return IoRange{*first, *first};
-    const auto last = parsePortNumber(text.substr(dash + 1));
+    const auto port = [](std::uint64_t n) { return static_cast<std::uint16_t>(n); };
+    if (dash == std::string_view::npos) return IoRange{port(*first), port(*first)};
+    const auto last = parseNumber(text.substr(dash + 1), 0xFFFF);
     if (!last || *last < *first) return std::nullopt;
-    return IoRange{*first, *last};
+    return IoRange{port(*first), port(*last)};
 }
 
 IoGrants IoGrants::legacy() {
@@ -103,22 +70,16 @@ bool IoGrants::covers(std::uint16_t port) const {
 }
 
 std::optional<KernelPort> parseBaseAddr(std::string_view text) {
-    // Two whitespace-separated decimal numbers.
-    std::vector<unsigned long> numbers;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n')) ++i;
-        if (i >= text.size()) break;
-        unsigned long value = 0;
-        std::size_t digits = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-            value = value * 10 + unsigned(text[i] - '0');
-            if (value > 0xFFFF) return std::nullopt;
-            ++i;
-            ++digits;
-        }
-        if (digits == 0) return std::nullopt;
-        numbers.push_back(value);
+    // Base and high base, separated by blanks.
+    std::vector<std::uint64_t> numbers;
+    constexpr std::string_view kBlanks = " \t\n";
+    for (auto at = text.find_first_not_of(kBlanks); at != std::string_view::npos;
+         at = text.find_first_not_of(kBlanks, at)) {
+        const auto end = std::min(text.find_first_of(kBlanks, at), text.size());
+        const auto number = parseNumber(text.substr(at, end - at), 0xFFFF);
+        if (!number) return std::nullopt;
+        numbers.push_back(*number);
+        at = end;
     }
     if (numbers.empty() || numbers.size() > 2 || numbers[0] == 0) return std::nullopt;
     KernelPort port;
@@ -141,9 +102,10 @@ std::vector<IoRange> parseIoportsParport(std::string_view text) {
         const auto span = trim(line.substr(0, colon));
         const auto dash = span.find('-');
         if (dash == std::string_view::npos) continue;
-        const auto first = parseHex(span.substr(0, dash));
-        const auto last = parseHex(span.substr(dash + 1));
-        if (!first || !last || *last < *first || *last > 0xFFFF) continue;
+        // Hexadecimal without a prefix.
+        const auto first = parseDigits(span.substr(0, dash), 16, 0xFFFF);
+        const auto last = parseDigits(span.substr(dash + 1), 16, 0xFFFF);
+        if (!first || !last || *last < *first) continue;
         if (*first == 0 && *last == 0) continue;
         regions.push_back({static_cast<std::uint16_t>(*first), static_cast<std::uint16_t>(*last)});
     }
@@ -155,15 +117,14 @@ std::vector<KernelPort> kernelPorts(SystemCalls& system) {
     std::vector<KernelPort> ports;
     for (const auto& name : system.listDirectory(kRoot)) {
         if (name.size() <= 7 || name.substr(0, 7) != "parport") continue;
-        const auto number = parsePortNumber(name.substr(7));
-        if (!number || name.substr(7).find_first_not_of("0123456789") != std::string::npos)
-            continue;
+        const auto number = parseDigits(std::string_view(name).substr(7), 10, INT_MAX);
+        if (!number) continue;
         const auto text = system.readFile(kRoot + name + "/base-addr");
         if (!text) continue;
         auto port = parseBaseAddr(*text);
         if (!port) continue;
         port->name = name;
-        port->number = *number;
+        port->number = static_cast<int>(*number);
         ports.push_back(*port);
     }
     std::sort(ports.begin(), ports.end(),

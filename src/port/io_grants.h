@@ -20,8 +20,8 @@ struct IoRange {
     bool operator==(const IoRange&) const = default;
 };
 
-// Reads "0xE800-0xE807", "59392-59399" or a single "0x378"; hexadecimal
-// with 0x (or &H), decimal otherwise. nullopt for anything else, for a range
+// Reads "0xE800-0xE807", "59392-59399" or a single "0x378", each number as
+// parseNumber (digits.h) reads it. nullopt for anything else, for a range
 // that runs backwards and for numbers beyond 0xFFFF.
 std::optional<IoRange> parseIoRange(std::string_view text);
 
@@ -53,7 +53,7 @@ struct KernelPort {
     [[nodiscard]] std::string device() const { return "/dev/parport" + std::to_string(number); }
 };
 
-// base-addr holds two decimal numbers, base and high base ("888\t1912\n").
+// base-addr holds two numbers, base and high base ("888\t1912\n").
 std::optional<KernelPort> parseBaseAddr(std::string_view text);
 
 // The regions of /proc/ioports whose name begins with "parport", at any

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "port/masking.h"
 #include "port/pin_map.h"
 
 namespace dravel::app {
@@ -16,7 +17,7 @@ constexpr const char* kGruppeLp = "sudo usermod -aG lp $USER, dann neu anmelden"
 }  // namespace
 
 std::string startMeldung(const port::StartError& fehler) {
-    std::string zeile = fehler.what();
+    std::string zeile = port::masked(fehler.what());
     switch (fehler.cause()) {
         case Ursache::Described:
             break;
@@ -51,6 +52,7 @@ std::string startMeldung(const port::StartError& fehler) {
 }
 
 std::string meldungsZeile(const port::Message& meldung) {
+    const std::string text = port::masked(meldung.text);
     switch (meldung.cause) {
         case port::Message::Cause::Described:
             break;
@@ -58,12 +60,12 @@ std::string meldungsZeile(const port::Message& meldung) {
             char bereich[40];
             std::snprintf(bereich, sizeof bereich, "0x%X-0x%X", unsigned(meldung.range.first),
                           unsigned(meldung.range.last));
-            return meldung.text + "; freigeben mit --allow-io " + bereich + ".";
+            return text + "; freigeben mit --allow-io " + bereich + ".";
         }
         case port::Message::Cause::GrantsLimitReach:
-            return meldung.text + "; weitere mit --allow-io.";
+            return text + "; weitere mit --allow-io.";
     }
-    return meldung.text;
+    return text;
 }
 
 port::MessageSink meldungenNachStderr() {

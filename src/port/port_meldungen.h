@@ -11,6 +11,10 @@
 // (the emulated machine's guest) says the same.
 namespace dravel::app {
 
+// The backends' texts carry names from outside (paths, environment, the
+// port chosen) as they are; these two are where they become lines, masked
+// (port/masking.h).
+
 // The start error as one line: its cause and the fix.
 std::string startMeldung(const port::StartError& fehler);
 

@@ -6,9 +6,11 @@
 #include <linux/ppdev.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <utility>
 
+#include "digits.h"
 #include "system_calls.h"
 
 namespace dravel::port {
@@ -167,15 +169,14 @@ void PpdevPort::write(std::uint16_t port, std::uint8_t value) {
 std::unique_ptr<Backend> openPpdevPort(SystemCalls& system, const std::string& device,
                                        MessageSink messages) {
     static const std::string kPrefix = "/dev/parport";
-    const std::string digits =
-        device.rfind(kPrefix, 0) == 0 ? device.substr(kPrefix.size()) : std::string{};
-    if (digits.empty() || digits.size() > 3 ||
-        digits.find_first_not_of("0123456789") != std::string::npos) {
-        throw unknownPort(device);
-    }
-    const int number = std::stoi(digits);
+    // The device's number is part of its name: decimal digits alone.
+    const auto number =
+        device.rfind(kPrefix, 0) == 0
+            ? parseDigits(std::string_view(device).substr(kPrefix.size()), 10, INT_MAX)
+            : std::nullopt;
+    if (!number) throw unknownPort(device);
     for (const auto& port : kernelPorts(system)) {
-        if (port.number != number) continue;
+        if (std::uint64_t(port.number) != *number) continue;
         auto claim = std::make_unique<PpdevClaim>(system, port);
         return std::make_unique<PpdevPort>(system, std::move(claim), std::move(messages));
     }

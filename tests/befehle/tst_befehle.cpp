@@ -152,6 +152,8 @@ private slots:
         QTest::newRow("tiny duration")
             << QStringList{"lesen", "888", "--intervall", "0." + QString(400, u'0') + "1"}
             << "zu klein";
+        QTest::newRow("duration below a nanosecond")
+            << QStringList{"beobachten", "888", "--dauer", "0.0000000004"} << "zu klein";
         QTest::newRow("hex and binary") << QStringList{"lesen", "888", "--hex", "--bin"} << "--hex";
         QTest::newRow("option of another command")
             << QStringList{"lesen", "888", "--dauer", "1"} << "dauer";
@@ -165,6 +167,9 @@ private slots:
         QTest::newRow("capture without file") << QStringList{"aufnehmen"} << "--ausgabe";
         QTest::newRow("capture of no pin")
             << QStringList{"aufnehmen", "--leitungen", "18", "--ausgabe", "a.vcd"} << "„18“";
+        QTest::newRow("memory limit beyond the machine")
+            << QStringList{"aufnehmen", "--grenze", "18446744073709551615", "--ausgabe", "a.vcd"}
+            << "als dieser Rechner hergibt: höchstens ";
         QTest::newRow("edge and pattern")
             << QStringList{"aufnehmen", "--ausloeser", "10:fallend", "--ausloeser-muster",
                            "2=1",       "--ausgabe",   "a.vcd"}
@@ -181,6 +186,31 @@ private slots:
                  qPrintable(e.fehler));
         // Not even the trace was begun.
         QVERIFY(!QFile::exists(trace_));
+    }
+
+    void everyUsageLineNamesItsCommandAndArguments_data() {
+        QTest::addColumn<QString>("befehl");
+        QTest::addColumn<QString>("argumente");
+        QTest::newRow("lesen") << "lesen"
+                               << " ADRESSE";
+        QTest::newRow("schreiben") << "schreiben"
+                                   << " ADRESSE WERT [WERT …]";
+        QTest::newRow("beobachten") << "beobachten"
+                                    << " ADRESSE";
+        QTest::newRow("muster") << "muster"
+                                << " BITFOLGE";
+        QTest::newRow("aufnehmen") << "aufnehmen"
+                                   << "";
+    }
+    void everyUsageLineNamesItsCommandAndArguments() {
+        QFETCH(QString, befehl);
+        QFETCH(QString, argumente);
+        const Ergebnis e = führeAus({befehl, "--help"});
+        QCOMPARE(e.status, 0);
+        const QString zeile = e.aus.section(u'\n', 0, 0);
+        QVERIFY2(zeile.startsWith("Aufruf: ") &&
+                     zeile.endsWith("dravel " + befehl + " [Optionen]" + argumente),
+                 qPrintable(zeile));
     }
 
     void theSimulatedPortIsNamedUnlessChosen_data() {

@@ -1,9 +1,6 @@
-// What the commands without a window read from their arguments and how they
-// print a byte.
+// How the commands without a window read a duration and print a time.
 #include <QLocale>
 #include <QTest>
-#include <cstdint>
-#include <limits>
 
 #include "befehle/befehle_logik.h"
 
@@ -13,35 +10,6 @@ class BefehleLogikTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void wholeNumbersInEveryNotationWithinTheirLimit_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qulonglong>("größte");
-        QTest::addColumn<bool>("gilt");
-        QTest::addColumn<qulonglong>("erwartet");
-        const qulonglong adresse = 0xFFFF;
-        const qulonglong alle = std::numeric_limits<qulonglong>::max();
-        QTest::newRow("0x, either case") << "0X37a" << adresse << true << 890ULL;
-        QTest::newRow("highest") << "0xFFFF" << adresse << true << 65535ULL;
-        QTest::newRow("64 bits") << "18446744073709551615" << alle << true << alle;
-        QTest::newRow("one above") << "65536" << adresse << false << 0ULL;
-        QTest::newRow("digit above a small limit") << "9" << 7ULL << false << 0ULL;
-        QTest::newRow("beyond 64 bits") << "18446744073709551616" << alle << false << 0ULL;
-        QTest::newRow("prefix alone") << "0x" << adresse << false << 0ULL;
-        QTest::newRow("binary digit 2") << "0b102" << adresse << false << 0ULL;
-        QTest::newRow("sign") << "+5" << adresse << false << 0ULL;
-        QTest::newRow("blank") << " 5" << adresse << false << 0ULL;
-        QTest::newRow("empty") << "" << adresse << false << 0ULL;
-    }
-    void wholeNumbersInEveryNotationWithinTheirLimit() {
-        QFETCH(QString, text);
-        QFETCH(qulonglong, größte);
-        QFETCH(bool, gilt);
-        QFETCH(qulonglong, erwartet);
-        const auto zahl = app::ganzzahlAusArgument(text, größte);
-        QCOMPARE(zahl.has_value(), gilt);
-        if (gilt) QCOMPARE(*zahl, erwartet);
-    }
-
     void durationsTakeAPointOrACommaAndAnyNumberOfDigits_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("erwartet");  // -1: refused, -2: refused as too small

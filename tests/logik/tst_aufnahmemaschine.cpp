@@ -1,14 +1,38 @@
 // The capture engine against a scripted port: the status register follows a
 // script of the test's clock, which moves 100 ns with every read.
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <new>
 #include <vector>
 
+#include "logik/aufnahme_vcd.h"
 #include "logik/aufnahmemaschine.h"
 #include "logik/messung.h"
 
 using namespace dravel::analysator;
+
+namespace {
+// How many more allocations of a megabyte or more succeed: memory that runs
+// out at a moment the test chooses.
+std::atomic<long> g_großeFrei{1L << 40};
+}  // namespace
+
+void* operator new(std::size_t n) {
+    if (n >= std::size_t{1} << 20 && g_großeFrei.fetch_sub(1) <= 0) throw std::bad_alloc();
+    if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -193,6 +217,35 @@ private slots:
                 QCOMPARE(neue[i]->nullpunktNs % (10 * kUs) / 100, std::uint64_t(50));
             }
         }
+    }
+
+    // Memory that runs out before the limit ends the capture as the limit
+    // does, with the changes that found room: none when not even the first
+    // block of the store could be had (at the start, before the thread),
+    // one block when the second could not.
+    void memoryRunningOutEndsAsTheLimit_data() {
+        QTest::addColumn<long>("bloecke");
+        QTest::newRow("none at the start") << 0L;
+        QTest::newRow("one while capturing") << 1L;
+    }
+    void memoryRunningOutEndsAsTheLimit() {
+        QFETCH(long, bloecke);
+        Skriptport port(rechteck(200));  // a change at every read
+        Aufnahmeeinstellungen e = einstellungen(bitVon(10), 0);
+        e.grenzeBytes = 4 * kMiB;
+        g_großeFrei = bloecke;
+        const auto a = nimmAuf(port, e);
+        g_großeFrei = 1L << 40;
+        QCOMPARE(a->ende(), Ende::Grenze);
+        QCOMPARE(a->anzahl(), std::size_t(bloecke) << 16);
+        // And the file says so.
+        QTemporaryDir ordner;
+        const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
+        std::string fehler;
+        QVERIFY2(speichereVcd(*a, pfad.toStdString(), fehler), fehler.c_str());
+        QFile datei(pfad);
+        QVERIFY(datei.open(QIODevice::ReadOnly));
+        QVERIFY(datei.readAll().contains("Ende: Speichergrenze erreicht"));
     }
 
     // Measuring a 1 kHz square wave with 25 % duty cycle over 10.5 periods.

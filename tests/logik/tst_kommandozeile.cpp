@@ -111,6 +111,17 @@ private slots:
         QCOMPARE(dravel::app::meldungsZeile({"Reichweite", Message::Cause::GrantsLimitReach}),
                  std::string("Reichweite; weitere mit --allow-io."));
     }
+
+    // A folder name from the environment reaches the terminal masked, also
+    // a byte that is no UTF-8.
+    void messageLinesMaskWhatComesFromOutside() {
+        const std::string text = "XDG_RUNTIME_DIR (/a\n\x1b[2J\x9b)";
+        const std::string zeile = "XDG_RUNTIME_DIR (/a\\n\\x1b[2J\\x9b)";
+        QCOMPARE(dravel::app::meldungsZeile({text}), zeile);
+        QCOMPARE(dravel::app::startMeldung(
+                     dravel::port::StartError(text, dravel::port::StartError::Cause::Described)),
+                 zeile);
+    }
 };
 
 QTEST_GUILESS_MAIN(KommandozeileTest)

@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "fake_system.h"
+#include "port/digits.h"
 #include "port/granted_port.h"
 #include "port/io_grants.h"
 #include "port/port_meldungen.h"
@@ -14,6 +15,43 @@ class PortGrantsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The one reader of typed numbers and of the kernel's.
+    void numbersInEveryNotationWithinTheirLimit_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qulonglong>("max");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<qulonglong>("value");
+        const qulonglong address = 0xFFFF;
+        const qulonglong all = ~0ULL;
+        QTest::newRow("decimal") << "888" << address << true << 888ULL;
+        QTest::newRow("0x, either case") << "0X37a" << address << true << 890ULL;
+        QTest::newRow("&H") << "&h378" << address << true << 888ULL;
+        QTest::newRow("binary") << "0B1010" << address << true << 10ULL;
+        QTest::newRow("blanks and line end around") << " \t0x378\n" << address << true << 888ULL;
+        QTest::newRow("highest") << "0xFFFF" << address << true << 65535ULL;
+        QTest::newRow("64 bits") << "18446744073709551615" << all << true << all;
+        QTest::newRow("one above") << "65536" << address << false << 0ULL;
+        QTest::newRow("digit above a small limit") << "9" << 7ULL << false << 0ULL;
+        QTest::newRow("beyond 64 bits") << "18446744073709551616" << all << false << 0ULL;
+        QTest::newRow("64 bits in hex and one more")
+            << "0x10000000000000000" << all << false << 0ULL;
+        QTest::newRow("prefix alone") << "0x" << address << false << 0ULL;
+        QTest::newRow("binary digit 2") << "0b102" << address << false << 0ULL;
+        QTest::newRow("sign") << "+5" << address << false << 0ULL;
+        QTest::newRow("blank inside") << "0x 378" << address << false << 0ULL;
+        QTest::newRow("trailing letters") << "888x" << address << false << 0ULL;
+        QTest::newRow("blanks alone") << " \t" << address << false << 0ULL;
+    }
+    void numbersInEveryNotationWithinTheirLimit() {
+        QFETCH(QString, text);
+        QFETCH(qulonglong, max);
+        QFETCH(bool, valid);
+        QFETCH(qulonglong, value);
+        const auto number = parseNumber(text.toStdString(), max);
+        QCOMPARE(number.has_value(), valid);
+        if (valid) QCOMPARE(*number, value);
+    }
+
     void rangeText_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
@@ -57,7 +95,7 @@ private slots:
         QTest::newRow("empty") << "" << false << 0 << 0;
         QTest::newRow("zero base") << "0\t0\n" << false << 0 << 0;
         QTest::newRow("three numbers") << "888\t1912\t7\n" << false << 0 << 0;
-        QTest::newRow("hexadecimal") << "0x378\t0\n" << false << 0 << 0;
+        QTest::newRow("hexadecimal") << "0x378\t0\n" << true << 0x378 << 0;
         QTest::newRow("beyond 16 bits") << "70000\t0\n" << false << 0 << 0;
     }
     void baseAddr() {

@@ -21,6 +21,8 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "fenster/gemeinsam/symbol.h"
@@ -247,7 +249,9 @@ QWidget* Logikanalysator::baueEinstellungen() {
     Betrieb->addItems({QStringLiteral("einmal"), QStringLiteral("wiederholt")});
     Grenze = new QSpinBox(feld);
     Grenze->setObjectName(QStringLiteral("Grenze"));
-    Grenze->setRange(1, 65536);
+    // The command's rule: no more than the machine has.
+    Grenze->setRange(
+        1, static_cast<int>(std::min<std::size_t>(analysator::größteGrenze().mib, INT_MAX)));
     Grenze->setValue(256);
     Grenze->setSuffix(QStringLiteral(" MiB"));
     Grenze->setToolTip(QStringLiteral("Höchstens so viel Speicher für die Änderungen"));
