@@ -137,6 +137,7 @@ struct Slot {
 constexpr std::size_t kSlots = 64;
 Slot g_slots[kSlots];
 struct sigaction g_before {};
+std::uintptr_t g_pageSize = 4096;
 
 void passOn(int signal, siginfo_t* info, void* context) {
     if (g_before.sa_flags & SA_SIGINFO) {
@@ -155,10 +156,9 @@ void passOn(int signal, siginfo_t* info, void* context) {
 // Async-signal-safe: atomics, mmap, write.
 void onBusError(int signal, siginfo_t* info, void* context) {
     const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
-    const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     for (Slot& slot : g_slots) {
         const std::uintptr_t page = slot.page.load(std::memory_order_acquire);
-        if (page <= 1 || address < page || address >= page + pageSize) continue;
+        if (page <= 1 || address < page || address >= page + g_pageSize) continue;
         int expected = kShared;
         if (slot.state.compare_exchange_strong(expected, kReplacing)) {
             void* fresh =
@@ -181,6 +181,7 @@ void onBusError(int signal, siginfo_t* info, void* context) {
 }
 
 void install() {
+    g_pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     struct sigaction mine {};
     mine.sa_sigaction = onBusError;
     mine.sa_flags = SA_SIGINFO | SA_RESTART;
@@ -199,9 +200,10 @@ bool watch(SharedFile* file, std::uint16_t base, const std::string& path) {
         slot.state.store(kShared);
         const std::string line = "dravel: simulierter Port: " + path +
                                  " wurde gekürzt; dieses Programm arbeitet auf einem eigenen "
-                                 "Port weiter, den andere nicht sehen.\n";
+                                 "Port weiter (Einschaltwerte), den andere nicht sehen.\n";
         slot.length = std::min(line.size(), sizeof slot.line);
         std::memcpy(slot.line, line.data(), slot.length);
+        slot.line[slot.length - 1] = '\n';  // a path too long for the line is cut
         slot.page.store(reinterpret_cast<std::uintptr_t>(file), std::memory_order_release);
         return true;
     }
