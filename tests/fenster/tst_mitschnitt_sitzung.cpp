@@ -20,15 +20,15 @@
 #include <algorithm>
 #include <csignal>
 
-#include "fenster/generator/generator_fenster.h"
-#include "fenster/module1.h"
-#include "fenster/signale.h"
-#include "fenster/steuerung/steuerung.h"
 #include "logik/kommandozeile.h"
 #include "logik/mitschnitt.h"
+#include "fenster/module1.h"
+#include "fenster/signale.h"
+#include "fenster/generator/generator_fenster.h"
+#include "fenster/steuerung/steuerung.h"
 #include "port/port.h"
-#include "port/simulated_port.h"
 #include "recording_port.h"
+#include "port/simulated_port.h"
 #include "test_support.h"
 #include "vcd_leser.h"
 

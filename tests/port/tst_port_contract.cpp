@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "port/port.h"
-#include "port/simulated_port.h"
 #include "recording_port.h"
+#include "port/simulated_port.h"
 
 using namespace dravel::port;
 using Call = RecordingPort::Call;
