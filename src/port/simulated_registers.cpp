@@ -303,14 +303,18 @@ Outcome openExisting(const Place& place, SharedFile*& file, struct stat& damaged
 // new file in its place meanwhile, that one goes back (unless yet another
 // has taken the name). The next round creates a new file, or maps the one
 // another process created first.
-void setAside(const Place& place, const struct stat& damaged) {
+// False when the file cannot be moved (and is still there).
+bool setAside(const Place& place, const struct stat& damaged) {
     const std::string aside = privateName(place.name);
-    if (::renameat(place.folder, place.name.c_str(), place.folder, aside.c_str()) != 0) return;
+    if (::renameat(place.folder, place.name.c_str(), place.folder, aside.c_str()) != 0) {
+        return errno == ENOENT;  // gone already
+    }
     struct stat moved {};
     const bool same = ::fstatat(place.folder, aside.c_str(), &moved, AT_SYMLINK_NOFOLLOW) == 0 &&
                       moved.st_dev == damaged.st_dev && moved.st_ino == damaged.st_ino;
     if (!same) ::linkat(place.folder, aside.c_str(), place.folder, place.name.c_str(), 0);
     ::unlinkat(place.folder, aside.c_str(), 0);
+    return true;
 }
 
 // Creates the file at power-on. It is written under a name of its own and
@@ -365,12 +369,15 @@ std::shared_ptr<SimulatedRegisters> sharedRegisters(std::uint16_t base,
             if (outcome == Outcome::Damaged) {
                 // Left in place it would keep every later process off the
                 // shared port.
+                if (!setAside(place, damaged)) {
+                    why = systemError(place.name, "lässt sich nicht ersetzen") + " (" + why + ")";
+                    break;
+                }
                 if (messages)
                     messages({"simulierter Port: " + path + "/" + why +
                               "; die Datei wird durch eine neue ersetzt, der Port beginnt bei den "
                               "Einschaltwerten."});
                 why.clear();
-                setAside(place, damaged);
                 continue;
             }
             if (outcome == Outcome::Missing) outcome = create(place, file, why);
