@@ -25,7 +25,7 @@ std::uint64_t Programmuhr::jetztNs() {
 PortOhneMitschnitt::PortOhneMitschnitt() : backend_(port::untracedBackend()) {}
 
 std::uint8_t PortOhneMitschnitt::lies(std::uint16_t adresse) {
-    return backend_.read(adresse);
+    return backend_->read(adresse);
 }
 
 Speicherhöchstmaß größteGrenze() {

@@ -42,15 +42,16 @@ public:
 
 // Reads through the bound backend beneath the session trace: the address
 // grants apply, the trace never sees these reads. Made on the thread that
-// makes the port calls (it binds the port if none is bound yet); must not
-// outlive the bound backend.
+// makes the port calls (it binds the port if none is bound yet); it keeps
+// the backend it reads alive, so replacing or releasing the bound backend
+// never frees it under a running capture.
 class PortOhneMitschnitt final : public Portleser {
 public:
     PortOhneMitschnitt();
     std::uint8_t lies(std::uint16_t adresse) override;
 
 private:
-    port::Backend& backend_;
+    std::shared_ptr<port::Backend> backend_;
 };
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;

@@ -53,11 +53,6 @@ bool starteMitschnitt(const QString& datei, const std::vector<std::uint16_t>& ba
     return true;
 }
 
-port::BackendFactory mitMitschnitt(port::BackendFactory fabrik) {
-    if (!g_recorder) return fabrik;
-    return port::mitTrace(std::move(fabrik), g_recorder);
-}
-
 std::unique_ptr<port::Backend> mitMitschnitt(std::unique_ptr<port::Backend> backend) {
     if (!g_recorder || !backend) return backend;
     return std::make_unique<port::TracePort>(std::move(backend), g_recorder);

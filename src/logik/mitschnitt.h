@@ -12,7 +12,7 @@ namespace dravel::app {
 // The trace of every port access for the whole program (--trace FILE.vcd).
 //
 // Start-up order: starteMitschnitt() before any window opens, then wrap the
-// chosen backend (factory or ready backend) with mitMitschnitt(); at every
+// chosen backend with mitMitschnitt(); at every
 // end of the program beendeMitschnitt() completes the file (räumeAuf calls
 // it).
 
@@ -22,9 +22,7 @@ namespace dravel::app {
 // their registers are named data, status and control in the file.
 bool starteMitschnitt(const QString& datei, const std::vector<std::uint16_t>& basen = {});
 
-// The factory or backend with the trace in front; unchanged when no trace
-// was started.
-port::BackendFactory mitMitschnitt(port::BackendFactory fabrik);
+// The backend with the trace in front; unchanged when no trace was started.
 std::unique_ptr<port::Backend> mitMitschnitt(std::unique_ptr<port::Backend> backend);
 
 // Writes what is left, marks the end and closes the file. Port accesses

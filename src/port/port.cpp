@@ -7,42 +7,45 @@
 namespace dravel::port {
 namespace {
 
-// Plain globals: every Inp32/Out32 call happens on the user-interface thread
-// (the logic analyzer's thread holds the backend it got from there).
-BackendFactory g_factory;
-std::unique_ptr<Backend> g_backend;
+// Plain global: every Inp32/Out32 call happens on the user-interface thread;
+// the logic analyzer's thread holds a share of the backend it got from there.
+std::shared_ptr<Backend> g_backend;
 
 Backend& bound() {
-    if (!g_backend) {
-        g_backend = g_factory ? g_factory() : nullptr;
-        if (!g_backend) g_backend = std::make_unique<SimulatedPort>();
-    }
+    if (!g_backend) g_backend = std::make_shared<SimulatedPort>();
     return *g_backend;
 }
 
 }  // namespace
 
-void selectBackend(BackendFactory factory) { g_factory = std::move(factory); }
+void installBackend(std::unique_ptr<Backend> backend) {
+    g_backend = std::move(backend);
+}
 
-void installBackend(std::unique_ptr<Backend> backend) { g_backend = std::move(backend); }
+void releaseBackend() {
+    g_backend.reset();
+}
 
-void releaseBackend() { g_backend.reset(); }
+Backend* boundBackend() {
+    return g_backend.get();
+}
 
-Backend* boundBackend() { return g_backend.get(); }
-
-Backend& untracedBackend() {
-    return bound().unrecorded();
+std::shared_ptr<Backend> untracedBackend() {
+    Backend& beneath = bound().unrecorded();
+    return {g_backend, &beneath};  // shares the owner of the whole chain
 }
 
 std::uint8_t readUntraced(std::uint16_t address) {
-    return untracedBackend().read(address);
+    return bound().unrecorded().read(address);
 }
 
 namespace detail {
 std::uint64_t g_valuesOutsideByte = 0;
 }
 
-std::uint64_t valuesOutsideByte() { return detail::g_valuesOutsideByte; }
+std::uint64_t valuesOutsideByte() {
+    return detail::g_valuesOutsideByte;
+}
 
 }  // namespace dravel::port
 

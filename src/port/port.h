@@ -15,18 +15,17 @@ void Out32(std::int16_t address, std::int16_t value);
 
 namespace dravel::port {
 
+// Makes the backend the command line chose (kommandozeile.cpp).
 using BackendFactory = std::function<std::unique_ptr<Backend>()>;
 
-// Chooses the backend once at start; it is created ("bound") on the first
-// Inp32/Out32 call. Without a choice the simulated port is bound.
-void selectBackend(BackendFactory factory);
-
-// Binds a ready backend now, replacing any bound one (tests, and start-up
-// code that must know before any window opens whether a device opens).
+// Binds a ready backend now, replacing any bound one (start-up code, which
+// must know before any window opens whether a device opens, and tests).
+// Without one the first Inp32/Out32 call binds a simulated port of this
+// process alone.
 void installBackend(std::unique_ptr<Backend> backend);
 
-// Releases the bound backend (at exit, and between tests); the next call
-// binds again from the chosen factory.
+// Releases the bound backend (at exit, and between tests). A capture that
+// still reads it keeps it until the capture's reader goes.
 void releaseBackend();
 
 // The bound backend, or nullptr before the first port call.
@@ -35,9 +34,10 @@ Backend* boundBackend();
 // The bound backend (bound now if none is) beneath any recording
 // observer: what the logic analyzer samples through, so that its reads
 // obey the address grants but stay out of the session trace. Called on the
-// thread that makes the port calls; the reference may then be used from
-// another thread until releaseBackend().
-Backend& untracedBackend();
+// thread that makes the port calls; the pointer shares ownership of the
+// whole bound backend, so it stays valid in another thread whatever
+// installBackend or releaseBackend do meanwhile.
+std::shared_ptr<Backend> untracedBackend();
 
 // One read through untracedBackend(), for a caller on the port calls' thread.
 std::uint8_t readUntraced(std::uint16_t address);

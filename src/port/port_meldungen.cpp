@@ -13,7 +13,16 @@ namespace {
 // The fixes that both a refused start and the port report name.
 constexpr const char* kRmmodLp = "sudo rmmod lp";
 constexpr const char* kModprobePpdev = "sudo modprobe ppdev";
+constexpr const char* kModprobeParport = "sudo modprobe parport_pc ppdev";
 constexpr const char* kGruppeLp = "sudo usermod -aG lp $USER, dann neu anmelden";
+constexpr const char* kPpdevStattRaw = "--port /dev/parportN";
+constexpr const char* kOhneLockdown = "--port /dev/parportN (ppdev) oder Secure Boot abschalten";
+constexpr const char* kRawIoRecht =
+    "als root starten oder sudo setcap cap_sys_rawio+ep $(command -v dravel)";
+
+std::string abhilfe(const char* fix) {
+    return std::string(". Abhilfe: ") + fix;
+}
 }  // namespace
 
 std::string startMeldung(const port::StartError& fehler) {
@@ -22,30 +31,28 @@ std::string startMeldung(const port::StartError& fehler) {
         case Ursache::Described:
             break;
         case Ursache::KernelLockdown:
-            zeile += ". Abhilfe: --port /dev/parportN (ppdev) oder Secure Boot abschalten";
+            zeile += abhilfe(kOhneLockdown);
             break;
         case Ursache::NoRawIoCapability:
-            zeile +=
-                ". Abhilfe: als root starten oder sudo setcap cap_sys_rawio+ep $(command -v "
-                "dravel); ohne root: --port /dev/parportN";
+            zeile += abhilfe(kRawIoRecht) + "; ohne root: " + kPpdevStattRaw;
             break;
         case Ursache::RawIoFailed:
-            zeile += ". Abhilfe: --port /dev/parportN";
+            zeile += abhilfe(kPpdevStattRaw);
             break;
         case Ursache::UnknownPort:
             zeile += ". Abhilfe: --port sim, schleife, raw oder /dev/parportN (siehe --list-ports)";
             break;
         case Ursache::NoSuchKernelPort:
-            zeile += ". Abhilfe: sudo modprobe parport_pc ppdev, dann --list-ports";
+            zeile += abhilfe(kModprobeParport) + ", dann --list-ports";
             break;
         case Ursache::PrinterDriverHolds:
-            zeile += std::string(". Abhilfe: ") + kRmmodLp;
+            zeile += abhilfe(kRmmodLp);
             break;
         case Ursache::NoPpdevDriver:
-            zeile += std::string(". Abhilfe: ") + kModprobePpdev;
+            zeile += abhilfe(kModprobePpdev);
             break;
         case Ursache::NoPpdevPermission:
-            zeile += std::string(". Abhilfe: ") + kGruppeLp;
+            zeile += abhilfe(kGruppeLp);
             break;
     }
     return zeile;
@@ -79,9 +86,9 @@ std::string portBericht(const port::PortReport& bericht) {
     using RawIo = port::PortReport::RawIo;
     std::string text;
     if (bericht.ports.empty()) {
-        text +=
-            "Der Kernel kennt keinen Parallelport. Abhilfe: sudo modprobe parport_pc ppdev "
-            "(PCI-Express-Karten: Basisadresse mit lspci -v finden, dann --port raw --allow-io)\n";
+        text += "Der Kernel kennt keinen Parallelport" + abhilfe(kModprobeParport) +
+                " (PCI-Express-Karten: Basisadresse mit lspci -v finden, dann --port raw "
+                "--allow-io)\n";
     }
     for (const auto& eintrag : bericht.ports) {
         const port::KernelPort& kernelport = eintrag.port;
@@ -93,37 +100,36 @@ std::string portBericht(const port::PortReport& bericht) {
         const std::string gerät = kernelport.device();
         switch (eintrag.device) {
             case Gerät::Missing:
-                text += "  " + gerät + " fehlt. Abhilfe: " + kModprobePpdev + "\n";
+                text += "  " + gerät + " fehlt" + abhilfe(kModprobePpdev) + "\n";
                 break;
             case Gerät::Allowed:
                 text += "  " + gerät + ": Zugriff erlaubt (--port " + gerät + ")\n";
                 break;
             case Gerät::Denied:
-                text += "  " + gerät + ": kein Zugriff. Abhilfe: " + kGruppeLp + "\n";
+                text += "  " + gerät + ": kein Zugriff" + abhilfe(kGruppeLp) + "\n";
                 break;
         }
         text += eintrag.printerDriverHolds
-                    ? std::string("  Druckertreiber lp hält den Port. Abhilfe: ") + kRmmodLp + "\n"
+                    ? "  Druckertreiber lp hält den Port" + abhilfe(kRmmodLp) + "\n"
                     : "  Druckertreiber lp: hält den Port nicht\n";
     }
     switch (bericht.rawIo) {
         case RawIo::ForbiddenByLockdown:
-            text +=
-                "Raw-I/O (--port raw): verboten durch Kernel-Lockdown. Abhilfe: --port "
-                "/dev/parportN oder Secure Boot abschalten\n";
+            text += std::string("Raw-I/O (--port raw): verboten durch Kernel-Lockdown") +
+                    abhilfe(kOhneLockdown) + "\n";
             break;
         case RawIo::Allowed:
             text += "Raw-I/O (--port raw): erlaubt\n";
             break;
         case RawIo::Unavailable:
-            text +=
-                "Raw-I/O (--port raw): nicht möglich, der Kernel verweigert ioperm und /dev/port "
-                "fehlt. Abhilfe: --port /dev/parportN\n";
+            text += std::string(
+                        "Raw-I/O (--port raw): nicht möglich, der Kernel verweigert ioperm und "
+                        "/dev/port fehlt") +
+                    abhilfe(kPpdevStattRaw) + "\n";
             break;
         case RawIo::NoCapability:
-            text +=
-                "Raw-I/O (--port raw): nicht erlaubt, CAP_SYS_RAWIO fehlt. Abhilfe: als root "
-                "starten oder sudo setcap cap_sys_rawio+ep $(command -v dravel)\n";
+            text += std::string("Raw-I/O (--port raw): nicht erlaubt, CAP_SYS_RAWIO fehlt") +
+                    abhilfe(kRawIoRecht) + "\n";
             break;
     }
     text += "Kernel-Lockdown: " +

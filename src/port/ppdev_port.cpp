@@ -103,8 +103,7 @@ std::uint8_t PpdevPort::readRegister(unsigned long request) {
 }
 
 void PpdevPort::outside(std::uint16_t port) {
-    if (warnedOutside_ || !messages_) return;
-    warnedOutside_ = true;
+    if (!messages_ || warnedOutside_.exchange(true)) return;
     char text[200];
     std::snprintf(text, sizeof text,
                   "ppdev erreicht nur die Register 0x%X-0x%X von %s; Adresse 0x%X (%u) liest "

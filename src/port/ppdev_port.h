@@ -76,7 +76,7 @@ private:
     std::atomic<std::uint8_t> shadow_{0};
     // The driver's interrupt-enable bit, when the kernel tells the port's IRQ.
     std::optional<bool> driverInterrupt_;
-    bool warnedOutside_ = false;
+    std::atomic<bool> warnedOutside_{false};  // the analyzer's thread may be the first
 };
 
 // Opens "/dev/parportN" through ppdev. Throws StartError (no such port, no

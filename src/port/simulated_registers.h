@@ -35,8 +35,12 @@ static_assert(sizeof(SimulatedRegisters) == 3);
 // set to the power-on values when it is first created. Without a usable
 // $XDG_RUNTIME_DIR the folder is /tmp/dravel-<uid>, and the messages say so.
 // Where the folder or the file cannot be trusted (another owner, a symbolic
-// link, access for others, a file of another size or content) the port is
-// one of this process alone, at power-on, and the messages say why.
+// link, access for others) the port is one of this process alone, at
+// power-on, and the messages say why. A file of the user's own of another
+// size or content is replaced by a new one at power-on, with a message.
+// Should another process shorten the file while it is mapped, this process
+// goes on with a port of its own at power-on and says so once on standard
+// error; no access to the registers ever faults.
 std::shared_ptr<SimulatedRegisters> sharedRegisters(std::uint16_t base,
                                                     const MessageSink& messages);
 

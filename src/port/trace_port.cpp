@@ -5,8 +5,6 @@
 #include <cstring>
 #include <utility>
 
-#include "simulated_port.h"
-
 namespace dravel::port {
 namespace {
 
@@ -237,15 +235,6 @@ bool TraceRecorder::beende() {
 TracePort::TracePort(std::unique_ptr<Backend> dahinter, std::shared_ptr<TraceRecorder> recorder)
     : dahinter_(std::move(dahinter)), recorder_(std::move(recorder)) {
     recorder_->nenneBackend(dahinter_->name());
-}
-
-BackendFactory mitTrace(BackendFactory fabrik, std::shared_ptr<TraceRecorder> recorder) {
-    return [fabrik = std::move(fabrik), recorder = std::move(recorder)] {
-        std::unique_ptr<Backend> backend = fabrik ? fabrik() : nullptr;
-        // The same fallback the port routines use for a factory that fails.
-        if (!backend) backend = std::make_unique<SimulatedPort>();
-        return std::unique_ptr<Backend>(std::make_unique<TracePort>(std::move(backend), recorder));
-    };
 }
 
 }  // namespace dravel::port

@@ -179,7 +179,4 @@ private:
     std::shared_ptr<TraceRecorder> recorder_;
 };
 
-// The same factory with the recorder in front of every backend it makes.
-BackendFactory mitTrace(BackendFactory fabrik, std::shared_ptr<TraceRecorder> recorder);
-
 }  // namespace dravel::port

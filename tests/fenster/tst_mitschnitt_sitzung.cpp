@@ -302,7 +302,6 @@ private slots:
         auto* roh = new port::SimulatedPort(0x278);
         auto backend = app::mitMitschnitt(std::unique_ptr<port::Backend>(roh));
         QCOMPARE(backend.get(), roh);
-        QVERIFY(!app::mitMitschnitt(port::BackendFactory{}));
     }
 };
 

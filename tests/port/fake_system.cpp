@@ -17,6 +17,7 @@ void FakeSystem::addParport0() {
 }
 
 int FakeSystem::open(const std::string& path, int) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     opened.push_back(path);
     const auto device = devices.find(path);
     if (device == devices.end()) return -ENOENT;
@@ -28,10 +29,12 @@ int FakeSystem::open(const std::string& path, int) {
 }
 
 void FakeSystem::close(int fd) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     openFds.erase(fd);
 }
 
 int FakeSystem::ioctl(int fd, unsigned long request, void* argument) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!openFds.count(fd)) return -EBADF;
     ioctls.push_back(request);
     auto* byte = static_cast<unsigned char*>(argument);
@@ -66,6 +69,7 @@ int FakeSystem::ioctl(int fd, unsigned long request, void* argument) {
 }
 
 int FakeSystem::ioperm(unsigned long from, unsigned long count, bool enable) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (enable && iopermError != 0) return -iopermError;
     for (unsigned long port = from; port < from + count; ++port) {
         iopermOpen[static_cast<std::uint16_t>(port)] += enable ? 1 : -1;
@@ -79,22 +83,26 @@ bool FakeSystem::iopermCovers(std::uint16_t port) const {
 }
 
 std::uint8_t FakeSystem::inb(std::uint16_t port) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const auto it = ioSpace.find(port);
     return it == ioSpace.end() ? 0xFF : it->second;
 }
 
 void FakeSystem::outb(std::uint16_t port, std::uint8_t value) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     outs.emplace_back(port, value);
     ioSpace[port] = value;
 }
 
 long FakeSystem::pread(int fd, void* buffer, std::size_t count, long offset) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!openFds.count(fd) || fdPaths_[fd] != "/dev/port" || count != 1) return -EINVAL;
     *static_cast<unsigned char*>(buffer) = inb(static_cast<std::uint16_t>(offset));
     return 1;
 }
 
 long FakeSystem::pwrite(int fd, const void* buffer, std::size_t count, long offset) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!openFds.count(fd) || fdPaths_[fd] != "/dev/port" || count != 1) return -EINVAL;
     outb(static_cast<std::uint16_t>(offset), *static_cast<const unsigned char*>(buffer));
     return 1;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,7 +13,9 @@ namespace dravel::test {
 
 // A kernel played in memory: /proc and /sys files, device nodes, ppdev
 // ioctls on one emulated port, ioperm bookkeeping and an I/O space that
-// records every in/out. Nothing here reaches the real machine.
+// records every in/out. Nothing here reaches the real machine. Like the
+// kernel, it takes calls from several threads at once: each call holds a
+// lock, so a capture may read while another thread writes.
 class FakeSystem : public port::SystemCalls {
 public:
     struct Device {
@@ -61,6 +64,7 @@ public:
     [[nodiscard]] bool iopermCovers(std::uint16_t port) const;
 
 private:
+    std::recursive_mutex mutex_;  // recursive: pread and pwrite go through inb and outb
     int nextFd_ = 10;
     std::map<int, std::string> fdPaths_;
 };

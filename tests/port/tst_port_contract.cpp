@@ -12,13 +12,9 @@ using Call = RecordingPort::Call;
 class TestPortContract : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() {
-        releaseBackend();
-        selectBackend(nullptr);
-    }
+    void cleanup() { releaseBackend(); }
     void addressIsTakenAsIts16BitPattern();
     void onlyTheLowByteIsWrittenAndCounted();
-    void backendIsBoundOnFirstUseFromTheChoice();
     void simulatedPortIsTheDefault();
     void simulatedDataLatchesAndReadsOutsideLinesWhenInput();
     void simulatedControlKeepsSixBitsAndReadsTopBitsHigh();
@@ -56,21 +52,6 @@ void TestPortContract::onlyTheLowByteIsWrittenAndCounted() {
     QCOMPARE(port->writes().at(2).value, std::uint8_t(0x34));
     QCOMPARE(port->writes().at(3).value, std::uint8_t(0xFF));
     QCOMPARE(Inp32(888), std::int16_t(0xFF));  // results stay 0..255
-}
-
-void TestPortContract::backendIsBoundOnFirstUseFromTheChoice() {
-    int erzeugt = 0;
-    selectBackend([&erzeugt] {
-        ++erzeugt;
-        return std::make_unique<SimulatedPort>(0x278);
-    });
-    QVERIFY(boundBackend() == nullptr);
-    QCOMPARE(erzeugt, 0);
-    Out32(0x278, 0x5A);
-    QCOMPARE(erzeugt, 1);
-    QCOMPARE(Inp32(0x278), std::int16_t(0x5A));
-    QCOMPARE(erzeugt, 1);
-    QVERIFY(boundBackend()->name().find("0x278") != std::string::npos);
 }
 
 void TestPortContract::simulatedPortIsTheDefault() {

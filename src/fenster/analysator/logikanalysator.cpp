@@ -50,12 +50,11 @@ constexpr int kSpalten = 7;
 class Maschinenquelle final : public Aufnahmequelle {
 public:
     bool starte(const analysator::Aufnahmeeinstellungen& e, QString&) override {
-        // Made on the thread of the port calls, at the first start: an
-        // idle window has not touched the port.
-        if (!leser_) {
-            leser_ = std::make_unique<analysator::PortOhneMitschnitt>();
-            maschine_ = std::make_unique<analysator::Aufnahmemaschine>(*leser_, uhr_);
-        }
+        // Made on the thread of the port calls at every start, so that a run
+        // reads the port bound now; an idle window has not touched the port.
+        maschine_.reset();  // ends the last run before its reader goes
+        leser_ = std::make_unique<analysator::PortOhneMitschnitt>();
+        maschine_ = std::make_unique<analysator::Aufnahmemaschine>(*leser_, uhr_);
         maschine_->starte(e);
         return true;
     }
