@@ -96,7 +96,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$ROOT/build-asan" --output-on-failure -j "$jobs" -LE emulated
 
 schritt "Tests mit Fäden unter ThreadSanitizer"
-tsan_tests=(tst_trace tst_aufnahme_faeden)
+tsan_tests=(tst_trace tst_aufnahme_faeden tst_aufnahme_backends)
 konfiguriere build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAVEL_WERROR=ON \
     -DDRAVEL_SANITIZE_THREAD=ON -DDRAVEL_BUILD_BENCH=OFF "${starter[@]}"
 cmake --build "$ROOT/build-tsan" --target "${tsan_tests[@]}"

@@ -312,7 +312,9 @@ bool setAside(const Place& place, const struct stat& damaged) {
     struct stat moved {};
     const bool same = ::fstatat(place.folder, aside.c_str(), &moved, AT_SYMLINK_NOFOLLOW) == 0 &&
                       moved.st_dev == damaged.st_dev && moved.st_ino == damaged.st_ino;
-    if (!same) ::linkat(place.folder, aside.c_str(), place.folder, place.name.c_str(), 0);
+    if (!same && ::linkat(place.folder, aside.c_str(), place.folder, place.name.c_str(), 0) != 0) {
+        // Yet another process has taken the name: its file stays.
+    }
     ::unlinkat(place.folder, aside.c_str(), 0);
     return true;
 }
