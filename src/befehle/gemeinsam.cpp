@@ -13,7 +13,7 @@
 #include "befehle/befehle_logik.h"
 #include "logik/abbruch.h"
 #include "logik/maskiert.h"
-#include "port/vcd_writer.h"
+#include "port/system_calls.h"
 
 namespace dravel::app::befehl {
 namespace {
@@ -35,7 +35,7 @@ std::string standardausgabeName() {
 std::string ausgabefehlerText(int fehlernummer) {
     // Closed at start, the descriptor may since belong to something else.
     if (fehlernummer == EBADF) return "sie ist geschlossen";
-    return port::dateifehlerText(fehlernummer);
+    return port::errnoText(fehlernummer);
 }
 
 }  // namespace
