@@ -145,8 +145,9 @@ int endstatus(Ausgabe& ausgabe) {
     return 0;
 }
 
-std::optional<int> bindePortFürBefehl(const QCommandLineParser& parser) {
-    if (const auto status = bindePort(parser, false)) return status;
+std::optional<int> bindePortFürBefehl(const QCommandLineParser& parser,
+                                      const Vorprüfung& vorDemMitschnitt) {
+    if (const auto status = bindePort(parser, false, vorDemMitschnitt)) return status;
     if (!parser.isSet(QStringLiteral("port"))) {
         // Nobody should take a silent run for a written port.
         std::fputs(
