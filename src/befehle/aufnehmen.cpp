@@ -203,7 +203,9 @@ Befehl aufnehmen() {
             option("vorlauf", "Anteil der Dauer vor dem Auslöser in Prozent (Vorgabe 10).",
                    "PROZENT"),
             option("grenze", "Höchstens so viele MiB für die Änderungen (Vorgabe 256).", "MIB"),
-            option("ausgabe", "Die VCD-Datei der Aufnahme (daneben eine .gtkw für GTKWave).",
+            option("ausgabe",
+                   "Die VCD-Datei der Aufnahme (daneben eine .gtkw für GTKWave); vor der "
+                   "Aufnahme geöffnet und gesperrt wie die von --trace.",
                    "DATEI.vcd"),
         },
         [](const QCommandLineParser& p, const QStringList& argumente) {
