@@ -213,7 +213,7 @@ Befehl aufnehmen() {
             std::unique_ptr<port::SorgfältigeDatei> datei;
             if (const auto status =
                     bindePortFürBefehl(p, [&] { return öffneAusgabe(p, a, datei); })) {
-                // Refused after the file was opened (the trace's file): it goes.
+                // Refused after the file was opened (no trace file): undone.
                 if (datei) datei->verwirf();
                 return *status;
             }

@@ -96,6 +96,7 @@ SorgfältigeDatei::~SorgfältigeDatei() {
 }
 
 bool SorgfältigeDatei::leere() {
+    geändert_ = true;
     int rc;
     while ((rc = ::ftruncate(fd_, 0)) != 0 && errno == EINTR) {
     }
@@ -103,6 +104,7 @@ bool SorgfältigeDatei::leere() {
 }
 
 bool SorgfältigeDatei::schreibeGanz(const std::string& text) {
+    geändert_ = true;
     const char* daten = text.data();
     std::size_t rest = text.size();
     while (rest > 0) {
@@ -128,7 +130,9 @@ bool SorgfältigeDatei::istDieselbe(const std::string& anderer) const {
 void SorgfältigeDatei::verwirf() {
     if (fd_ < 0) return;
     if (ersetzt_) {
-        leere();
+        // Emptied: what is left of the new content goes too. Untouched: it
+        // stays as it was.
+        if (geändert_) leere();
     } else {
         // Only while the name still leads to this very file: someone may
         // have put another in its place since.

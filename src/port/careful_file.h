@@ -30,8 +30,8 @@ public:
     // The whole text at the current position. False with errno set.
     bool schreibeGanz(const std::string& text);
     // Undoes the file after a failure: one created here goes (while its name
-    // still leads to it), one that was here before is left empty, its name
-    // is someone else's. Closes it.
+    // still leads to it); one that was here before is left as it was while
+    // nothing was written, else empty, its name is someone else's. Closes it.
     void verwirf();
     // Closes; false with errno set when the last writes failed.
     bool schließe();
@@ -50,6 +50,7 @@ private:
     int fd_;
     std::string pfad_;
     bool ersetzt_;
+    bool geändert_ = false;  // emptied or written to
 };
 
 }  // namespace dravel::port

@@ -78,6 +78,9 @@ private slots:
         QVERIFY(QFile::link("ziel.vcd", hier.filePath("l.vcd")) &&
                 QFile::link("/fehlt", hier.filePath("weg.vcd")) &&
                 ::mkfifo(qPrintable(hier.filePath("fifo.vcd")), 0600) == 0);
+        QFile alt(hier.filePath("t.vcd"));  // a file refused is left as it was
+        QVERIFY(alt.open(QIODevice::WriteOnly) && alt.write("alt") == 3);
+        alt.close();
         QFile gesperrt(hier.filePath("gesperrt.vcd"));
         QVERIFY(gesperrt.open(QIODevice::WriteOnly) && ::flock(gesperrt.handle(), LOCK_EX) == 0);
         const auto liste = [&] {
@@ -100,6 +103,7 @@ private slots:
                      fehler.contains(grund),
                  qPrintable(fehler));
         QCOMPARE(liste(), vorher);
+        QVERIFY(alt.open(QIODevice::ReadOnly) && alt.readAll() == "alt");
     }
 
     // A name that is not UTF-8 names the file the user gave, byte for byte.
