@@ -1,8 +1,10 @@
 #include "careful_file.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,6 +36,27 @@ bool imPortordner(const std::string& pfad) {
     }, port{};
     return ::stat(ordner.c_str(), &hier) == 0 &&
            ::stat(sharedRegisterFolder().c_str(), &port) == 0 && gleich(hier, port);
+}
+
+// The kernel's own file systems: their "regular" files are settings that a
+// write changes (/sys/power/state, /proc/sys/...), no place for a recording.
+bool imKernel(int fd) {
+    struct statfs info {};
+    if (::fstatfs(fd, &info) != 0) return false;
+    switch (static_cast<unsigned long>(info.f_type)) {
+        case PROC_SUPER_MAGIC:
+        case SYSFS_MAGIC:
+        case DEBUGFS_MAGIC:
+        case TRACEFS_MAGIC:
+        case SECURITYFS_MAGIC:
+        case CGROUP_SUPER_MAGIC:
+        case CGROUP2_SUPER_MAGIC:
+        case EFIVARFS_MAGIC:
+        case BPF_FS_MAGIC:
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace
@@ -79,6 +102,8 @@ std::unique_ptr<SorgfältigeDatei> SorgfältigeDatei::öffne(const std::string& 
     struct stat offen {};
     if (::fstat(fd, &offen) != 0 || !S_ISREG(offen.st_mode)) {
         grund = kKeineDatei;
+    } else if (imKernel(fd)) {
+        grund = "liegt in einem Dateisystem des Kernels";
     } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         grund = errno == EWOULDBLOCK ? "wird schon von einem anderen Programm beschrieben"
                                      : errnoText(errno);

@@ -9,8 +9,9 @@ namespace dravel::port {
 // folder: no symbolic link is followed, nothing but a regular file is opened
 // (a pipe without a reader would block, a device could act on the open), the
 // open never blocks, and a file another program holds (advisory lock) is
-// left alone. Nor is a file in the folder of the simulated port's registers,
-// which every Dravel program of the user maps. The lock lasts as long as the
+// left alone. Nor is a file of the kernel's (/proc, /sys: a write changes a
+// setting) or one in the folder of the simulated port's registers, which
+// every Dravel program of the user maps. The lock lasts as long as the
 // object; an existing file is left as it is until `leere`.
 //
 // A file size limit (ulimit -f) would kill the program in the middle of a
