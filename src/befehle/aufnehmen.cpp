@@ -1,7 +1,4 @@
 // dravel aufnehmen: the logic analyzer without a window.
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
 #include <chrono>
@@ -14,10 +11,12 @@
 #include "logik/abbruch.h"
 #include "logik/aufnahme_vcd.h"
 #include "logik/aufnahmemaschine.h"
+#include "logik/dateiname.h"
 #include "logik/einheiten.h"
 #include "logik/kommandozeile.h"
 #include "logik/maskiert.h"
 #include "logik/messung.h"
+#include "port/careful_file.h"
 #include "port/port.h"
 
 namespace dravel::app::befehl {
@@ -87,22 +86,53 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
                             .arg(QString::fromUtf8(höchstens.grund)));
     }
     e.grenzeBytes = static_cast<std::size_t>(grenzeMiB) * analysator::kMiB;
-    // The file is written after the capture: a folder it cannot go into is
-    // refused now, not after the wait.
-    const QFileInfo datei(a.ausgabe);
-    const QFileInfo ordner(datei.absolutePath());
-    if (!ordner.isDir() || !ordner.isWritable() || datei.isDir()) {
-        throw Ablehnung(QStringLiteral("--ausgabe „%1“: %2.")
-                            .arg(maskiert(a.ausgabe),
-                                 datei.isDir()     ? QStringLiteral("ist ein Ordner")
-                                 : !ordner.isDir() ? QStringLiteral("Ordner nicht gefunden")
-                                                   : QStringLiteral("keine Berechtigung")));
+    if (const QString grund = steuerzeichenImNamen(a.ausgabe); !grund.isEmpty()) {
+        throw Ablehnung(QStringLiteral("--ausgabe „%1“: %2.").arg(maskiert(a.ausgabe), grund));
     }
     return a;
 }
 
-int nimmAuf(const Aufnehmen& a) {
+// The output file, opened and locked before the port is read and before a
+// trace file exists, by the trace's rules: a capture may wait hours for its
+// trigger, and a file that cannot take it must be refused before that.
+std::optional<int> öffneAusgabe(const QCommandLineParser& parser, const Aufnehmen& a,
+                                std::unique_ptr<port::SorgfältigeDatei>& datei) {
+    const std::string pfad = dateinameVonBefehlszeile(QStringLiteral("ausgabe"), a.ausgabe);
+    std::string grund;
+    datei = port::SorgfältigeDatei::öffne(pfad, grund);
+    if (datei && parser.isSet(QStringLiteral("trace")) &&
+        datei->istDieselbe(dateinameVonBefehlszeile(QStringLiteral("trace"),
+                                                    parser.value(QStringLiteral("trace"))))) {
+        grund = "ist die Datei von --trace";
+        datei->verwirf();
+        datei.reset();
+    }
+    if (datei) return std::nullopt;
+    std::fprintf(stderr, "dravel: --ausgabe „%s“: %s.\n", qPrintable(maskiert(a.ausgabe)),
+                 maskiert(QString::fromStdString(grund)).toUtf8().constData());
+    return 2;
+}
+
+int nimmAuf(const Aufnehmen& a, std::unique_ptr<port::SorgfältigeDatei> datei) {
     const Aufnahmeeinstellungen& e = a.einstellungen;
+    // The header now: a disk with no room left refuses before the capture.
+    std::string fehler;
+    const auto schreiber = analysator::beginneVcd(std::move(datei), fehler);
+    if (!schreiber) {
+        std::fprintf(stderr, "dravel: %s\n",
+                     maskiert(QString::fromStdString(fehler)).toUtf8().constData());
+        return 2;
+    }
+    bool sicherungGemeldet = false;
+    const auto meldeSicherung = [&] {
+        if (sicherungGemeldet || schreiber->sicherungsfehler().empty()) return;
+        sicherungGemeldet = true;
+        std::fprintf(
+            stderr, "dravel: %s Die Aufnahme wird ohne sie gespeichert.\n",
+            maskiert(QString::fromStdString(schreiber->sicherungsmeldung())).toUtf8().constData());
+    };
+    meldeSicherung();
+
     const std::string hinweis = analysator::richtungsHinweis(
         e.pins, port::readUntraced(static_cast<std::uint16_t>(e.basis + 2)));
     if (!hinweis.empty()) std::fprintf(stderr, "dravel: %s\n", hinweis.c_str());
@@ -130,9 +160,8 @@ int nimmAuf(const Aufnehmen& a) {
         aufnahme->basis = e.basis;
         aufnahme->beende(analysator::Ende::Halt);
     }
-    std::string fehler;
-    const bool gespeichert =
-        analysator::speichereVcd(*aufnahme, QFile::encodeName(a.ausgabe).toStdString(), fehler);
+    const bool gespeichert = analysator::speichereVcd(*aufnahme, *schreiber, fehler);
+    meldeSicherung();
     if (!gespeichert) {
         std::fprintf(stderr, "dravel: %s\n",
                      maskiert(QString::fromStdString(fehler)).toUtf8().constData());
@@ -186,11 +215,21 @@ Befehl aufnehmen() {
                    "Höchstens so viele MiB für die Änderungen (Vorgabe 256; nicht mehr, als der "
                    "Rechner hergibt).",
                    "MIB"),
-            option("ausgabe", "Die VCD-Datei der Aufnahme (daneben eine .gtkw für GTKWave).",
+            option("ausgabe",
+                   "Die VCD-Datei der Aufnahme (daneben eine .gtkw für GTKWave); vor der "
+                   "Aufnahme geöffnet und gesperrt wie die von --trace.",
                    "DATEI.vcd"),
         },
-        [](const QCommandLineParser& p, const QStringList& a) {
-            return mitPort(p, leseAufnehmen(p, a), nimmAuf);
+        [](const QCommandLineParser& p, const QStringList& argumente) {
+            const Aufnehmen a = leseAufnehmen(p, argumente);
+            std::unique_ptr<port::SorgfältigeDatei> datei;
+            if (const auto status =
+                    bindePortFürBefehl(p, [&] { return öffneAusgabe(p, a, datei); })) {
+                // Refused after the file was opened (no trace file): undone.
+                if (datei) datei->verwirf();
+                return *status;
+            }
+            return nimmAuf(a, std::move(datei));
         }};
 }
 

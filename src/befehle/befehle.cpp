@@ -27,9 +27,9 @@ Befehl aufnehmen();
 namespace {
 
 const QString kEndstatusText = QStringLiteral(
-    "\nRückgabewert der Befehle: 0 fertig, 1 Ausgabe nicht schreibbar oder Mitschnitt "
-    "unvollständig (Datenträger voll), 2 Aufruf abgelehnt, Port oder Mitschnittdatei nicht "
-    "verfügbar, 128+N nach Signal N.\n");
+    "\nRückgabewert der Befehle: 0 fertig, 1 Ausgabe nicht schreibbar, Mitschnitt oder "
+    "Aufnahme unvollständig (Datenträger voll), 2 Aufruf abgelehnt, Port, Mitschnitt- oder "
+    "Aufnahmedatei nicht verfügbar, 128+N nach Signal N.\n");
 
 using befehl::Ablehnung;
 using befehl::Argument;
@@ -37,11 +37,8 @@ using befehl::Befehl;
 
 const std::vector<Befehl>& befehle() {
     static const std::vector<Befehl> tabelle{
-        befehl::lesen(),
-        befehl::schreiben(),
-        befehl::beobachten(),
-        befehl::muster(),
-        befehl::aufnehmen(),
+        befehl::lesen(),  befehl::schreiben(), befehl::beobachten(),
+        befehl::muster(), befehl::aufnehmen(),
     };
     return tabelle;
 }

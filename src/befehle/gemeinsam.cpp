@@ -14,7 +14,7 @@
 #include "logik/abbruch.h"
 #include "logik/maskiert.h"
 #include "port/digits.h"
-#include "port/vcd_writer.h"
+#include "port/system_calls.h"
 
 namespace dravel::app::befehl {
 namespace {
@@ -40,7 +40,7 @@ std::string standardausgabeName() {
 std::string ausgabefehlerText(int fehlernummer) {
     // Closed at start, the descriptor may since belong to something else.
     if (fehlernummer == EBADF) return "sie ist geschlossen";
-    return port::dateifehlerText(fehlernummer);
+    return port::errnoText(fehlernummer);
 }
 
 }  // namespace
@@ -151,8 +151,9 @@ int endstatus(Ausgabe& ausgabe) {
     return 0;
 }
 
-std::optional<int> bindePortFürBefehl(const QCommandLineParser& parser) {
-    if (const auto status = bindePort(parser, false)) return status;
+std::optional<int> bindePortFürBefehl(const QCommandLineParser& parser,
+                                      const Vorprüfung& vorDemMitschnitt) {
+    if (const auto status = bindePort(parser, false, vorDemMitschnitt)) return status;
     if (!parser.isSet(QStringLiteral("port"))) {
         // Nobody should take a silent run for a written port.
         std::fputs(

@@ -99,7 +99,9 @@ int endstatus(Ausgabe& ausgabe);
 // Every argument is checked before the port opens: a refusal never reaches it.
 // Binds the port the options choose; without --port one line on standard
 // error says the port is simulated. An exit status when it cannot be had.
-std::optional<int> bindePortFürBefehl(const QCommandLineParser& parser);
+// `vorDemMitschnitt` as with bindePort.
+std::optional<int> bindePortFürBefehl(const QCommandLineParser& parser,
+                                      const Vorprüfung& vorDemMitschnitt = {});
 
 template <typename Einstellungen, typename Lauf>
 int mitPort(const QCommandLineParser& parser, const Einstellungen& einstellungen, Lauf lauf) {

@@ -40,7 +40,49 @@ std::string vcdName(int pin) {
     return "Pin" + std::to_string(pin) + "_" + alsBezeichner(port::pin(pin).signal);
 }
 
-bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler) {
+namespace {
+
+port::VcdWriter::Kopf kopfOhneAufnahme() {
+    port::VcdWriter::Kopf kopf;
+    kopf.version = "Dravel " DRAVEL_VERSION;
+    const port::Backend* backend = port::boundBackend();
+    kopf.backend = backend ? backend->name() : "unbekannt";
+    kopf.datum = port::ortszeitText();
+    kopf.kommentar = {"Logikanalysator-Aufnahme, noch nicht beendet"};
+    return kopf;
+}
+
+std::string anlegefehler(const std::string& pfad, const std::string& grund) {
+    return "Aufnahmedatei „" + pfad + "“ kann nicht angelegt werden: " + grund + ".";
+}
+
+}  // namespace
+
+std::unique_ptr<port::VcdWriter> beginneVcd(std::unique_ptr<port::SorgfältigeDatei> datei,
+                                            std::string& fehler) {
+    const std::string pfad = datei->pfad();
+    std::string grund;
+    auto schreiber = port::VcdWriter::erzeuge(std::move(datei), kopfOhneAufnahme(),
+                                              port::standardbasen(), grund);
+    if (!schreiber) fehler = anlegefehler(pfad, grund);
+    return schreiber;
+}
+
+bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler,
+                  std::string* hinweis) {
+    std::string grund;
+    auto schreiber =
+        port::VcdWriter::erzeuge(pfad, kopfOhneAufnahme(), port::standardbasen(), grund);
+    if (!schreiber) {
+        fehler = anlegefehler(pfad, grund);
+        return false;
+    }
+    const bool gespeichert = speichereVcd(aufnahme, *schreiber, fehler);
+    if (hinweis) *hinweis = schreiber->sicherungsmeldung();
+    return gespeichert;
+}
+
+bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler) {
     const std::size_t n = aufnahme.anzahl();
     const std::uint64_t anfang = n > 0 ? aufnahme[0].zeitNs : aufnahme.nullpunktNs;
     const std::uint64_t ende = std::max(aufnahme.bisNs(), n > 0 ? aufnahme[n - 1].zeitNs : anfang);
@@ -48,12 +90,7 @@ bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string
     char basis[16] = "";
     if (portAufnahme) std::snprintf(basis, sizeof basis, "0x%X", unsigned(aufnahme.basis));
 
-    port::VcdWriter::Kopf kopf;
-    kopf.version = "Dravel " DRAVEL_VERSION;
-    const port::Backend* backend = port::boundBackend();
-    kopf.backend = backend ? backend->name() : "unbekannt";
-    kopf.datum = port::ortszeitText();
-    kopf.kommentar = {
+    schreiber.setzeKommentar({
         std::string("Logikanalysator-Aufnahme") +
             (portAufnahme ? " an " + std::string(basis) : "") +
             ", elektrische Pegel (Invertierungen des Ports berücksichtigt)",
@@ -65,13 +102,7 @@ bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string
             "; Abtastwerte: " + std::to_string(aufnahme.proben()),
         "sigrok/PulseView: Import mit downsample=" + std::to_string(abtastschritt(ende - anfang)) +
             " (ein Abtastwert je so vielen ns)",
-    };
-    std::string grund;
-    auto schreiber = port::VcdWriter::erzeuge(pfad, std::move(kopf), port::standardbasen(), grund);
-    if (!schreiber) {
-        fehler = "Aufnahmedatei „" + pfad + "“ kann nicht angelegt werden: " + grund + ".";
-        return false;
-    }
+    });
     std::vector<std::string> namen;
     std::vector<int> bits;
     for (const Leitung& leitung : aufnahme.leitungen()) {
@@ -81,7 +112,7 @@ bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string
         bits.push_back(leitung.bit);
         if (namen.size() == 64) break;
     }
-    schreiber->deklariereLeitungen(
+    schreiber.deklariereLeitungen(
         portAufnahme ? "aufnahme_" + std::string(basis) : std::string("aufnahme"),
         std::move(namen));
     for (std::size_t i = 0; i < n; ++i) {
@@ -90,10 +121,11 @@ bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string
         for (std::size_t k = 0; k < bits.size(); ++k) {
             if (ä.pegel & bitVon(bits[k])) wert |= std::uint64_t{1} << k;
         }
-        schreiber->formatiereLeitungen(ä.zeitNs - anfang, wert);
+        schreiber.formatiereLeitungen(ä.zeitNs - anfang, wert);
     }
-    if (!schreiber->schließe(ende - anfang)) {
-        fehler = "Aufnahmedatei „" + pfad + "“ ist unvollständig: " + schreiber->fehler() + ".";
+    if (!schreiber.schließe(ende - anfang)) {
+        fehler = "Aufnahmedatei „" + schreiber.pfad() +
+                 "“ ist unvollständig: " + schreiber.fehler() + ".";
         return false;
     }
     return true;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "logik/aufnahme.h"
+#include "port/vcd_writer.h"
 
 namespace dravel::analysator {
 
@@ -13,8 +15,19 @@ namespace dravel::analysator {
 // names that moment on the trace's clock, the trigger's place and the
 // sigrok/PulseView import setting. A GTKWave save file goes next to it
 // (x.vcd -> x.gtkw) as with --trace. False and one German line in
-// `fehler` when the file cannot be written.
-bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler);
+// `fehler` when the file cannot be written; `hinweis`, if given, receives
+// the line that says why the save file is left out.
+bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler,
+                  std::string* hinweis = nullptr);
+
+// The same in two steps, for a capture that may run for hours: the file,
+// opened and checked before it starts, gets its header at once (so a full
+// disk shows before the wait), and the capture once it is over. nullptr
+// and one German line in `fehler` when the header cannot be written; the
+// file is then undone as the writer undoes it.
+std::unique_ptr<port::VcdWriter> beginneVcd(std::unique_ptr<port::SorgfältigeDatei> datei,
+                                            std::string& fehler);
+bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler);
 
 // The signal name of a pin in such a file: "Pin10_nAck" for pin 10 /Ack.
 std::string vcdName(int pin);

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "logik/dateiname.h"
 #include "logik/maskiert.h"
 #include "port/trace_port.h"
 
@@ -15,28 +16,20 @@ namespace {
 std::shared_ptr<port::TraceRecorder> g_recorder;
 // The verdict of the last trace once it has ended.
 QString g_fehler;
-
-bool hatSteuerzeichen(const QString& text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](QChar c) { return c.category() == QChar::Other_Control; });
-}
 }  // namespace
 
 bool starteMitschnitt(const QString& datei, const std::vector<std::uint16_t>& basen) {
     beendeMitschnitt();
     g_fehler.clear();
-    // Such a name would break the lines of the GTKWave save file and of
-    // every message that names the file.
-    if (hatSteuerzeichen(datei)) {
+    if (const QString grund = steuerzeichenImNamen(datei); !grund.isEmpty()) {
         std::fprintf(stderr,
-                     "dravel: Mitschnittdatei „%s“ wird nicht angelegt: der Name enthält ein "
-                     "Steuerzeichen. Abhilfe: einen Namen ohne Zeilenumbruch und Steuerzeichen "
-                     "wählen.\n",
-                     qPrintable(maskiert(datei)));
+                     "dravel: Mitschnittdatei „%s“ wird nicht angelegt: %s. Abhilfe: einen Namen "
+                     "ohne Zeilenumbruch und Steuerzeichen wählen.\n",
+                     qPrintable(maskiert(datei)), qPrintable(grund));
         return false;
     }
     port::TraceRecorder::Einstellungen einstellungen;
-    einstellungen.pfad = QFile::encodeName(datei).toStdString();
+    einstellungen.pfad = dateinameVonBefehlszeile(QStringLiteral("trace"), datei);
     einstellungen.basen = basen;
     for (const std::uint16_t basis : port::standardbasen()) einstellungen.basen.push_back(basis);
     std::string fehler;

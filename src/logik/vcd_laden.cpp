@@ -1,18 +1,21 @@
 #include "vcd_laden.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "logik/aufnahme_vcd.h"
 #include "port/pin_map.h"
+#include "port/system_calls.h"
 
 namespace dravel::analysator {
 namespace {
@@ -218,14 +221,29 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
 }
 
 std::unique_ptr<Aufnahme> ladeVcd(const std::string& pfad, std::string& fehler) {
-    std::ifstream datei(pfad, std::ios::binary);
-    if (!datei) {
-        fehler = "„" + pfad + "“ lässt sich nicht öffnen: " + std::strerror(errno) + ".";
+    // O_NONBLOCK: a pipe without a writer must not hold the window.
+    const int fd = ::open(pfad.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    const int art = fd < 0 || ::fstat(fd, &info) != 0 ? errno
+                    : S_ISDIR(info.st_mode)           ? EISDIR
+                    : !S_ISREG(info.st_mode)          ? ESPIPE
+                                                      : 0;
+    std::string inhalt;
+    int lesefehler = art;
+    if (art == 0) {
+        char puffer[1 << 16];
+        ssize_t n;
+        while ((n = ::read(fd, puffer, sizeof puffer)) > 0 || (n < 0 && errno == EINTR)) {
+            if (n > 0) inhalt.append(puffer, static_cast<std::size_t>(n));
+        }
+        if (n < 0) lesefehler = errno;
+    }
+    if (fd >= 0) ::close(fd);
+    if (lesefehler != 0) {
+        fehler = "„" + pfad + "“ lässt sich nicht öffnen: " + port::errnoText(lesefehler) + ".";
         return nullptr;
     }
-    std::ostringstream inhalt;
-    inhalt << datei.rdbuf();
-    return ladeVcdText(inhalt.str(), fehler);
+    return ladeVcdText(inhalt, fehler);
 }
 
 }  // namespace dravel::analysator

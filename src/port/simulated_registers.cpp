@@ -395,4 +395,8 @@ std::shared_ptr<SimulatedRegisters> sharedRegisters(std::uint16_t base,
     return std::make_shared<SimulatedRegisters>();
 }
 
+std::string sharedRegisterFolder() {
+    return folderPath({});
+}
+
 }  // namespace dravel::port

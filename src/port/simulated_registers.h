@@ -44,4 +44,7 @@ static_assert(sizeof(SimulatedRegisters) == 3);
 std::shared_ptr<SimulatedRegisters> sharedRegisters(std::uint16_t base,
                                                     const MessageSink& messages);
 
+// The folder that holds those files (it need not exist yet).
+std::string sharedRegisterFolder();
+
 }  // namespace dravel::port

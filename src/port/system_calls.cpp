@@ -96,7 +96,53 @@ SystemCalls& realSystem() {
 }
 
 std::string errnoText(int error) {
-    return std::strerror(error);
+    switch (error) {
+        case ENOENT:
+            return "Datei oder Ordner nicht gefunden";
+        case ENOTDIR:
+            return "ein Teil des Pfads ist kein Ordner";
+        case EACCES:
+        case EPERM:
+            return "keine Berechtigung";
+        case ENOSPC:
+        case EDQUOT:
+            return "Datenträger voll";
+        case EFBIG:
+            return "Datei zu groß";
+        case EROFS:
+            return "Datenträger schreibgeschützt";
+        case EISDIR:
+            return "ist ein Ordner";
+        case ESPIPE:
+        case ENXIO:
+            return "keine gewöhnliche Datei";
+        case EIO:
+            return "Ein-/Ausgabefehler";
+        case ENAMETOOLONG:
+            return "Name zu lang";
+        case ELOOP:
+            return "zu viele symbolische Verknüpfungen";
+        case EBUSY:
+            return "Gerät belegt";
+        case ENODEV:
+            return "kein solches Gerät";
+        case ETXTBSY:
+            return "Datei wird gerade ausgeführt";
+        case EMFILE:
+        case ENFILE:
+            return "zu viele offene Dateien";
+        case ENOMEM:
+            return "Speicher erschöpft";
+        case EINVAL:
+            return "ungültiges Argument";
+        case EAGAIN:
+            return "vorübergehend nicht verfügbar";
+        default: {
+            // The symbol at least, rather than an English sentence.
+            const char* name = ::strerrorname_np(error);
+            return "Systemfehler " + (name ? std::string(name) : std::to_string(error));
+        }
+    }
 }
 
 bool hasEffectiveCapability(SystemCalls& system, int capability) {

@@ -43,7 +43,7 @@ SystemCalls& realSystem();
 // capability library is needed.
 bool hasEffectiveCapability(SystemCalls& system, int capability);
 
-// Text of an errno value as the C library words it.
+// The reason an errno value gives, as one short German phrase.
 std::string errnoText(int error);
 
 }  // namespace dravel::port

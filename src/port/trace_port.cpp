@@ -35,9 +35,7 @@ bool zählerTauglich() {
 // The line for a GTKWave save file left out; empty while it is written.
 std::string sicherungsmeldung(const VcdWriter& schreiber) {
     if (schreiber.sicherungsfehler().empty()) return {};
-    return "dravel: GTKWave-Datei „" + schreiber.sicherungspfad().value_or("") +
-           "“ wird nicht geschrieben: " + schreiber.sicherungsfehler() +
-           ". Der Mitschnitt läuft ohne sie weiter.";
+    return "dravel: " + schreiber.sicherungsmeldung() + " Der Mitschnitt läuft ohne sie weiter.";
 }
 
 void aufStandardfehler(const std::string& zeile) {

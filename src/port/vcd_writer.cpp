@@ -1,20 +1,17 @@
 #include "vcd_writer.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <utility>
 
 #include "legacy_bases.h"
+#include "system_calls.h"
 
 namespace dravel::port {
 namespace {
@@ -42,84 +39,6 @@ std::string hex(std::uint16_t wert, int stellen) {
     return puffer;
 }
 
-// The reason for a refused open as a phrase of its own: two programs
-// racing to create one file, or a pipe, are no links.
-constexpr const char* kKeineDatei = "ist keine gewöhnliche Datei";
-
-}  // namespace
-
-int öffneSorgfältig(const std::string& pfad, bool& ersetzt, std::string& grund) {
-    struct stat vorher {};
-    ersetzt = ::lstat(pfad.c_str(), &vorher) == 0;
-    if (ersetzt && !S_ISREG(vorher.st_mode)) {
-        grund = S_ISLNK(vorher.st_mode)   ? "ist eine symbolische Verknüpfung"
-                : S_ISDIR(vorher.st_mode) ? dateifehlerText(EISDIR)
-                                          : kKeineDatei;
-        return -1;
-    }
-    // A new file with O_EXCL: a link planted since lstat is not followed
-    // either, and O_NONBLOCK keeps a pipe planted since from blocking.
-    const int art = ersetzt ? 0 : O_CREAT | O_EXCL;
-    const int fd = ::open(pfad.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | art, 0644);
-    if (fd < 0) {
-        // EEXIST: something appeared since lstat, a link or another
-        // program's new file.
-        const int fehler = errno;
-        struct stat jetzt {};
-        const bool verknüpfung =
-            fehler == ELOOP ||
-            (fehler == EEXIST && ::lstat(pfad.c_str(), &jetzt) == 0 && S_ISLNK(jetzt.st_mode));
-        grund = verknüpfung        ? "ist eine symbolische Verknüpfung"
-                : fehler == EEXIST ? "wurde eben von einem anderen Programm angelegt"
-                : fehler == ENXIO  ? kKeineDatei
-                                   : dateifehlerText(fehler);
-        return -1;
-    }
-    struct stat offen {};
-    if (::fstat(fd, &offen) != 0 || !S_ISREG(offen.st_mode)) {
-        grund = kKeineDatei;
-    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        grund = errno == EWOULDBLOCK ? "wird schon von einem anderen Programm beschrieben"
-                                     : dateifehlerText(errno);
-    } else if ((ersetzt && ::ftruncate(fd, 0) != 0) ||
-               ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        grund = dateifehlerText(errno);
-    } else {
-        return fd;
-    }
-    ::close(fd);
-    return -1;
-}
-
-void entferneEigeneDatei(int fd, const std::string& pfad) {
-    // Only while the name still leads to this very file: someone may have
-    // put another in its place since.
-    struct stat offen {
-    }, jetzt{};
-    if (::fstat(fd, &offen) == 0 && ::lstat(pfad.c_str(), &jetzt) == 0 &&
-        offen.st_dev == jetzt.st_dev && offen.st_ino == jetzt.st_ino) {
-        ::unlink(pfad.c_str());
-    }
-}
-
-namespace {
-
-bool schreibeGanz(int fd, const std::string& text) {
-    const char* daten = text.data();
-    std::size_t rest = text.size();
-    while (rest > 0) {
-        const ssize_t n = ::write(fd, daten, rest);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return false;
-        }
-        daten += n;
-        rest -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::vector<std::uint16_t> standardbasen() {
@@ -136,42 +55,24 @@ Registername registername(std::uint16_t port, const std::vector<std::uint16_t>& 
     return {"port_0x" + hex(port, 4), 'P', "Port 0x" + hex(port, 4)};
 }
 
-std::string dateifehlerText(int fehlernummer) {
-    switch (fehlernummer) {
-        case ENOENT:
-            return "Ordner nicht gefunden";
-        case ENOTDIR:
-            return "ein Teil des Pfads ist kein Ordner";
-        case EACCES:
-        case EPERM:
-            return "keine Berechtigung";
-        case ENOSPC:
-        case EDQUOT:
-            return "Datenträger voll";
-        case EFBIG:
-            return "Datei zu groß";
-        case EROFS:
-            return "Datenträger schreibgeschützt";
-        case EISDIR:
-            return "ist ein Ordner";
-        case ESPIPE:
-            return "keine gewöhnliche Datei";
-        case EIO:
-            return "Ein-/Ausgabefehler";
-        default:
-            return std::strerror(fehlernummer);
-    }
-}
-
 std::unique_ptr<VcdWriter> VcdWriter::erzeuge(const std::string& pfad, Kopf kopf,
                                               std::vector<std::uint16_t> basen, std::string& fehler,
                                               std::size_t kopfbereich) {
-    bool ersetzt = false;
-    const int fd = öffneSorgfältig(pfad, ersetzt, fehler);
-    if (fd < 0) return nullptr;
+    auto datei = SorgfältigeDatei::öffne(pfad, fehler);
+    if (!datei) return nullptr;
+    return erzeuge(std::move(datei), std::move(kopf), std::move(basen), fehler, kopfbereich);
+}
+
+std::unique_ptr<VcdWriter> VcdWriter::erzeuge(std::unique_ptr<SorgfältigeDatei> datei, Kopf kopf,
+                                              std::vector<std::uint16_t> basen, std::string& fehler,
+                                              std::size_t kopfbereich) {
+    if (datei->ersetzt() && !datei->leere()) {
+        fehler = errnoText(errno);
+        datei->verwirf();
+        return nullptr;
+    }
     std::unique_ptr<VcdWriter> schreiber(
-        new VcdWriter(fd, pfad, std::move(kopf), std::move(basen), kopfbereich));
-    schreiber->ersetzt_ = ersetzt;
+        new VcdWriter(std::move(datei), std::move(kopf), std::move(basen), kopfbereich));
     if (!schreiber->schreibeAus()) {
         fehler = schreiber->fehler();
         schreiber->räumeAngefangenesWeg();
@@ -180,21 +81,19 @@ std::unique_ptr<VcdWriter> VcdWriter::erzeuge(const std::string& pfad, Kopf kopf
     return schreiber;
 }
 
-VcdWriter::VcdWriter(int fd, std::string pfad, Kopf kopf, std::vector<std::uint16_t> basen,
-                     std::size_t kopfbereich)
-    : fd_(fd),
-      pfad_(std::move(pfad)),
+VcdWriter::VcdWriter(std::unique_ptr<SorgfältigeDatei> datei, Kopf kopf,
+                     std::vector<std::uint16_t> basen, std::size_t kopfbereich)
+    : datei_(std::move(datei)),
+      fd_(datei_->fd()),
+      pfad_(datei_->pfad()),
       kopf_(std::move(kopf)),
       basen_(std::move(basen)),
       kopfbereich_(std::max<std::size_t>(kopfbereich, 1024)),
       ende_(static_cast<long long>(kopfbereich_)),
       index_(2 * 65536, -1),
-      kopfGeändert_(true) {
-    // Only next to a file: a device or a pipe has no folder to put it in.
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) {
-        sicherungspfad_ = gtkwaveSicherungspfad(pfad_);
-    }
+      kopfGeändert_(true),
+      ersetzt_(datei_->ersetzt()),
+      sicherungspfad_(gtkwaveSicherungspfad(pfad_)) {
     // The time line starts with the program, not with the first access.
     text_ = "#0\n";
     zeitzeileImText_ = 0;
@@ -206,19 +105,22 @@ void VcdWriter::räumeAngefangenesWeg() {
     // what the failed writes left (blanks, zero bytes). A file of this
     // program goes; one that was here before is left empty, its name is
     // someone else's. A save file made for it goes with it.
-    if (ersetzt_) {
-        while (::ftruncate(fd_, 0) != 0 && errno == EINTR) {
-        }
-    } else {
-        entferneEigeneDatei(fd_, pfad_);
-    }
-    if (sicherungAngelegt_) ::unlink(sicherungspfad_->c_str());
-    ::close(fd_);
+    datei_->verwirf();
+    if (sicherungAngelegt_) ::unlink(sicherungspfad_.c_str());
     fd_ = -1;
 }
 
-VcdWriter::~VcdWriter() {
-    if (fd_ >= 0) ::close(fd_);
+VcdWriter::~VcdWriter() = default;
+
+void VcdWriter::setzeKommentar(std::vector<std::string> zeilen) {
+    kopf_.kommentar = std::move(zeilen);
+    kopfGeändert_ = true;
+}
+
+std::string VcdWriter::sicherungsmeldung() const {
+    if (sicherungsfehler_.empty()) return {};
+    return "GTKWave-Datei „" + sicherungspfad_ + "“ wird nicht geschrieben: " + sicherungsfehler_ +
+           ".";
 }
 
 void VcdWriter::nenneBackend(const std::string& backend) {
@@ -348,22 +250,20 @@ void VcdWriter::schreibeGtkwaveSicherung() {
     // A view for GTKWave only: the trace is complete without it, so a
     // failure here is not the recording's failure. Opened as carefully as
     // the trace; once refused, it is left alone for the rest of the session.
-    if (!sicherungspfad_ || !sicherungsfehler_.empty()) return;
-    bool ersetzt = false;
+    if (!sicherungsfehler_.empty()) return;
     std::string grund;
-    const int fd = öffneSorgfältig(*sicherungspfad_, ersetzt, grund);
-    if (fd < 0) {
+    const auto datei = SorgfältigeDatei::öffne(sicherungspfad_, grund);
+    if (!datei) {
         sicherungsfehler_ = grund;
         return;
     }
-    if (!ersetzt) sicherungAngelegt_ = true;
-    if (!schreibeGanz(fd, gtkwaveText())) {
+    if (!datei->ersetzt()) sicherungAngelegt_ = true;
+    if ((datei->ersetzt() && !datei->leere()) || !datei->schreibeGanz(gtkwaveText())) {
         // Half a save file shows GTKWave a wrong view.
-        sicherungsfehler_ = dateifehlerText(errno);
-        entferneEigeneDatei(fd, *sicherungspfad_);
+        sicherungsfehler_ = errnoText(errno);
+        datei->verwirf();
         sicherungAngelegt_ = false;
     }
-    ::close(fd);
 }
 
 void VcdWriter::hängeKennzeichenAn(std::size_t nummer) {
@@ -445,7 +345,7 @@ bool VcdWriter::schreibeAlles(const char* daten, std::size_t länge, long long p
         const ssize_t n = ::pwrite(fd_, daten, länge, position);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            fehler_ = dateifehlerText(n < 0 ? errno : ENOSPC);
+            fehler_ = errnoText(n < 0 ? errno : ENOSPC);
             return false;
         }
         daten += n;
@@ -541,7 +441,7 @@ bool VcdWriter::schließe(std::uint64_t zeit) {
     schreibeAus();
     // The view now spans the whole recording.
     if (fehler_.empty()) schreibeGtkwaveSicherung();
-    if (::close(fd_) != 0 && fehler_.empty()) fehler_ = dateifehlerText(errno);
+    if (!datei_->schließe() && fehler_.empty()) fehler_ = errnoText(errno);
     fd_ = -1;
     return fehler_.empty();
 }

@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "careful_file.h"
 #include "trace_buffer.h"
 
 namespace dravel::port {
@@ -30,19 +30,6 @@ std::vector<std::uint16_t> standardbasen();
 // The name of one line in the trace, unique in the whole file ("D3_geschrieben_0x378",
 // "S7_gelesen_0x379"): sigrok and PulseView ignore scopes.
 std::string signalname(const Registername& name, bool gelesen, int bit);
-
-// Opens a file to write the way a program running as root must in a shared
-// folder: no symbolic link is followed, nothing but a regular file is
-// opened (a pipe without a reader would block, a device could act on the
-// open), the open never blocks, and a file another program holds (advisory
-// lock) is left alone. An existing file is emptied only once it is known
-// and locked; the lock lasts as long as the descriptor. `ersetzt` tells
-// whether the file existed. -1 and a German reason on failure.
-int öffneSorgfältig(const std::string& pfad, bool& ersetzt, std::string& grund);
-
-// Removes the file open at `fd` by its name, but only while the name still
-// leads to that file.
-void entferneEigeneDatei(int fd, const std::string& pfad);
 
 // The zoom of a GTKWave save file that shows `dauer` nanoseconds whole in
 // the window the file asks for.
@@ -86,10 +73,14 @@ public:
 
     // Creates (or empties) the file and writes the header area at once, so
     // that a missing folder, a refused permission or a full disk shows here.
-    // Opened by öffneSorgfältig; the lock is kept until the file is closed.
-    // On failure returns nullptr and a German reason in `fehler`; a file
-    // created here is removed again (an existing one is left empty).
+    // Opened as a SorgfältigeDatei; the lock is kept until the file is
+    // closed. On failure returns nullptr and a German reason in `fehler`; a
+    // file created here is removed again (an existing one is left empty).
     static std::unique_ptr<VcdWriter> erzeuge(const std::string& pfad, Kopf kopf,
+                                              std::vector<std::uint16_t> basen, std::string& fehler,
+                                              std::size_t kopfbereich = kStandardKopfbereich);
+    // The same with a file opened (and checked) before.
+    static std::unique_ptr<VcdWriter> erzeuge(std::unique_ptr<SorgfältigeDatei> datei, Kopf kopf,
                                               std::vector<std::uint16_t> basen, std::string& fehler,
                                               std::size_t kopfbereich = kStandardKopfbereich);
     ~VcdWriter();
@@ -99,6 +90,8 @@ public:
 
     // Changes the backend named in the header (rewritten at the next write).
     void nenneBackend(const std::string& backend);
+    // Replaces the header comment's lines after the backend's (likewise).
+    void setzeKommentar(std::vector<std::string> zeilen);
 
     // Formats one access; writes to the file in large blocks only.
     void formatiere(const TraceEvent& ereignis);
@@ -132,9 +125,10 @@ public:
     // Why the GTKWave save file is left out (it is, from then on); empty
     // while it is written. The trace goes on without it.
     [[nodiscard]] const std::string& sicherungsfehler() const { return sicherungsfehler_; }
-    [[nodiscard]] const std::optional<std::string>& sicherungspfad() const {
-        return sicherungspfad_;
-    }
+    [[nodiscard]] const std::string& sicherungspfad() const { return sicherungspfad_; }
+    // The line that says the save file is left out and why ("GTKWave-Datei
+    // „x.gtkw“ wird nicht geschrieben: …."); empty while it is written.
+    [[nodiscard]] std::string sicherungsmeldung() const;
 
 private:
     struct Signal {
@@ -144,7 +138,7 @@ private:
         int letzterWert = -1;           // -1: not yet in the file
     };
 
-    VcdWriter(int fd, std::string pfad, Kopf kopf, std::vector<std::uint16_t> basen,
+    VcdWriter(std::unique_ptr<SorgfältigeDatei> datei, Kopf kopf, std::vector<std::uint16_t> basen,
               std::size_t kopfbereich);
 
     static std::string kennzeichen(std::size_t nummer);
@@ -159,9 +153,9 @@ private:
     void räumeAngefangenesWeg();
     int signalFür(const TraceEvent& ereignis);
 
-    int fd_;
+    std::unique_ptr<SorgfältigeDatei> datei_;
+    int fd_;  // datei_'s while it is open, else -1
     std::string pfad_;
-    std::optional<std::string> sicherungspfad_;  // the GTKWave save file, if any
     Kopf kopf_;
     std::vector<std::uint16_t> basen_;
     std::size_t kopfbereich_;
@@ -182,12 +176,10 @@ private:
     std::size_t ausgelassen_ = 0;
     std::string fehler_;
     bool ersetzt_ = false;
+    std::string sicherungspfad_;  // the GTKWave save file
     std::string sicherungsfehler_;
     bool sicherungAngelegt_ = false;  // the save file was created by this writer
 };
-
-// The reason for a failed file operation as one short German phrase.
-std::string dateifehlerText(int fehlernummer);
 
 // Now, as the $date line of a file says it: "2026-12-07 19:23:31 +0000".
 std::string ortszeitText();

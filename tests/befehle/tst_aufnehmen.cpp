@@ -1,7 +1,13 @@
 // "dravel aufnehmen" as the real program without a display, each case with a
 // runtime folder of its own (the simulated port lives there).
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,14 +19,15 @@ class AufnehmenTest : public QObject {
 
     QTemporaryDir ordner_;
 
-    void starte(QProcess& programm, const QStringList& argumente) {
+    void starte(QProcess& programm, const QStringList& argumente,
+                const QString& befehl = DRAVEL_PROGRAMM) {
         QProcessEnvironment umgebung = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
             umgebung.remove(QString::fromLatin1(name));
         }
         umgebung.insert(QStringLiteral("XDG_RUNTIME_DIR"), ordner_.path());
         programm.setProcessEnvironment(umgebung);
-        programm.start(QStringLiteral(DRAVEL_PROGRAMM), argumente);
+        programm.start(befehl, argumente);
         QVERIFY(programm.waitForStarted());
     }
 
@@ -34,6 +41,101 @@ class AufnehmenTest : public QObject {
     }
 
 private slots:
+    // An output file that cannot take the capture is refused before it
+    // starts (here it would wait for a trigger that never comes): status 2,
+    // one line, nothing left behind.
+    void unfitOutputIsRefusedBeforeTheCapture_data() {
+        QTest::addColumn<QString>("ziel");  // in a fresh folder unless absolute
+        QTest::addColumn<QString>("grund");
+        QTest::addColumn<int>("grenze");  // a file size limit in bytes, 0 none
+        QTest::newRow("link") << "l.vcd"
+                              << "symbolische Verknüpfung" << 0;
+        QTest::newRow("dangling link") << "weg.vcd"
+                                       << "symbolische Verknüpfung" << 0;
+        QTest::newRow("FIFO") << "fifo.vcd"
+                              << "keine gewöhnliche Datei" << 0;
+        QTest::newRow("/dev/null") << "/dev/null"
+                                   << "keine gewöhnliche Datei" << 0;
+        QTest::newRow("name too long") << QString(300, 'x') << "Name zu lang" << 0;
+        QTest::newRow("not writable") << "/proc/version"
+                                      << "" << 0;
+        QTest::newRow("the trace's own file") << "t.vcd"
+                                              << "--trace" << 0;
+        QTest::newRow("another capture's file") << "gesperrt.vcd"
+                                                << "anderen Programm" << 0;
+        QTest::newRow("the simulated port's file")
+            << ordner_.filePath("dravel/sim-0x378") << "simulierten Ports" << 0;
+        QTest::newRow("no room for the header") << "voll.vcd"
+                                                << "Datei zu groß" << 1000;
+        QTest::newRow("a line break in the name") << "a\nb.vcd"
+                                                  << "Steuerzeichen" << 0;
+    }
+    void unfitOutputIsRefusedBeforeTheCapture() {
+        QFETCH(QString, ziel);
+        QFETCH(QString, grund);
+        QFETCH(int, grenze);
+        QTemporaryDir hier;
+        QVERIFY(QFile::link("ziel.vcd", hier.filePath("l.vcd")) &&
+                QFile::link("/fehlt", hier.filePath("weg.vcd")) &&
+                ::mkfifo(qPrintable(hier.filePath("fifo.vcd")), 0600) == 0);
+        QFile alt(hier.filePath("t.vcd"));  // a file refused is left as it was
+        QVERIFY(alt.open(QIODevice::WriteOnly) && alt.write("alt") == 3);
+        alt.close();
+        QFile gesperrt(hier.filePath("gesperrt.vcd"));
+        QVERIFY(gesperrt.open(QIODevice::WriteOnly) && ::flock(gesperrt.handle(), LOCK_EX) == 0);
+        const auto liste = [&] {
+            return QDir(hier.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden);
+        };
+        const QStringList vorher = liste();
+        QProcess programm;
+        programm.setChildProcessModifier([grenze] {
+            const rlimit eng{rlim_t(grenze), rlim_t(grenze)};
+            if (grenze > 0) ::setrlimit(RLIMIT_FSIZE, &eng);
+        });
+        const QString pfad = ziel.startsWith('/') ? ziel : hier.filePath(ziel);
+        QStringList argumente{"--port",      "sim",        "aufnehmen", "--leitungen", "10",
+                              "--ausloeser", "10:fallend", "--ausgabe", pfad};
+        if (ziel == "t.vcd") argumente = QStringList{"--trace", pfad} + argumente;
+        starte(programm, argumente);
+        const bool beendet = programm.waitForFinished(10000);
+        const QString fehler = QString::fromUtf8(programm.readAllStandardError());
+        QVERIFY2(beendet && programm.exitCode() == 2 && fehler.count('\n') == 1 &&
+                     fehler.contains(grund),
+                 qPrintable(fehler));
+        QCOMPARE(liste(), vorher);
+        QVERIFY(alt.open(QIODevice::ReadOnly) && alt.readAll() == "alt");
+    }
+
+    // A name that is not UTF-8 names the file the user gave, byte for byte.
+    void outputNameKeepsItsBytes() {
+        QTemporaryDir hier;
+        QProcess programm;
+        programm.setWorkingDirectory(hier.path());
+        starte(programm,
+               {"-c",
+                "exec \"$0\" --port sim aufnehmen --leitungen 10 --dauer 0.01 --ausgabe "
+                "\"$(printf '\\377\\376.vcd')\"",
+                DRAVEL_PROGRAMM},
+               "/bin/sh");
+        QVERIFY(programm.waitForFinished(20000));
+        QCOMPARE(programm.exitCode(), 0);
+        struct stat info {};
+        QCOMPARE(::stat((hier.path().toStdString() + "/\xff\xfe.vcd").c_str(), &info), 0);
+    }
+
+    // A GTKWave save file that cannot be written beside the capture is said.
+    void skippedSaveFileIsSaid() {
+        QTemporaryDir hier;
+        QVERIFY(QDir(hier.path()).mkdir("a.gtkw"));
+        QProcess programm;
+        starte(programm, {"--port", "sim", "aufnehmen", "--leitungen", "10", "--dauer", "0.01",
+                          "--ausgabe", hier.filePath("a.vcd")});
+        QVERIFY(programm.waitForFinished(20000));
+        const QString fehler = QString::fromUtf8(programm.readAllStandardError());
+        QVERIFY2(programm.exitCode() == 0 && fehler.contains("a.gtkw“ wird nicht geschrieben"),
+                 qPrintable(fehler));
+    }
+
     // A signal ends a capture still waiting for its trigger: status 128 + n
     // and a complete file naming the line.
     void signalEndsWithCompleteFile() {

@@ -15,6 +15,8 @@ class TestVcdLaden : public QObject {
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
     void sessionTraceOpensWithItsLines();
+    void whatCannotBeOpenedIsSaidInGerman_data();
+    void whatCannotBeOpenedIsSaidInGerman();
     void unitsSuitTheQuantity_data();
     void unitsSuitTheQuantity();
 };
@@ -41,6 +43,24 @@ void TestVcdLaden::sessionTraceOpensWithItsLines() {
     QCOMPARE(a->pegelBei(1500, a->anzahl()), d0);
     QCOMPARE(a->pegelBei(2500, a->anzahl()), d0 | s6);
     QCOMPARE(a->pegelBei(4000, a->anzahl()), s6);
+}
+
+void TestVcdLaden::whatCannotBeOpenedIsSaidInGerman_data() {
+    QTest::addColumn<QString>("name");  // in a fresh folder; "" the folder itself
+    QTest::addColumn<QString>("grund");
+    QTest::newRow("a folder") << ""
+                              << "ist ein Ordner.";
+    QTest::newRow("no such file") << "fehlt.vcd"
+                                  << "nicht gefunden.";
+}
+
+void TestVcdLaden::whatCannotBeOpenedIsSaidInGerman() {
+    QFETCH(QString, name);
+    QFETCH(QString, grund);
+    QTemporaryDir ordner;
+    std::string fehler;
+    QVERIFY(!analysator::ladeVcd(ordner.filePath(name).toStdString(), fehler));
+    QVERIFY2(QString::fromStdString(fehler).endsWith(grund), fehler.c_str());
 }
 
 void TestVcdLaden::unitsSuitTheQuantity_data() {

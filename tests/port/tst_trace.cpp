@@ -18,9 +18,10 @@
 #include <random>
 #include <set>
 
-#include "recording_port.h"
 #include "port/simulated_port.h"
+#include "port/simulated_registers.h"
 #include "port/trace_port.h"
+#include "recording_port.h"
 #include "vcd_leser.h"
 
 using dravel::port::RecordingPort;
@@ -360,6 +361,11 @@ private slots:
         QTest::newRow("a link") << ordner_.filePath("verweis.vcd") << "symbolische Verknüpfung";
         QTest::newRow("a dangling link")
             << ordner_.filePath("ins-leere.vcd") << "symbolische Verknüpfung";
+        // Every program's port: the shared registers' folder.
+        const QString portordner = QString::fromStdString(dravel::port::sharedRegisterFolder());
+        QVERIFY(QDir().mkpath(portordner));
+        QTest::newRow("the simulated port's file") << portordner + "/sim-0x378"
+                                                   << "Ordner des simulierten Ports";
     }
     void aFileThatCannotBeCreatedIsRefusedWithItsReason() {
         QFETCH(QString, pfad);

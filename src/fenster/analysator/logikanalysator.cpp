@@ -511,11 +511,13 @@ bool Logikanalysator::speichere(const QString& pfad, QString& fehler) const {
         fehler = QStringLiteral("Es gibt keine Aufnahme zum Speichern.");
         return false;
     }
-    std::string grund;
-    if (!analysator::speichereVcd(*aufnahme, pfad.toStdString(), grund)) {
+    std::string grund, hinweis;
+    if (!analysator::speichereVcd(*aufnahme, pfad.toStdString(), grund, &hinweis)) {
         fehler = QString::fromStdString(grund);
         return false;
     }
+    // Saved, but without the view for GTKWave: said, not hidden.
+    fehler = QString::fromStdString(hinweis);
     return true;
 }
 
@@ -548,7 +550,7 @@ void Logikanalysator::Speichern_Click() {
                                                       QStringLiteral("VCD-Dateien (*.vcd)"));
     if (pfad.isEmpty()) return;
     QString fehler;
-    if (!speichere(pfad, fehler)) meldeFehler(this, fehler);
+    if (!speichere(pfad, fehler) || !fehler.isEmpty()) meldeFehler(this, fehler);
 }
 
 void Logikanalysator::BildSpeichern_Click() {

@@ -66,7 +66,8 @@ public:
         QString& fehler) const;
 
     // Handlers of the buttons; the file ones ask for a name, then call the
-    // functions below, which return a German reason on failure.
+    // functions below, which return a German reason on failure (speichere
+    // also on success, when the GTKWave save file is left out).
     void AufnahmeStartStop_Click();
     void Oeffnen_Click();
     void Speichern_Click();
