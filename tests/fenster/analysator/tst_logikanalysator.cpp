@@ -63,12 +63,8 @@ public:
     explicit Skript(bool& g) : gehalten(g) {}
 };
 
-int analysatoren() {
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        n += dynamic_cast<Logikanalysator*>(w) != nullptr;
-    }
-    return n;
+qsizetype analysatoren() {
+    return test::offeneFenster<Logikanalysator>().size();
 }
 
 }  // namespace
@@ -215,7 +211,7 @@ void TestLogikanalysator::menuOpensOneWindowThatStopsWhenClosed() {
     haupt->Analysator->trigger();
     haupt->Analysator->trigger();
     QCOMPARE(analysatoren(), 1);
-    Logikanalysator* f = Module1::AnalysatorFallsDa();
+    Logikanalysator* f = test::offeneFenster<Logikanalysator>().value(0);
     QVERIFY(f && f->isVisible());
     QCOMPARE(haupt->Analysator->text(), QStringLiteral("Logikanalysator…"));
     // Idle: no timer runs, the port is left alone.
@@ -230,7 +226,7 @@ void TestLogikanalysator::menuOpensOneWindowThatStopsWhenClosed() {
     port->clearLog();
     f->close();
     QVERIFY(gehalten);
-    QTRY_VERIFY(!Module1::AnalysatorFallsDa());
+    QTRY_COMPARE(analysatoren(), 0);
     QCOMPARE(port->calls().size(), std::size_t(0));
     haupt->Analysator->trigger();
     QCOMPARE(analysatoren(), 1);
