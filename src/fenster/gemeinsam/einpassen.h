@@ -17,10 +17,11 @@ struct Platz {
 // captions. A control whose caption needs more grows to exactly that;
 // controls to its right in the same rows move along, keeping their old gap
 // up to a couple of pixels, and a few pixels after the caption unless they
-// are text themselves; containers, and finally the client
-// area, grow to hold their controls. Controls that share a column (same left edge and width) keep
-// sharing it. Where every caption fits, nothing changes. Returns the new rectangles, in the list's
-// order, and widens `clientBreite` where needed.
+// are text themselves; containers, and finally the client area, grow to
+// hold their controls. Controls that share a column (same left edge and
+// width) keep sharing it. Where every caption fits, nothing changes.
+// Returns the new rectangles, in the list's order, and widens
+// `clientBreite` where needed.
 std::vector<QRect> passeEin(const std::vector<Platz>& plätze, int& clientBreite);
 
 }  // namespace dravel::layout

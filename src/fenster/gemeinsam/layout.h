@@ -17,20 +17,18 @@ class QWidget;
 namespace dravel::layout {
 
 // Positions and sizes are in twips; 15 twips make one pixel at 96 dpi.
-constexpr int inPixel(int twipsWert) {
-    return (twipsWert * 2 + (twipsWert >= 0 ? 15 : -15)) / 30;
-}
+constexpr int inPixel(int twipsWert) { return (twipsWert * 2 + (twipsWert >= 0 ? 15 : -15)) / 30; }
 
 enum class Art {
-    Rahmen,            // frame with a caption (QGroupBox)
-    Textfeld,          // single-line text box (QLineEdit)
-    Knopf,             // command button (QPushButton)
-    Kontrollkästchen,  // check box (QCheckBox)
-    Optionsfeld,       // option button, grouped per container (QRadioButton)
-    Bezeichnung,       // label (QLabel, or KlickLabel with Klickbar)
-    Kombifeld,         // editable combo box with a drop-down list
-    Zeitgeber,         // periodic timer (QTimer), no visible presence
-    Statusleiste,      // status bar with four panels, the fourth a clock
+    Rahmen,           // frame with a caption (QGroupBox)
+    Textfeld,         // single-line text box (QLineEdit)
+    Knopf,            // command button (QPushButton)
+    Kontrollkästchen, // check box (QCheckBox)
+    Optionsfeld,      // option button, grouped per container (QRadioButton)
+    Bezeichnung,      // label (QLabel, or KlickLabel with Klickbar)
+    Kombifeld,        // editable combo box with a drop-down list
+    Zeitgeber,        // periodic timer (QTimer), no visible presence
+    Statusleiste,     // status bar with four panels, the fourth a clock
 };
 
 // Details beyond kind, text and place.
@@ -43,36 +41,36 @@ enum Merkmal : unsigned {
     KleineSchrift = 1u << 5,     // "Arial" 6.75 pt regular
     Zentriert = 1u << 6,
     Rechtsbündig = 1u << 7,
-    Rahmenlinie = 1u << 8,  // single-line border around a label
-    RoteSchrift = 1u << 9,  // pure red text
-    Klickbar = 1u << 10,    // label that reacts to a mouse click
-    Läuft = 1u << 11,       // timer enabled from the start
-    Eng = 1u << 12,         // label whose letters move closer (up to 1 px) before it grows
+    Rahmenlinie = 1u << 8,       // single-line border around a label
+    RoteSchrift = 1u << 9,       // pure red text
+    Klickbar = 1u << 10,         // label that reacts to a mouse click
+    Läuft = 1u << 11,            // timer enabled from the start
+    Eng = 1u << 12,              // label whose letters move closer (up to 1 px) before it grows
 };
 
 struct Steuerelement {
-    std::string_view name;  // objectName, e.g. "C_Bit(4)"
+    std::string_view name;       // objectName, e.g. "C_Bit(4)"
     Art art;
-    std::string_view container;     // "" = the window's client area
-    std::string_view text;          // caption or text at start
+    std::string_view container;  // "" = the window's client area
+    std::string_view text;       // caption or text at start
     int links, oben, breite, höhe;  // twips, from the container's top-left corner
-    int tab;                        // tab index; -1 for timers
+    int tab;                     // tab index; -1 for timers
     std::string_view tooltip = {};
     unsigned merkmale = 0;
-    int maxLänge = 0;   // text boxes: most characters accepted, 0 = no limit
-    int intervall = 0;  // timers: milliseconds
+    int maxLänge = 0;            // text boxes: most characters accepted, 0 = no limit
+    int intervall = 0;           // timers: milliseconds
 };
 
 enum class MenüArt {
-    Titel,      // menu-bar title with a drop-down menu
-    Befehl,     // menu-bar title that is itself a command
-    Untermenü,  // item that opens a submenu
-    Eintrag,    // ordinary item
-    Trenner,    // separator line ("-"), cannot be chosen
+    Titel,        // menu-bar title with a drop-down menu
+    Befehl,       // menu-bar title that is itself a command
+    Untermenü,    // item that opens a submenu
+    Eintrag,      // ordinary item
+    Trenner,      // separator line ("-"), cannot be chosen
 };
 
 struct Menüeintrag {
-    std::string_view name;  // objectName, e.g. "Unter_Extras(3)"
+    std::string_view name;    // objectName, e.g. "Unter_Extras(3)"
     MenüArt art;
     std::string_view eltern;  // parent menu; "" for menu-bar entries
     std::string_view text;
