@@ -12,9 +12,9 @@
 #include <QTimer>
 #include <limits>
 
+#include "fenster/module1.h"
 #include "fenster/gemeinsam/klick_label.h"
 #include "fenster/gemeinsam/statusleiste.h"
-#include "fenster/module1.h"
 #include "fenster/steuerung/steuerung.h"
 #include "port/port.h"
 #include "test_support.h"
@@ -59,9 +59,7 @@ private:
     RecordingPort* port = nullptr;
 };
 
-void TestSteuerungEinlesen::initTestCase() {
-    test::richteTestanwendungEin();
-}
+void TestSteuerungEinlesen::initTestCase() { test::richteTestanwendungEin(); }
 
 void TestSteuerungEinlesen::init() {
     port = &test::installiereAufzeichnung();
@@ -74,9 +72,7 @@ void TestSteuerungEinlesen::init() {
     fenster->Timer2->stop();
 }
 
-void TestSteuerungEinlesen::cleanup() {
-    Module1::ZurücksetzenFürTest();
-}
+void TestSteuerungEinlesen::cleanup() { Module1::ZurücksetzenFürTest(); }
 
 void TestSteuerungEinlesen::readShowsValueRefreshesStatusAndRecords() {
     QTest::mouseClick(fenster->Einlesenknopf, Qt::LeftButton);
@@ -103,8 +99,7 @@ void TestSteuerungEinlesen::historyRingWrapsAfterTenEntries() {
         fenster->Einlesenknopf->click();
         const int slot = (i - 1) % 10 + 1;
         for (int s = 1; s <= 10; ++s) QCOMPARE(fenster->Lesen[s]->isChecked(), s == slot);
-        QVERIFY(fenster->Lesen[slot]->text().startsWith(
-            QStringLiteral("%1.  %2  um ").arg(i).arg(i * 10)));
+        QVERIFY(fenster->Lesen[slot]->text().startsWith(QStringLiteral("%1.  %2  um ").arg(i).arg(i * 10)));
     }
     // The eleventh entry went to slot 1; slot 2 still holds entry 2.
     QVERIFY(fenster->Lesen[2]->text().startsWith(QStringLiteral("2.  20  um ")));
@@ -196,26 +191,13 @@ void TestSteuerungEinlesen::statusBarShowsTheRegisters_data() {
     QTest::addColumn<QString>("modus");
     QTest::addColumn<QString>("tooltip");
     QTest::addColumn<QString>("bits");
-    QTest::newRow("0xC4") << 0xC4 << "Ausgang"
-                          << "Int. aus"
-                          << "EPP"
-                          << "Enhanced Parallel Port-Modus  -Standard - "
-                          << "1100 0100";
-    QTest::newRow("0x2B") << 0x2B << "Eingang"
-                          << "Int. aus"
-                          << "ECP"
-                          << "Extended Capability Port-Modus"
+    QTest::newRow("0xC4") << 0xC4 << "Ausgang" << "Int. aus" << "EPP"
+                          << "Enhanced Parallel Port-Modus  -Standard - " << "1100 0100";
+    QTest::newRow("0x2B") << 0x2B << "Eingang" << "Int. aus" << "ECP" << "Extended Capability Port-Modus"
                           << "0010 1011";
-    QTest::newRow("0x31") << 0x31 << "Eingang"
-                          << "Int. ein"
-                          << "Unbekannt"
-                          << "Unbekannter Modus: 001"
+    QTest::newRow("0x31") << 0x31 << "Eingang" << "Int. ein" << "Unbekannt" << "Unbekannter Modus: 001"
                           << "0011 0001";
-    QTest::newRow("0xFE") << 0xFE << "Eingang"
-                          << "Int. ein"
-                          << "Testmode"
-                          << "Test-Modus"
-                          << "1111 1110";
+    QTest::newRow("0xFE") << 0xFE << "Eingang" << "Int. ein" << "Testmode" << "Test-Modus" << "1111 1110";
 }
 
 void TestSteuerungEinlesen::statusBarShowsTheRegisters() {
@@ -245,10 +227,9 @@ void TestSteuerungEinlesen::statusBarReadsInTheStatedOrder() {
     // between the reads shows in each item as it was at its own read.
     port->script(890, {0x00, 0x10, 0x20, 0x07});
     fenster->StatusLeiste();
-    QCOMPARE(port->calls(),
-             (std::vector<Call>{RecordingPort::r(888, 5), RecordingPort::r(889, 0x78),
-                                RecordingPort::r(890, 0x00), RecordingPort::r(890, 0x10),
-                                RecordingPort::r(890, 0x20), RecordingPort::r(890, 0x07)}));
+    QCOMPARE(port->calls(), (std::vector<Call>{RecordingPort::r(888, 5), RecordingPort::r(889, 0x78),
+                                               RecordingPort::r(890, 0x00), RecordingPort::r(890, 0x10),
+                                               RecordingPort::r(890, 0x20), RecordingPort::r(890, 0x07)}));
     QCOMPARE(fenster->StatusBar->text(3), QStringLiteral("Control: 0000 0000"));
     QCOMPARE(fenster->C_Bit[4]->text(), QStringLiteral("Int. ein"));
     QCOMPARE(fenster->C_Bit[5]->text(), QStringLiteral("Eingang"));
@@ -298,22 +279,14 @@ void TestSteuerungEinlesen::modeClickStepsTheCycle_data() {
     QTest::addColumn<int>("nachher");
     QTest::addColumn<QString>("modus");
     QTest::addColumn<QString>("tooltip");
-    QTest::newRow("111 -> ECP") << 0x27 << 0x23 << "ECP"
-                                << "Extended Capability Port-Modus";
-    QTest::newRow("011 -> EPP") << 0xCB << 0xCC << "EPP"
-                                << "Enhanced Parallel Port-Modus  -Standard - ";
-    QTest::newRow("100 -> FIFO") << 0xC4 << 0xC2 << "FIFO"
-                                 << "First-In/First-Out-Modus";
-    QTest::newRow("010 -> SPP") << 0x12 << 0x10 << "SPP"
-                                << "Standard Parallel Port-Modus";
-    QTest::newRow("000 -> Testmode") << 0x00 << 0x06 << "Testmode"
-                                     << "Test-Modus";
-    QTest::newRow("110 -> Config") << 0xF6 << 0xF7 << "Config"
-                                   << "Configuration-Modus";
-    QTest::newRow("001 -> ECP") << 0x01 << 0x03 << "ECP"
-                                << "Extended Capability Port-Modus";
-    QTest::newRow("101 -> ECP") << 0x05 << 0x03 << "ECP"
-                                << "Extended Capability Port-Modus";
+    QTest::newRow("111 -> ECP") << 0x27 << 0x23 << "ECP" << "Extended Capability Port-Modus";
+    QTest::newRow("011 -> EPP") << 0xCB << 0xCC << "EPP" << "Enhanced Parallel Port-Modus  -Standard - ";
+    QTest::newRow("100 -> FIFO") << 0xC4 << 0xC2 << "FIFO" << "First-In/First-Out-Modus";
+    QTest::newRow("010 -> SPP") << 0x12 << 0x10 << "SPP" << "Standard Parallel Port-Modus";
+    QTest::newRow("000 -> Testmode") << 0x00 << 0x06 << "Testmode" << "Test-Modus";
+    QTest::newRow("110 -> Config") << 0xF6 << 0xF7 << "Config" << "Configuration-Modus";
+    QTest::newRow("001 -> ECP") << 0x01 << 0x03 << "ECP" << "Extended Capability Port-Modus";
+    QTest::newRow("101 -> ECP") << 0x05 << 0x03 << "ECP" << "Extended Capability Port-Modus";
 }
 
 void TestSteuerungEinlesen::modeClickStepsTheCycle() {
@@ -333,8 +306,7 @@ void TestSteuerungEinlesen::modeClickStepsTheCycle() {
 void TestSteuerungEinlesen::extrasMessages_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("muster");
-    QTest::newRow("Zeit") << 0
-                          << "^Unterprogramm 1:\\nDie momentane Zeit ist \\d\\d:\\d\\d:\\d\\d\\.$";
+    QTest::newRow("Zeit") << 0 << "^Unterprogramm 1:\\nDie momentane Zeit ist \\d\\d:\\d\\d:\\d\\d\\.$";
     QTest::newRow("Nummer") << 1 << "^Es wurden bisher 5 Einlesevorgänge gezählt\\.$";
     QTest::newRow("Aufhängen") << 3 << "^Fehler!\\n- Nix gefunden\\.\\n- Neu programmieren!$";
 }

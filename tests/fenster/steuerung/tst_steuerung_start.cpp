@@ -49,9 +49,7 @@ private:
     port::RecordingPort* port = nullptr;
 };
 
-void TestSteuerungStart::initTestCase() {
-    test::richteTestanwendungEin();
-}
+void TestSteuerungStart::initTestCase() { test::richteTestanwendungEin(); }
 
 void TestSteuerungStart::init() {
     port = &test::installiereAufzeichnung();
@@ -63,9 +61,7 @@ void TestSteuerungStart::init() {
     fenster->Timer2->stop();  // keep the port log to what each test does
 }
 
-void TestSteuerungStart::cleanup() {
-    Module1::ZurücksetzenFürTest();
-}
+void TestSteuerungStart::cleanup() { Module1::ZurücksetzenFürTest(); }
 
 void TestSteuerungStart::klickeInFeld(QLineEdit* feld) {
     QTest::mouseClick(feld, Qt::LeftButton, {}, QPoint(5, 5));
@@ -137,10 +133,8 @@ void TestSteuerungStart::changeAddressCancelledKeepsEverything() {
             auto* eingabe = qobject_cast<QInputDialog*>(dialog);
             QVERIFY(eingabe);
             eingabe->setTextValue(QString());  // empty confirmed, or cancel
-            if (abbrechen)
-                eingabe->reject();
-            else
-                eingabe->accept();
+            if (abbrechen) eingabe->reject();
+            else eingabe->accept();
         });
         fenster->PortÄndern->trigger();
         QCOMPARE(int(fenster->DatenPort), 888);
