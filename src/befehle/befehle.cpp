@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -167,6 +168,11 @@ int führeBefehlAus(const QStringList& argumente) {
     } catch (const Ablehnung& ablehnung) {
         std::fprintf(stderr, "dravel: %s%s\n", ablehnung.what(), abhilfe.toUtf8().constData());
         return 2;
+    } catch (const std::bad_alloc&) {
+        // Under a tight ulimit -v even a buffer of the file writer may be
+        // refused: one line and a failure, not an abort with a core.
+        std::fputs("dravel: Nicht genug Arbeitsspeicher.\n", stderr);
+        return 1;
     }
 }
 

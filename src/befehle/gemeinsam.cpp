@@ -156,11 +156,10 @@ std::optional<int> bindePortFürBefehl(const QCommandLineParser& parser,
     if (const auto status = bindePort(parser, false, vorDemMitschnitt)) return status;
     if (!parser.isSet(QStringLiteral("port"))) {
         // Nobody should take a silent run for a written port.
-        std::fputs(
-            "dravel: simulierter Port an 0x378 (888), keine Hardware; ein echter Port mit --port "
-            "raw oder --port /dev/parportN (siehe --list-ports), ohne diese Zeile mit --port "
-            "sim.\n",
-            stderr);
+        std::fprintf(stderr,
+                     "%s; ein echter Port mit --port raw oder --port /dev/parportN (siehe "
+                     "--list-ports), ohne diese Zeile mit --port sim.\n",
+                     kSimulierterPort);
     }
     return std::nullopt;
 }

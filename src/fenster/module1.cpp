@@ -7,9 +7,9 @@
 
 #include "fenster/analysator/logikanalysator.h"
 #include "fenster/generator/generator_fenster.h"
-#include "fenster/steuerung/steuerung.h"
-#include "fenster/stecker/steckerfenster.h"
 #include "fenster/mitschnitt_meldung.h"
+#include "fenster/stecker/steckerfenster.h"
+#include "fenster/steuerung/steuerung.h"
 #include "logik/mitschnitt.h"
 
 namespace Module1 {
@@ -26,8 +26,6 @@ dravel::Steuerung* Hauptfenster() {
     return g_hauptfenster;
 }
 
-dravel::Steuerung* HauptfensterFallsDa() { return g_hauptfenster; }
-
 dravel::GeneratorFenster* Generatorfenster() {
     // A closed window whose output run is still unwinding is no longer the
     // generator window; it goes by itself.
@@ -37,24 +35,15 @@ dravel::GeneratorFenster* Generatorfenster() {
     return g_generatorfenster;
 }
 
-dravel::GeneratorFenster* GeneratorfensterFallsDa() {
-    if (!g_generatorfenster || g_generatorfenster->geschlossen()) return nullptr;
-    return g_generatorfenster;
-}
-
 dravel::Steckerfenster* Steckeransicht() {
     if (!g_steckerfenster) g_steckerfenster = new dravel::Steckerfenster();
     return g_steckerfenster;
 }
 
-dravel::Steckerfenster* SteckeransichtFallsDa() { return g_steckerfenster; }
-
 dravel::Logikanalysator* Analysator() {
     if (!g_analysator) g_analysator = new dravel::Logikanalysator();
     return g_analysator;
 }
-
-dravel::Logikanalysator* AnalysatorFallsDa() { return g_analysator; }
 
 namespace {
 void nachVorn(QWidget* fenster) {
@@ -64,11 +53,17 @@ void nachVorn(QWidget* fenster) {
 }
 }  // namespace
 
-void ZeigeGenerator() { nachVorn(Generatorfenster()); }
+void ZeigeGenerator() {
+    nachVorn(Generatorfenster());
+}
 
-void ZeigeSteckeransicht() { nachVorn(Steckeransicht()); }
+void ZeigeSteckeransicht() {
+    nachVorn(Steckeransicht());
+}
 
-void ZeigeAnalysator() { nachVorn(Analysator()); }
+void ZeigeAnalysator() {
+    nachVorn(Analysator());
+}
 
 std::optional<Lage> HauptfensterLage() {
     if (!g_hauptfenster || !g_hauptfenster->isVisible()) return std::nullopt;
@@ -104,7 +99,9 @@ void Beenden() {
     QCoreApplication::exit(0);
 }
 
-bool ProgrammEndet() { return g_programmEndet; }
+bool ProgrammEndet() {
+    return g_programmEndet;
+}
 
 void ZurücksetzenFürTest() {
     // Deleting one window deletes its menus and dialogs too, so hold the

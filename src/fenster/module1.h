@@ -30,26 +30,18 @@ void Main();
 
 // The program-wide main window, created (and loaded) on first use.
 dravel::Steuerung* Hauptfenster();
-// The main window if it exists, without creating it.
-dravel::Steuerung* HauptfensterFallsDa();
 
 // The program-wide generator window, created (and loaded) on first use and
 // again after the user closed it; never two at a time.
 dravel::GeneratorFenster* Generatorfenster();
-// The generator window if one is open, without creating it.
-dravel::GeneratorFenster* GeneratorfensterFallsDa();
 
 // The program-wide connector view, created on first use and again after the
 // user closed it; never two at a time.
 dravel::Steckerfenster* Steckeransicht();
-// The connector view if one is open, without creating it.
-dravel::Steckerfenster* SteckeransichtFallsDa();
 
 // The program-wide logic analyzer, created on first use and again after
 // the user closed it; never two at a time.
 dravel::Logikanalysator* Analysator();
-// The logic analyzer if one is open, without creating it.
-dravel::Logikanalysator* AnalysatorFallsDa();
 
 // What the windows ask of each other goes through here, so that none of
 // them includes another's header.

@@ -76,7 +76,7 @@ std::vector<Leitung> leitungenFür(Pegel pins) {
     std::vector<Leitung> leitungen;
     for (const port::PinInfo& info : port::pinMap()) {
         if (info.bit < 0 || !(pins & bitVon(info.number))) continue;
-        leitungen.push_back({info.number, std::to_string(info.number) + " " + info.signal});
+        leitungen.push_back({info.number, port::label(info)});
     }
     return leitungen;
 }

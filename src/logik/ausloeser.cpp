@@ -14,16 +14,29 @@ std::string_view ohneRänder(std::string_view t) {
 
 // A pin with a signal (1..17), or nullopt.
 std::optional<int> signalpin(std::string_view t) {
-    const auto zahl = port::parseNumber(t, port::kPinCount);
-    if (!zahl || *zahl < 1 || port::pin(int(*zahl)).bit < 0) return std::nullopt;
+    const auto zahl = port::parseNumber(t, port::kSignalPinCount);
+    if (!zahl || *zahl < 1) return std::nullopt;
     return int(*zahl);
 }
 
 std::string keinPin(std::string_view t) {
-    return "„" + std::string(ohneRänder(t)) + "“ ist kein Pin mit Signal (1..17)";
+    return "„" + std::string(ohneRänder(t)) + "“ ist kein Pin mit Signal (1.." +
+           std::to_string(port::kSignalPinCount) + ")";
 }
 
 }  // namespace
+
+const char* wort(Auslöser::Richtung richtung) {
+    switch (richtung) {
+        case Auslöser::Richtung::Steigend:
+            return "steigend";
+        case Auslöser::Richtung::Fallend:
+            return "fallend";
+        case Auslöser::Richtung::Beide:
+            break;
+    }
+    return "beide";
+}
 
 Pegel Auslöser::pins() const {
     switch (art) {
@@ -72,17 +85,13 @@ std::optional<Auslöser> leseFlanke(std::string_view text, std::string& fehler) 
     Auslöser a;
     a.art = Auslöser::Art::Flanke;
     a.pin = *pin;
-    if (art == "steigend") {
-        a.richtung = Auslöser::Richtung::Steigend;
-    } else if (art == "fallend") {
-        a.richtung = Auslöser::Richtung::Fallend;
-    } else if (art == "beide") {
-        a.richtung = Auslöser::Richtung::Beide;
-    } else {
-        fehler = "„" + std::string(art) + "“ ist keine Flanke (steigend, fallend oder beide)";
-        return std::nullopt;
+    for (const Auslöser::Richtung richtung : kRichtungen) {
+        if (art != wort(richtung)) continue;
+        a.richtung = richtung;
+        return a;
     }
-    return a;
+    fehler = "„" + std::string(art) + "“ ist keine Flanke (steigend, fallend oder beide)";
+    return std::nullopt;
 }
 
 std::optional<Auslöser> leseMuster(std::string_view text, std::string& fehler) {
@@ -143,9 +152,7 @@ std::string text(const Auslöser& a) {
         case Auslöser::Art::Keiner:
             return {};
         case Auslöser::Art::Flanke:
-            return std::to_string(a.pin) + (a.richtung == Auslöser::Richtung::Steigend ? ":steigend"
-                                            : a.richtung == Auslöser::Richtung::Fallend ? ":fallend"
-                                                                                        : ":beide");
+            return std::to_string(a.pin) + ":" + wort(a.richtung);
         case Auslöser::Art::Muster: {
             std::string t;
             for (int pin = 1; pin <= port::kPinCount; ++pin) {

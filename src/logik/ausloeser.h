@@ -27,6 +27,12 @@ struct Auslöser {
     [[nodiscard]] Pegel pins() const;
 };
 
+// The word of an edge direction, as the command line reads it and the
+// window offers it: "steigend", "fallend", "beide".
+const char* wort(Auslöser::Richtung richtung);
+inline constexpr Auslöser::Richtung kRichtungen[] = {
+    Auslöser::Richtung::Steigend, Auslöser::Richtung::Fallend, Auslöser::Richtung::Beide};
+
 // Whether the step from `vorher` to `jetzt` fires the trigger. `erste`:
 // `jetzt` is the first sample after arming, with nothing before it: no edge
 // yet, but a pattern that already holds fires at once (an edge is asked

@@ -60,6 +60,10 @@ QString mitVorsatz(double wert, const QString& einheit, int stellen, const QLoca
            QString::fromUtf8(vorsatz) + einheit;
 }
 
+QString prozentText(double prozent, const QLocale& ort) {
+    return zahlen(ort).toString(prozent, 'f', 1) + QStringLiteral(" %");
+}
+
 double achsenschritt(double mindestensNs) {
     if (!(mindestensNs > 1)) return 1;
     const double zehner = std::pow(10.0, std::floor(std::log10(mindestensNs)));

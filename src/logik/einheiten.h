@@ -19,6 +19,9 @@ QString frequenzText(double hz, int stellen = 4, const QLocale& ort = QLocale())
 QString mitVorsatz(double wert, const QString& einheit, int stellen = 4,
                    const QLocale& ort = QLocale());
 
+// A share in percent with one decimal: "50,0 %".
+QString prozentText(double prozent, const QLocale& ort = QLocale());
+
 // A mark of a time axis whose marks are `schrittNs` apart: the unit of ten
 // steps and as many decimals as the step needs ("2,5 ms", "-10 ms").
 QString achsenText(double ns, double schrittNs);

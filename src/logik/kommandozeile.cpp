@@ -200,7 +200,7 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
         backend = mitMitschnitt(std::move(backend));
     }
     if (meldePort && simuliert) {
-        std::fputs("dravel: simulierter Port an 0x378 (888), keine Hardware.\n", stderr);
+        std::fprintf(stderr, "%s.\n", kSimulierterPort);
     } else if (meldePort) {
         std::fprintf(stderr, "dravel: %s\n", backend->name().c_str());
     }

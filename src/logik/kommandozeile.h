@@ -30,6 +30,11 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente,
 // --allow-io, --trace, --echtzeit); the windows and the commands share them.
 QList<QCommandLineOption> portOptionen();
 
+// The start of the line that names the simulated port, where nobody chose a
+// port or "sim" was chosen.
+inline constexpr const char* kSimulierterPort =
+    "dravel: simulierter Port an 0x378 (888), keine Hardware";
+
 // With a parser that has read portOptionen(): opens the chosen port, starts
 // the trace, binds the port and asks for real-time runs. Status 2 after one line on standard error
 // when that cannot be done, nullopt to go on. `meldePort`: one line on

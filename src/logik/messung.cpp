@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "logik/einheiten.h"
 
@@ -86,13 +85,8 @@ std::string messtext(const Leitung& leitung, const Messwerte& m) {
         t += ", " + frequenzText(*m.frequenzHz, 4, deutsch).toStdString() + ", Periode " +
              dauerText(*m.periodeNs, 4, deutsch).toStdString();
     }
-    if (m.tastgradProzent) {
-        char tastgrad[32];
-        std::snprintf(tastgrad, sizeof tastgrad, ", Tastgrad %.1f %%", *m.tastgradProzent);
-        std::string s = tastgrad;
-        std::replace(s.begin(), s.end(), '.', ',');
-        t += s;
-    }
+    if (m.tastgradProzent)
+        t += ", Tastgrad " + prozentText(*m.tastgradProzent, deutsch).toStdString();
     if (m.kürzesterPulsNs) {
         t += ", Pulse " +
              dauerText(static_cast<double>(*m.kürzesterPulsNs), 4, deutsch).toStdString() + " … " +

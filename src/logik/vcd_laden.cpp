@@ -69,8 +69,8 @@ std::uint64_t zeiteinheit(std::string text) {
 
 // A capture names its lines "Pin10_nAck"; shown as the window names pins.
 std::string anzeigename(const std::string& name) {
-    for (int pin = 1; pin <= 17; ++pin) {
-        if (name == vcdName(pin)) return std::to_string(pin) + " " + port::pin(pin).signal;
+    for (int pin = 1; pin <= port::kSignalPinCount; ++pin) {
+        if (name == vcdName(pin)) return port::label(port::pin(pin));
     }
     return name;
 }

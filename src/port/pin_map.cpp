@@ -67,6 +67,10 @@ const PinInfo& pin(int number) {
     return kPins[static_cast<std::size_t>(number - 1)];
 }
 
+std::string label(const PinInfo& pin) {
+    return std::to_string(pin.number) + " " + pin.signal;
+}
+
 PinDirection direction(const PinInfo& pin, std::uint8_t control) {
     switch (pin.reg) {
         case PinRegister::Data:

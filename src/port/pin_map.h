@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace dravel::port {
 
@@ -21,12 +22,16 @@ struct PinInfo {
 };
 
 constexpr int kPinCount = 25;
+// Pins 1..17 carry a signal; 18..25 are ground.
+constexpr int kSignalPinCount = 17;
 // Control bit 5: the data lines are inputs while it is set.
 constexpr std::uint8_t kDataInputBit = 0x20;
 
 const std::array<PinInfo, kPinCount>& pinMap();
 // The pin of that number (1..25).
 const PinInfo& pin(int number);
+// "10 /Ack": how the analyzer and its files name a pin's line.
+std::string label(const PinInfo& pin);
 
 // A wire of a plug in the socket: the input pin `to` follows the output pin
 // `from`, at electrical level.

@@ -192,10 +192,12 @@ private slots:
         // the first (the trigger) taken as the common zero.
         QVERIFY2(ack.size() >= 20 && ack.size() <= d3.size(),
                  qPrintable(QStringLiteral("%1 von %2").arg(ack.size()).arg(d3.size())));
-        std::uint64_t nullpunkt = 0;  // the pattern's first rise
-        for (const auto& schritt : d3) {
-            if (schritt.wert == "1") {
-                nullpunkt = schritt.zeit;
+        // The pattern's first rise: a step from 0 to 1, not a level the line
+        // already had when the trace began.
+        std::uint64_t nullpunkt = 0;
+        for (std::size_t i = 1; i < d3.size(); ++i) {
+            if (d3[i].wert == "1" && d3[i - 1].wert == "0") {
+                nullpunkt = d3[i].zeit;
                 break;
             }
         }

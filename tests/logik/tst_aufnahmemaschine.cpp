@@ -264,6 +264,10 @@ private slots:
         QCOMPARE(*m.kürzesterPulsNs, 250 * kUs);
         QCOMPARE(*m.längsterPulsNs, 750 * kUs);
         QCOMPARE(m.dauerNs, 10'500 * kUs);
+        QCOMPARE(
+            messtext(a.leitungen()[0], m),
+            std::string("10 /Ack: 21 Flanken, 1,000 kHz, Periode 1,000 ms, Tastgrad 25,0 %, Pulse "
+                        "250,0 µs … 750,0 µs"));
         // Without a whole period: the share of the stretch.
         const Messwerte teil = messe(a, 10, 100 * kUs, 900 * kUs);
         QVERIFY(!teil.periodeNs);

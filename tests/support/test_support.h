@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QApplication>
+#include <QList>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -26,5 +28,15 @@ void richteTestanwendungEin();
 // A double click in the middle of `ziel` as a window system delivers it:
 // press, release, double-click, release.
 void doppelklicke(QWidget* ziel);
+
+// The open windows of type T: top-level and not yet deleted.
+template <class T>
+QList<T*> offeneFenster() {
+    QList<T*> liste;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* f = dynamic_cast<T*>(w)) liste << f;
+    }
+    return liste;
+}
 
 }  // namespace dravel::test

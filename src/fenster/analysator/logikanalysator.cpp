@@ -83,7 +83,7 @@ private:
 };
 
 QString pinText(int pin) {
-    return QStringLiteral("%1 %2").arg(pin).arg(QString::fromUtf8(port::pin(pin).signal));
+    return QString::fromStdString(port::label(port::pin(pin)));
 }
 
 }  // namespace
@@ -220,12 +220,15 @@ QWidget* Logikanalysator::baueEinstellungen() {
         {QStringLiteral("keiner (sofort)"), QStringLiteral("Flanke"), QStringLiteral("Muster")});
     AusloeserPin = new QComboBox(feld);
     AusloeserPin->setObjectName(QStringLiteral("AusloeserPin"));
-    for (int pin = 1; pin <= 17; ++pin) AusloeserPin->addItem(pinText(pin), pin);
+    for (int pin = 1; pin <= port::kSignalPinCount; ++pin) {
+        AusloeserPin->addItem(pinText(pin), pin);
+    }
     AusloeserPin->setCurrentIndex(9);  // /Ack, the usual input
     Flanke = new QComboBox(feld);
     Flanke->setObjectName(QStringLiteral("Flanke"));
-    Flanke->addItems(
-        {QStringLiteral("steigend"), QStringLiteral("fallend"), QStringLiteral("beide")});
+    for (const auto richtung : analysator::kRichtungen) {
+        Flanke->addItem(QString::fromUtf8(analysator::wort(richtung)), int(richtung));
+    }
     Muster = new QLineEdit(feld);
     Muster->setObjectName(QStringLiteral("Muster"));
     Muster->setPlaceholderText(QStringLiteral("2=1, 15=0"));
@@ -267,7 +270,7 @@ QWidget* Logikanalysator::baueEinstellungen() {
     auto* leitungen = new QGroupBox(QStringLiteral("Leitungen"), feld);
     auto* raster = new QGridLayout(leitungen);
     raster->setVerticalSpacing(2);
-    for (int pin = 1; pin <= 17; ++pin) {
+    for (int pin = 1; pin <= port::kSignalPinCount; ++pin) {
         Leitung[pin] = new QCheckBox(pinText(pin), leitungen);
         Leitung[pin]->setObjectName(QStringLiteral("Leitung(%1)").arg(pin));
         Leitung[pin]->setChecked(true);
@@ -309,7 +312,7 @@ std::optional<analysator::Aufnahmeeinstellungen> Logikanalysator::einstellungen(
     analysator::Aufnahmeeinstellungen e;
     e.basis = std::uint16_t(Module1::Basisadresse().value_or(888));
     e.pins = 0;
-    for (int pin = 1; pin <= 17; ++pin) {
+    for (int pin = 1; pin <= port::kSignalPinCount; ++pin) {
         if (Leitung[pin]->isChecked()) e.pins |= analysator::bitVon(pin);
     }
     if (e.pins == 0) {
@@ -319,13 +322,9 @@ std::optional<analysator::Aufnahmeeinstellungen> Logikanalysator::einstellungen(
     std::string grund;
     std::optional<analysator::Auslöser> auslöser = analysator::Auslöser{};
     if (Ausloeser->currentIndex() == 1) {
-        static const char* const kRichtung[] = {"steigend", "fallend", "beide"};
-        auslöser =
-            analysator::leseFlanke(QStringLiteral("%1:%2")
-                                       .arg(AusloeserPin->currentData().toInt())
-                                       .arg(QString::fromUtf8(kRichtung[Flanke->currentIndex()]))
-                                       .toStdString(),
-                                   grund);
+        auslöser->art = analysator::Auslöser::Art::Flanke;
+        auslöser->pin = AusloeserPin->currentData().toInt();
+        auslöser->richtung = analysator::Auslöser::Richtung(Flanke->currentData().toInt());
     } else if (Ausloeser->currentIndex() == 2) {
         auslöser = analysator::leseMuster(Muster->text().toStdString(), grund);
     }
@@ -470,9 +469,7 @@ void Logikanalysator::messeJetzt() {
             QLocale().toString(qulonglong(m.flanken)),
             m.frequenzHz ? analysator::frequenzText(*m.frequenzHz) : leer,
             m.periodeNs ? analysator::dauerText(*m.periodeNs) : leer,
-            m.tastgradProzent
-                ? QLocale().toString(*m.tastgradProzent, 'f', 1) + QStringLiteral(" %")
-                : leer,
+            m.tastgradProzent ? analysator::prozentText(*m.tastgradProzent) : leer,
             m.kürzesterPulsNs ? analysator::dauerText(double(*m.kürzesterPulsNs)) : leer,
             m.längsterPulsNs ? analysator::dauerText(double(*m.längsterPulsNs)) : leer,
         };

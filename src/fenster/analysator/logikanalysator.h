@@ -10,6 +10,7 @@
 
 #include "logik/aufnahme.h"
 #include "logik/aufnahmemaschine.h"
+#include "port/pin_map.h"
 
 class QCheckBox;
 class QComboBox;
@@ -96,7 +97,7 @@ public:
     QDoubleSpinBox* Dauer = nullptr;
     QComboBox* Betrieb = nullptr;
     QSpinBox* Grenze = nullptr;
-    std::array<QCheckBox*, 18> Leitung{};  // elements 1..17
+    std::array<QCheckBox*, port::kSignalPinCount + 1> Leitung{};  // elements 1..17
     QLabel* Zustand = nullptr;
     QLabel* CursorAnzeige = nullptr;
     QTableWidget* Messwerte = nullptr;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "logik/einheiten.h"
+#include "port/pin_map.h"
 
 namespace dravel {
 namespace {
@@ -151,7 +152,9 @@ int Zeitdiagramm::zeilenzahl() const {
 
 int Zeitdiagramm::beschriftungsbreite() const {
     const QFontMetrics maß(font());
-    int breite = maß.horizontalAdvance(QStringLiteral("17 /SelectIn"));
+    // At least the room of the last signal pin's label, "17 /SelectIn".
+    const std::string letzter = port::label(port::pin(port::kSignalPinCount));
+    int breite = maß.horizontalAdvance(QString::fromStdString(letzter));
     if (aufnahme_) {
         for (const auto& l : aufnahme_->leitungen()) {
             breite = std::max(breite, maß.horizontalAdvance(QString::fromStdString(l.name)));

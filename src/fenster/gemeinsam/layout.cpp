@@ -13,10 +13,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <algorithm>
 #include <vector>
 
+#include "einpassen.h"
 #include "klick_label.h"
 #include "schrift.h"
 #include "statusleiste.h"
@@ -88,12 +90,58 @@ void färbeRot(QWidget* w) {
     w->setPalette(p);
 }
 
+// A label whose caption is wider than its box gets its letters moved closer
+// together, by up to 1 px, until the caption fits.
+void schiebeBuchstabenZusammen(QLabel* label) {
+    QFont schrift = label->font();
+    for (int schritt = 1; schritt <= 10 && label->sizeHint().width() > label->width(); ++schritt) {
+        schrift.setLetterSpacing(QFont::AbsoluteSpacing, -0.1 * schritt);
+        label->setFont(schrift);
+    }
+}
+
+// The width a control's caption needs in its font; 0 for controls without
+// one (and for the status bar, which fits its panels itself).
+int bedarf(const QWidget* w) {
+    if (const auto* knopf = dynamic_cast<const UmbruchKnopf*>(w)) return knopf->bedarf();
+    if (const auto* kasten = dynamic_cast<const UmbruchKästchen*>(w)) return kasten->bedarf();
+    if (const auto* rahmen = dynamic_cast<const Rahmen*>(w)) return rahmen->bedarf();
+    if (const auto* label = qobject_cast<const QLabel*>(w)) {
+        return label->text().isEmpty() ? 0 : label->sizeHint().width();
+    }
+    if (const auto* knopf = qobject_cast<const QRadioButton*>(w)) {
+        QStyleOptionButton option;
+        option.initFrom(knopf);
+        option.text = knopf->text();
+        const QRect inhalt =
+            knopf->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, knopf);
+        return inhalt.left() + knopf->fontMetrics().size(Qt::TextShowMnemonic, option.text).width();
+    }
+    return 0;
+}
+
+// Widens what the font in use needs wider than the table has it (see
+// passeEin), the client area too.
+void passeSchriftAn(QWidget* client, const std::vector<QWidget*>& widgets) {
+    std::vector<Platz> plätze;
+    for (QWidget* w : widgets) {
+        const auto behälter = std::find(widgets.begin(), widgets.end(), w->parentWidget());
+        plätze.push_back({behälter == widgets.end() ? -1 : int(behälter - widgets.begin()),
+                          w->geometry(), bedarf(w), qobject_cast<const QLabel*>(w) != nullptr});
+    }
+    int breite = client->width();
+    const std::vector<QRect> neu = passeEin(plätze, breite);
+    for (std::size_t i = 0; i < widgets.size(); ++i) widgets[i]->setGeometry(neu[i]);
+    if (breite > client->width()) client->setFixedWidth(breite);
+}
+
 }  // namespace
 
 void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle,
                         ErzeugteObjekte& objekte) {
     client->setFont(schrift::standard());
     std::vector<std::pair<int, QWidget*>> tabfolge;
+    std::vector<QWidget*> widgets;
 
     for (const Steuerelement& e : tabelle) {
         const QString name = text(e.name);
@@ -119,11 +167,16 @@ void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle,
         if (e.merkmale & FettSchrift) w->setFont(schrift::fett());
         if (e.merkmale & KleineSchrift) w->setFont(schrift::klein());
         if (e.merkmale & RoteSchrift) färbeRot(w);
+        if (auto* label = qobject_cast<QLabel*>(w); label && (e.merkmale & Eng)) {
+            schiebeBuchstabenZusammen(label);
+        }
         if (e.merkmale & Gesperrt) w->setEnabled(false);
         if (e.merkmale & Verborgen) w->hide();
         if (w->focusPolicy() != Qt::NoFocus) tabfolge.emplace_back(e.tab, w);
         objekte.nachName.insert(name, w);
+        widgets.push_back(w);
     }
+    passeSchriftAn(client, widgets);
 
     std::stable_sort(tabfolge.begin(), tabfolge.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

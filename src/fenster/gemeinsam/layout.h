@@ -45,6 +45,7 @@ enum Merkmal : unsigned {
     RoteSchrift = 1u << 9,       // pure red text
     Klickbar = 1u << 10,         // label that reacts to a mouse click
     Läuft = 1u << 11,            // timer enabled from the start
+    Eng = 1u << 12,              // label whose letters move closer (up to 1 px) before it grows
 };
 
 struct Steuerelement {
@@ -101,6 +102,9 @@ struct ErzeugteObjekte {
 // Builds the controls of one table onto a client widget: containers first
 // resolved by name, geometry in pixels, tab order by tab index, fonts,
 // tooltips and initial states. The rows' order is their creation order.
+// Where the font in use needs more room for a caption than the table gives,
+// controls, their containers and the client (whose size is set before)
+// grow as much as needed.
 void baueSteuerelemente(QWidget* client, std::span<const Steuerelement> tabelle,
                         ErzeugteObjekte& objekte);
 

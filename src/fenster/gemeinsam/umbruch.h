@@ -4,6 +4,8 @@
 #include <QGroupBox>
 #include <QPushButton>
 
+class QStyleOptionButton;
+
 namespace dravel {
 
 // A command button whose caption wraps onto several lines when it does not
@@ -12,6 +14,9 @@ namespace dravel {
 class UmbruchKnopf final : public QPushButton {
 public:
     using QPushButton::QPushButton;
+
+    // The width the caption needs, wrapped onto the lines the height allows.
+    [[nodiscard]] int bedarf() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -23,9 +28,17 @@ class UmbruchKästchen final : public QCheckBox {
 public:
     using QCheckBox::QCheckBox;
 
+    // The width the caption needs, wrapped onto the lines the height
+    // allows; 0 for a bare box too narrow to show a caption at all.
+    [[nodiscard]] int bedarf() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     [[nodiscard]] bool hitButton(const QPoint& pos) const override;
+
+private:
+    [[nodiscard]] QRect indikator(const QStyleOptionButton& option) const;
+    [[nodiscard]] QRect textfeld(const QRect& indikator) const;
 };
 
 // A frame whose caption sits on its top border line, as classic frames
@@ -34,8 +47,14 @@ class Rahmen final : public QGroupBox {
 public:
     using QGroupBox::QGroupBox;
 
+    // The width the caption needs on the border line.
+    [[nodiscard]] int bedarf() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    [[nodiscard]] QRect titelfeld() const;
 };
 
 }  // namespace dravel

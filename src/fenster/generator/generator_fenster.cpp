@@ -28,20 +28,6 @@ const QString kStart = QStringLiteral("Start");
 const QString kStop = QStringLiteral("Stop");
 const QString kAktiv = QStringLiteral("   [aktiv]");
 
-// A label whose caption is wider than its fixed box (the substitute font runs
-// wider than the one the layout was drawn for) gets its letters moved closer
-// together until the caption fits, so "... Ein Zeichen = " stays whole
-// beside the time-base label.
-void schiebeBuchstabenZusammen(QLabel* label) {
-    if (label->wordWrap() || label->text().isEmpty()) return;
-    QFont schrift = label->font();
-    for (int schritt = 1; schritt <= 10; ++schritt) {
-        if (QFontMetrics(schrift).horizontalAdvance(label->text()) <= label->width()) break;
-        schrift.setLetterSpacing(QFont::AbsoluteSpacing, -0.1 * schritt);
-    }
-    label->setFont(schrift);
-}
-
 }  // namespace
 
 // The engine asks the controls afresh at every step, so that "OK", line
@@ -108,8 +94,8 @@ GeneratorFenster::~GeneratorFenster() {
 }
 
 void GeneratorFenster::baue() {
-    layout::baueSteuerelemente(this, generatorSteuerelemente(), objekte_);
     setFixedSize(layout::inPixel(kClientBreite), layout::inPixel(kClientHöhe));
+    layout::baueSteuerelemente(this, generatorSteuerelemente(), objekte_);
 
     Label1 = objekte_.finde<QLabel>("Label1");
     Frame1 = objekte_.finde<QGroupBox>("Frame1");
@@ -143,8 +129,6 @@ void GeneratorFenster::baue() {
     BasisAnz2 = objekte_.finde<QLabel>("BasisAnz2");
     Kanal2En = objekte_.finde<QCheckBox>("Kanal2En");
     TaktTimer = objekte_.finde<QTimer>("TaktTimer");
-
-    for (QLabel* label : findChildren<QLabel*>()) schiebeBuchstabenZusammen(label);
 }
 
 void GeneratorFenster::verbinde() {

@@ -16,16 +16,17 @@
 #include <QShortcut>
 #include <QShowEvent>
 #include <QTimer>
+#include <algorithm>
 
-#include "fenster/module1.h"
 #include "fenster/gemeinsam/klick_label.h"
 #include "fenster/gemeinsam/schrift.h"
 #include "fenster/gemeinsam/statusleiste.h"
 #include "fenster/gemeinsam/symbol.h"
-#include "logik/zahlen.h"
-#include "port/port.h"
+#include "fenster/module1.h"
 #include "logik/register_texte.h"
 #include "logik/umrechnung.h"
+#include "logik/zahlen.h"
+#include "port/port.h"
 
 namespace dravel {
 namespace {
@@ -99,11 +100,10 @@ void Steuerung::baue() {
         StatusBar->passeAn(panel, texte);
     }
     // Where the font needs more room for the status texts than the window
-    // has, the window grows wider rather than clip them.
-    if (const int nötig = StatusBar->sizeHint().width(); nötig > client->width()) {
-        client->setFixedWidth(nötig);
-        StatusBar->resize(nötig, StatusBar->height());
-    }
+    // has, the window grows wider rather than clip them; the status bar spans
+    // the window, also where the controls made it wider.
+    client->setFixedWidth(std::max(client->width(), StatusBar->sizeHint().width()));
+    StatusBar->resize(client->width(), StatusBar->height());
     Timer1 = objekte_.finde<QTimer>("Timer1");
     Timer2 = objekte_.finde<QTimer>("Timer2");
 
@@ -203,9 +203,12 @@ void Steuerung::restart_Click() {
     show();
     // The focus comes back to where it was before it moves on: an entry
     // field that gets it back empties itself, as on any new focus.
-    if (fokus == Eingabe_dec) Eingabe_dec_GotFocus();
-    else if (fokus == Eingabe_hex) Eingabe_hex_GotFocus();
-    else if (fokus == Eingabe_bin) Eingabe_bin_GotFocus();
+    if (fokus == Eingabe_dec)
+        Eingabe_dec_GotFocus();
+    else if (fokus == Eingabe_hex)
+        Eingabe_hex_GotFocus();
+    else if (fokus == Eingabe_bin)
+        Eingabe_bin_GotFocus();
     Einlesenknopf->setFocus(Qt::OtherFocusReason);
 }
 
@@ -237,8 +240,10 @@ void Steuerung::Eingabe_hex_GotFocus() {
 
 void Steuerung::Eingabe_bin_Change() {
     const qsizetype n = Eingabe_bin->text().size();
-    if (n == 8) setzeZählerFarbe(bin_counter, kGrün, true);
-    else setzeZählerFarbe(bin_counter, kSchwarz, false);
+    if (n == 8)
+        setzeZählerFarbe(bin_counter, kGrün, true);
+    else
+        setzeZählerFarbe(bin_counter, kSchwarz, false);
     bin_counter->setText(bitZählerText(n));
 }
 
@@ -274,13 +279,17 @@ void Steuerung::showEvent(QShowEvent* event) {
 bool Steuerung::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         const auto grund = static_cast<QFocusEvent*>(event)->reason();
-        const bool zurück = (grund == Qt::ActiveWindowFocusReason || grund == Qt::PopupFocusReason) &&
-                            watched == geparkt_;
+        const bool zurück =
+            (grund == Qt::ActiveWindowFocusReason || grund == Qt::PopupFocusReason) &&
+            watched == geparkt_;
         geparkt_ = nullptr;
         if (!zurück && grund != Qt::PopupFocusReason) {
-            if (watched == Eingabe_dec) Eingabe_dec_GotFocus();
-            else if (watched == Eingabe_hex) Eingabe_hex_GotFocus();
-            else if (watched == Eingabe_bin) Eingabe_bin_GotFocus();
+            if (watched == Eingabe_dec)
+                Eingabe_dec_GotFocus();
+            else if (watched == Eingabe_hex)
+                Eingabe_hex_GotFocus();
+            else if (watched == Eingabe_bin)
+                Eingabe_bin_GotFocus();
         }
     } else if (event->type() == QEvent::FocusOut) {
         const auto grund = static_cast<QFocusEvent*>(event)->reason();

@@ -3,6 +3,7 @@
 // one window from the menu that stops its capture and the port when closed.
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -15,6 +16,7 @@
 #include "fenster/analysator/zeitdiagramm.h"
 #include "fenster/module1.h"
 #include "fenster/steuerung/steuerung.h"
+#include "logik/ausloeser.h"
 #include "test_support.h"
 
 using namespace dravel;
@@ -44,7 +46,8 @@ std::shared_ptr<Aufnahme> rechteck() {
 // records whether it was stopped.
 class Skript final : public Aufnahmequelle {
 public:
-    bool starte(const analysator::Aufnahmeeinstellungen&, QString&) override {
+    bool starte(const analysator::Aufnahmeeinstellungen& e, QString&) override {
+        gesehen = e;
         läuft_ = true;
         aufnahme = rechteck();
         return true;
@@ -58,17 +61,14 @@ public:
     QString zustand() const override { return läuft_ ? QStringLiteral("Läuft") : QString(); }
 
     std::shared_ptr<Aufnahme> aufnahme;
+    analysator::Aufnahmeeinstellungen gesehen;
     bool läuft_ = false;
     bool& gehalten;
     explicit Skript(bool& g) : gehalten(g) {}
 };
 
-int analysatoren() {
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        n += dynamic_cast<Logikanalysator*>(w) != nullptr;
-    }
-    return n;
+qsizetype analysatoren() {
+    return test::offeneFenster<Logikanalysator>().size();
 }
 
 }  // namespace
@@ -85,6 +85,8 @@ private slots:
     void foreignAndBrokenFilesAreRefused_data();
     void foreignAndBrokenFilesAreRefused();
     void menuOpensOneWindowThatStopsWhenClosed();
+    void edgeTriggerTakesThePinAndDirectionShown_data();
+    void edgeTriggerTakesThePinAndDirectionShown();
 
 private:
     Logikanalysator* zeige(std::shared_ptr<const Aufnahme> a) {
@@ -215,7 +217,7 @@ void TestLogikanalysator::menuOpensOneWindowThatStopsWhenClosed() {
     haupt->Analysator->trigger();
     haupt->Analysator->trigger();
     QCOMPARE(analysatoren(), 1);
-    Logikanalysator* f = Module1::AnalysatorFallsDa();
+    Logikanalysator* f = test::offeneFenster<Logikanalysator>().value(0);
     QVERIFY(f && f->isVisible());
     QCOMPARE(haupt->Analysator->text(), QStringLiteral("Logikanalysator…"));
     // Idle: no timer runs, the port is left alone.
@@ -230,10 +232,35 @@ void TestLogikanalysator::menuOpensOneWindowThatStopsWhenClosed() {
     port->clearLog();
     f->close();
     QVERIFY(gehalten);
-    QTRY_VERIFY(!Module1::AnalysatorFallsDa());
+    QTRY_COMPARE(analysatoren(), 0);
     QCOMPARE(port->calls().size(), std::size_t(0));
     haupt->Analysator->trigger();
     QCOMPARE(analysatoren(), 1);
+}
+
+void TestLogikanalysator::edgeTriggerTakesThePinAndDirectionShown_data() {
+    QTest::addColumn<QString>("pin");
+    QTest::addColumn<QString>("flanke");
+    QTest::newRow("11 fallend") << "11 Busy"
+                                << "fallend";
+    QTest::newRow("17 beide") << "17 /SelectIn"
+                              << "beide";
+}
+
+void TestLogikanalysator::edgeTriggerTakesThePinAndDirectionShown() {
+    QFETCH(QString, pin);
+    QFETCH(QString, flanke);
+    Logikanalysator* f = Module1::Analysator();
+    bool gehalten = false;
+    auto skript = std::make_unique<Skript>(gehalten);
+    const Skript& quelle = *skript;
+    f->setzeQuelle(std::move(skript));
+    f->Ausloeser->setCurrentIndex(1);
+    f->AusloeserPin->setCurrentText(pin);
+    f->Flanke->setCurrentText(flanke);
+    f->AufnahmeStartStop->click();
+    QCOMPARE(QString::fromStdString(analysator::text(quelle.gesehen.auslöser)),
+             pin.section(' ', 0, 0) + ':' + flanke);
 }
 
 QTEST_MAIN(TestLogikanalysator)

@@ -15,12 +15,11 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <algorithm>
 
-#include "fenster/module1.h"
 #include "fenster/generator/generator_fenster.h"
-#include "generator_pruefstand.h"
+#include "fenster/module1.h"
 #include "fenster/steuerung/steuerung.h"
+#include "generator_pruefstand.h"
 #include "test_support.h"
 
 using dravel::GeneratorFenster;
@@ -132,7 +131,7 @@ void TestGeneratorFenster::menuEntryOpensOneWindowAndAFreshOneAfterClosing() {
     haupt->show();
 
     haupt->Generator->trigger();
-    QPointer<GeneratorFenster> erstes = Module1::GeneratorfensterFallsDa();
+    QPointer<GeneratorFenster> erstes = dravel::test::offeneFenster<GeneratorFenster>().value(0);
     QVERIFY(erstes);
     QVERIFY(erstes->isVisible());
     erstes->Adresse->setText(QStringLiteral("1000"));
@@ -140,20 +139,15 @@ void TestGeneratorFenster::menuEntryOpensOneWindowAndAFreshOneAfterClosing() {
     klicke(erstes->OptLoop);
 
     haupt->Generator->trigger();
-    QCOMPARE(Module1::GeneratorfensterFallsDa(), erstes.data());
-    const auto oben = QApplication::topLevelWidgets();
-    QCOMPARE(std::count_if(oben.begin(), oben.end(),
-                           [](const QWidget* w) {
-                               return dynamic_cast<const GeneratorFenster*>(w) != nullptr;
-                           }),
-             1);
+    QCOMPARE(dravel::test::offeneFenster<GeneratorFenster>(),
+             QList<GeneratorFenster*>{erstes.data()});
 
     erstes->close();
     QTRY_VERIFY(erstes.isNull());
     QVERIFY(haupt->isVisible());
 
     haupt->Generator->trigger();
-    GeneratorFenster* zweites = Module1::GeneratorfensterFallsDa();
+    GeneratorFenster* zweites = dravel::test::offeneFenster<GeneratorFenster>().value(0);
     QVERIFY(zweites);
     QCOMPARE(zweites->GenAdresse, std::int16_t(888));
     QCOMPARE(zweites->Adresse->text(), QStringLiteral("888"));

@@ -6,10 +6,10 @@
 #include <QTimer>
 
 #include "fenster/module1.h"
-#include "fenster/steuerung/steuerung.h"
-#include "port/port.h"
 #include "fenster/stecker/pin_anzeige.h"
 #include "fenster/stecker/steckerfenster.h"
+#include "fenster/steuerung/steuerung.h"
+#include "port/port.h"
 #include "test_support.h"
 
 using namespace dravel;
@@ -30,11 +30,8 @@ public:
     std::uint8_t controlBitsNotReadBack() const override { return 0xF0; }
 };
 
-int steckerfenster() {
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        n += dynamic_cast<Steckerfenster*>(w) != nullptr;
-    return n;
+qsizetype steckerfenster() {
+    return test::offeneFenster<Steckerfenster>().size();
 }
 
 }  // namespace
@@ -188,7 +185,7 @@ void TestSteckerfenster::noPortAccessUnlessVisible() {
     port->clearLog();
     QTest::qWait(200);
     QVERIFY(port->calls().empty());
-    QVERIFY(!Module1::SteckeransichtFallsDa());
+    QCOMPARE(steckerfenster(), 0);
 }
 
 void TestSteckerfenster::oneWindowFollowingTheMainWindowsBase() {
@@ -197,7 +194,7 @@ void TestSteckerfenster::oneWindowFollowingTheMainWindowsBase() {
     haupt->Stecker->trigger();
     haupt->Stecker->trigger();
     QCOMPARE(steckerfenster(), 1);
-    Steckerfenster* f = Module1::SteckeransichtFallsDa();
+    Steckerfenster* f = test::offeneFenster<Steckerfenster>().value(0);
     QVERIFY(f && f->isVisible());
     QCOMPARE(f->windowTitle(), QStringLiteral("Steckerbelegung LPT – 888"));
     haupt->DatenPort = 1000;
@@ -209,10 +206,10 @@ void TestSteckerfenster::oneWindowFollowingTheMainWindowsBase() {
     QCOMPARE(port->calls(),
              (std::vector{Port::r(1000, 0xFF), Port::r(1001, 0xFF), Port::r(1002, 0xFF)}));
     f->close();
-    QTRY_VERIFY(!Module1::SteckeransichtFallsDa());
+    QTRY_COMPARE(steckerfenster(), 0);
     haupt->Stecker->trigger();
     QCOMPARE(steckerfenster(), 1);
-    QVERIFY(Module1::SteckeransichtFallsDa()->isVisible());
+    QVERIFY(test::offeneFenster<Steckerfenster>().value(0)->isVisible());
 }
 
 void TestSteckerfenster::directionNotReadBackIsSaid() {

@@ -16,7 +16,6 @@
 #include "fenster/gemeinsam/klick_label.h"
 #include "fenster/gemeinsam/statusleiste.h"
 #include "fenster/steuerung/steuerung.h"
-#include "logik/umrechnung.h"
 #include "port/port.h"
 #include "test_support.h"
 
@@ -153,13 +152,12 @@ void TestSteuerungEinlesen::clearingHidesSlotsAndKeepsTheNumber() {
 }
 
 void TestSteuerungEinlesen::clearingShowsMessageUntilNextTick() {
-    fenster->Timer2->start();
+    fenster->Timer2->stop();
     fenster->Einlesenknopf->click();
     fenster->Lesen[0]->trigger();
     QCOMPARE(fenster->windowTitle(), QStringLiteral("Verlauf gelöscht."));
-    // The interval was restarted: a full second of message.
+    // Clearing (re)starts the status timer, whose tick puts the title back.
     QVERIFY(fenster->Timer2->isActive());
-    QVERIFY(fenster->Timer2->remainingTime() > 900);
     QTRY_COMPARE_WITH_TIMEOUT(fenster->windowTitle(), QStringLiteral("Dravel v1.6"), 2500);
 }
 
@@ -192,11 +190,14 @@ void TestSteuerungEinlesen::statusBarShowsTheRegisters_data() {
     QTest::addColumn<QString>("bit4");
     QTest::addColumn<QString>("modus");
     QTest::addColumn<QString>("tooltip");
+    QTest::addColumn<QString>("bits");
     QTest::newRow("0xC4") << 0xC4 << "Ausgang" << "Int. aus" << "EPP"
-                          << "Enhanced Parallel Port-Modus  -Standard - ";
-    QTest::newRow("0x2B") << 0x2B << "Eingang" << "Int. aus" << "ECP" << "Extended Capability Port-Modus";
-    QTest::newRow("0x31") << 0x31 << "Eingang" << "Int. ein" << "Unbekannt" << "Unbekannter Modus: 001";
-    QTest::newRow("0xFE") << 0xFE << "Eingang" << "Int. ein" << "Testmode" << "Test-Modus";
+                          << "Enhanced Parallel Port-Modus  -Standard - " << "1100 0100";
+    QTest::newRow("0x2B") << 0x2B << "Eingang" << "Int. aus" << "ECP" << "Extended Capability Port-Modus"
+                          << "0010 1011";
+    QTest::newRow("0x31") << 0x31 << "Eingang" << "Int. ein" << "Unbekannt" << "Unbekannter Modus: 001"
+                          << "0011 0001";
+    QTest::newRow("0xFE") << 0xFE << "Eingang" << "Int. ein" << "Testmode" << "Test-Modus" << "1111 1110";
 }
 
 void TestSteuerungEinlesen::statusBarShowsTheRegisters() {
@@ -205,6 +206,7 @@ void TestSteuerungEinlesen::statusBarShowsTheRegisters() {
     QFETCH(QString, bit4);
     QFETCH(QString, modus);
     QFETCH(QString, tooltip);
+    QFETCH(QString, bits);
     port->setRegister(890, std::uint8_t(control));
     fenster->setWindowTitle(QStringLiteral("anders"));
     fenster->Timer2->setInterval(10);
@@ -213,7 +215,7 @@ void TestSteuerungEinlesen::statusBarShowsTheRegisters() {
     fenster->Timer2->stop();
     QCOMPARE(fenster->StatusBar->text(1), QStringLiteral("Daten: 0000 0101"));
     QCOMPARE(fenster->StatusBar->text(2), QStringLiteral("Status: 0111 1000"));
-    QCOMPARE(fenster->StatusBar->text(3), QStringLiteral("Control: ") + dec2bin(std::int16_t(control)));
+    QCOMPARE(fenster->StatusBar->text(3), QStringLiteral("Control: ") + bits);
     QCOMPARE(fenster->C_Bit[5]->text(), bit5);
     QCOMPARE(fenster->C_Bit[4]->text(), bit4);
     QCOMPARE(fenster->Modus->text(), modus);
