@@ -86,11 +86,11 @@ appstreamcli validate --no-net "$ROOT/data/org.example.dravel.metainfo.xml"
 
 schritt "Bauen mit AddressSanitizer und UndefinedBehaviorSanitizer"
 # The suppressions cover only leaks inside system libraries (fontconfig and
-# the like); the icons rendered at build time run under them too. -O1 keeps
-# the checks and runs the tests several times faster than -O0.
+# the like); the icons rendered at build time run under them too. Without
+# optimisation: -O1 ran the tests 17 s faster but took 48 s longer to build.
 export LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0"
-baue build-asan -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" -DDRAVEL_WERROR=ON \
-    -DDRAVEL_SANITIZE=ON -DDRAVEL_BUILD_BENCH=OFF "${starter[@]}"
+baue build-asan -DCMAKE_BUILD_TYPE=Debug -DDRAVEL_WERROR=ON -DDRAVEL_SANITIZE=ON \
+    -DDRAVEL_BUILD_BENCH=OFF "${starter[@]}"
 schritt "Tests unter den Sanitizern, mit Lecksuche"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$ROOT/build-asan" --output-on-failure -j "$jobs" -LE emulated
