@@ -1,9 +1,151 @@
 #include "loopback_test.h"
 
-namespace dravel::port {
+#include <algorithm>
+#include <array>
+#include <cstddef>
 
-LoopbackResult testLoopbackPlug(std::uint16_t /*base*/) {
-    return {false, {"Der Selbsttest des Prüfsteckers ist noch nicht gebaut."}};
+#include "pin_map.h"
+#include "port.h"
+
+namespace dravel::port {
+namespace {
+
+constexpr std::size_t kWires = kLoopbackPlug.size();
+
+// The data register bit of wire k's driving line.
+std::uint8_t lineBit(std::size_t k) {
+    return static_cast<std::uint8_t>(1u << pin(kLoopbackPlug[k].from).bit);
+}
+
+// D0..D4: the bits the walk switches.
+std::uint8_t walkedLines() {
+    std::uint8_t bits = 0;
+    for (std::size_t k = 0; k < kWires; ++k) bits |= lineBit(k);
+    return bits;
+}
+
+// The levels one pin had over the walk, one per sample.
+using Column = std::vector<bool>;
+
+Column column(const std::vector<LoopbackSample>& samples, int pinNumber) {
+    Column levels;
+    for (const LoopbackSample& sample : samples) {
+        RegisterValues values;
+        values.data = sample.data;
+        values.status = sample.status;
+        levels.push_back(level(pin(pinNumber), values));
+    }
+    return levels;
+}
+
+Column inverse(Column levels) {
+    levels.flip();
+    return levels;
+}
+
+bool constant(const Column& levels, bool value) {
+    return std::all_of(levels.begin(), levels.end(), [value](bool l) { return l == value; });
+}
+
+// "D3 (Pin 5)"
+std::string end(int pinNumber) {
+    return std::string(pin(pinNumber).signal) + " (Pin " + std::to_string(pinNumber) + ")";
+}
+
+// The data lines whose switching alone moved the input: each is compared
+// with the sample before and after it where every other line holds.
+std::vector<std::size_t> influences(const std::vector<LoopbackSample>& samples, const Column& in) {
+    std::vector<std::size_t> lines;
+    for (std::size_t k = 0; k < kWires; ++k) {
+        bool moves = false;
+        for (std::size_t a = 0; a < samples.size() && !moves; ++a)
+            for (std::size_t b = 0; b < samples.size() && !moves; ++b)
+                moves = ((samples[a].data ^ samples[b].data) & walkedLines()) == lineBit(k) &&
+                        in[a] != in[b];
+        if (moves) lines.push_back(k);
+    }
+    return lines;
+}
+
+// What is wrong with wire `j`, or "" while its input follows its line.
+std::string finding(const std::vector<LoopbackSample>& samples, std::size_t j,
+                    const std::array<Column, kWires>& lines) {
+    const Wire& wire = kLoopbackPlug[j];
+    const Column in = column(samples, wire.to);
+    if (in == lines[j]) return {};
+    if (in == inverse(lines[j])) return "invertiert – der Eingang folgt umgekehrt.";
+    // TTL inputs float high: a constant high is an open wire (or one held
+    // high, which the walk cannot tell apart), a constant low a wire held
+    // low, usually against ground.
+    if (constant(in, true)) return "offen – der Eingang folgt nicht.";
+    if (constant(in, false)) return "fest auf Low – der Eingang bleibt Low.";
+    for (std::size_t k = 0; k < kWires; ++k) {
+        if (in == lines[k]) {
+            // Two inputs on one line are bridged; one on another's line is
+            // crossed over, as by a reversed cable.
+            const std::string source = end(kLoopbackPlug[k].from) + " statt " + end(wire.from);
+            if (column(samples, kLoopbackPlug[k].to) == lines[k])
+                return "Schluss mit " + end(kLoopbackPlug[k].to) + " – der Eingang folgt " +
+                       source + ".";
+            return "vertauscht – der Eingang folgt " + source + ".";
+        }
+        if (in == inverse(lines[k]))
+            return "Schluss – der Eingang folgt " + end(kLoopbackPlug[k].from) + " invertiert.";
+    }
+    std::string names;
+    for (std::size_t k : influences(samples, in))
+        names += (names.empty() ? "" : " und ") + end(kLoopbackPlug[k].from);
+    if (names.empty()) return "unstet – der Eingang folgt keiner Datenleitung.";
+    return "Schluss – der Eingang folgt " + names + " zugleich.";
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> loopbackPatterns() {
+    const std::uint8_t all = walkedLines();
+    std::vector<std::uint8_t> patterns{0, all};
+    for (std::size_t k = 0; k < kWires; ++k) patterns.push_back(lineBit(k));
+    for (std::size_t k = 0; k < kWires; ++k)
+        patterns.push_back(static_cast<std::uint8_t>(all ^ lineBit(k)));
+    return patterns;
+}
+
+LoopbackResult judgeLoopback(const std::vector<LoopbackSample>& samples) {
+    std::array<Column, kWires> lines;
+    for (std::size_t k = 0; k < kWires; ++k) lines[k] = column(samples, kLoopbackPlug[k].from);
+    LoopbackResult result;
+    for (std::size_t j = 0; j < kWires; ++j) {
+        const std::string what = finding(samples, j, lines);
+        if (!what.empty())
+            result.lines.push_back(end(kLoopbackPlug[j].from) + " → " + end(kLoopbackPlug[j].to) +
+                                   ": " + what);
+    }
+    result.good = result.lines.empty();
+    if (result.good)
+        result.lines.push_back("Prüfstecker in Ordnung: alle " + std::to_string(kWires) +
+                               " Leitungen folgen.");
+    return result;
+}
+
+LoopbackResult testLoopbackPlug(std::uint16_t base) {
+    const auto at = [base](int offset) { return static_cast<std::int16_t>(base + offset); };
+    // The data lines must drive the plug. The latch is read once they do:
+    // while they are inputs the data register reads the lines instead.
+    const auto foundControl = static_cast<std::uint8_t>(Inp32(at(2)));
+    const bool wereInputs = foundControl & kDataInputBit;
+    if (wereInputs) Out32(at(2), foundControl & ~kDataInputBit);
+    const auto foundData = static_cast<std::uint8_t>(Inp32(at(0)));
+    std::vector<LoopbackSample> samples;
+    for (std::uint8_t pattern : loopbackPatterns()) {
+        // D5..D7 keep their levels.
+        const auto data = static_cast<std::uint8_t>((foundData & ~walkedLines()) | pattern);
+        Out32(at(0), data);
+        Inp32(at(1));  // one bus cycle for the lines to settle through the plug
+        samples.push_back({data, static_cast<std::uint8_t>(Inp32(at(1)))});
+    }
+    Out32(at(0), foundData);
+    if (wereInputs) Out32(at(2), foundControl);
+    return judgeLoopback(samples);
 }
 
 }  // namespace dravel::port
