@@ -99,6 +99,41 @@ std::string finding(const std::vector<LoopbackSample>& samples, std::size_t j,
     return "Schluss – der Eingang folgt " + names + " zugleich.";
 }
 
+// A ribbon cable reversed end to end takes conductor c to 26 - c; as the
+// conductors alternate between the rows (1, 14, 2, 15, ...), that mirrors
+// each row: pin n meets pin 14 - n above and 39 - n below.
+int mirrored(int pinNumber) {
+    return pinNumber <= 13 ? 14 - pinNumber : 39 - pinNumber;
+}
+
+// The pin the plug wires to `pinNumber`, or 0.
+int plugPartner(int pinNumber) {
+    for (const Wire& wire : kLoopbackPlug) {
+        if (wire.from == pinNumber) return wire.to;
+        if (wire.to == pinNumber) return wire.from;
+    }
+    return 0;
+}
+
+// Whether every input behaves as through a reversed cable: following the
+// walked line or ground it then meets, constant where it meets anything
+// else (an unwired pin, a control line, D5..D7).
+bool looksReversed(const std::vector<LoopbackSample>& samples,
+                   const std::array<Column, kWires>& lines) {
+    for (const Wire& wire : kLoopbackPlug) {
+        const Column in = column(samples, wire.to);
+        const int partner = plugPartner(mirrored(wire.to));
+        const int meets = partner == 0 ? 0 : mirrored(partner);
+        const PinInfo* met = meets == 0 ? nullptr : &pin(meets);
+        bool expected = constant(in, true) || constant(in, false);
+        if (met && met->reg == PinRegister::Ground) expected = constant(in, false);
+        for (std::size_t k = 0; k < kWires; ++k)
+            if (meets == kLoopbackPlug[k].from) expected = in == lines[k];
+        if (!expected) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> loopbackPatterns() {
@@ -121,6 +156,10 @@ LoopbackResult judgeLoopback(const std::vector<LoopbackSample>& samples) {
                                    ": " + what);
     }
     result.good = result.lines.empty();
+    if (!result.good && looksReversed(samples, lines))
+        result.lines.push_back(
+            "Alles zusammen passt zu einem verdreht angeschlossenen Flachbandkabel (Pin n an Pin "
+            "14 − n, Pin 14 bis 25 an 39 − n).");
     if (result.good)
         result.lines.push_back("Prüfstecker in Ordnung: alle " + std::to_string(kWires) +
                                " Leitungen folgen.");

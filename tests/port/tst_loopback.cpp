@@ -102,7 +102,8 @@ void TestLoopback::eachFaultIsNamedWithBothEnds_data() {
                "und D2 (Pin 4) zugleich."};
     // Reversed end to end, a ribbon takes pin n to 14 - n in the upper row
     // and to 39 - n in the lower: /Ack meets D0, PaperOut ground, Busy the
-    // idle /Strobe; /Error and Select end at unwired pins.
+    // idle /Strobe; /Error and Select end at unwired pins. An open wire alone
+    // (first row) is not taken for one.
     QTest::newRow("reversed cable")
         << "H H L 0 H"
         << QStringList{"D0 (Pin 2) → /Error (Pin 15): offen – der Eingang folgt nicht.",
@@ -110,7 +111,9 @@ void TestLoopback::eachFaultIsNamedWithBothEnds_data() {
                        "D2 (Pin 4) → PaperOut (Pin 12): fest auf Low – der Eingang bleibt Low.",
                        "D3 (Pin 5) → /Ack (Pin 10): vertauscht – der Eingang folgt D0 (Pin 2) "
                        "statt D3 (Pin 5).",
-                       "D4 (Pin 6) → Busy (Pin 11): offen – der Eingang folgt nicht."};
+                       "D4 (Pin 6) → Busy (Pin 11): offen – der Eingang folgt nicht.",
+                       "Alles zusammen passt zu einem verdreht angeschlossenen Flachbandkabel "
+                       "(Pin n an Pin 14 − n, Pin 14 bis 25 an 39 − n)."};
 }
 
 void TestLoopback::eachFaultIsNamedWithBothEnds() {
