@@ -156,7 +156,11 @@ LoopbackResult judgeLoopback(const std::vector<LoopbackSample>& samples) {
                                    ": " + what);
     }
     result.good = result.lines.empty();
-    if (!result.good && looksReversed(samples, lines))
+    const bool allOpen = std::all_of(kLoopbackPlug.begin(), kLoopbackPlug.end(),
+                                     [&](Wire w) { return constant(column(samples, w.to), true); });
+    if (allOpen)
+        result.lines.push_back("Kein Eingang folgt: steckt der Prüfstecker an diesem Port?");
+    else if (!result.good && looksReversed(samples, lines))
         result.lines.push_back(
             "Alles zusammen passt zu einem verdreht angeschlossenen Flachbandkabel (Pin n an Pin "
             "14 − n, Pin 14 bis 25 an 39 − n).");

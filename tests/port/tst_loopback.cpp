@@ -24,13 +24,10 @@ public:
         if (port != kBase + 1) return 0xFF;
         std::uint8_t status = 0x07;
         for (int i = 0; i < 5; ++i) {
-            bool high = rules_[i] == "H";
-            if (rules_[i] != "H" && rules_[i] != "L") {
-                high = true;
-                for (const QString& line : QString(rules_[i]).remove('!').split('&'))
-                    high = high && ((data_ >> line.toInt()) & 1);
-                high = high != rules_[i].startsWith('!');
-            }
+            bool high = rules_[i] != "L";
+            for (const QString& line : QString(rules_[i]).remove('!').split('&'))
+                if (line != "H" && line != "L") high = high && ((data_ >> line.toInt()) & 1);
+            high = high != rules_[i].startsWith('!');
             if (high != (i == 4)) status |= 1u << (3 + i);  // Busy is inverted
         }
         return status;
@@ -76,42 +73,41 @@ void TestLoopback::simulatedPlugIsGoodAndRegistersStayAsFound() {
 void TestLoopback::eachFaultIsNamedWithBothEnds_data() {
     QTest::addColumn<QString>("regeln");
     QTest::addColumn<QStringList>("befunde");
-    QTest::newRow("open wire") << "0 1 2 H 4"
-                               << QStringList{
-                                      "D3 (Pin 5) → /Ack (Pin 10): offen – der Eingang "
-                                      "folgt nicht."};
-    QTest::newRow("stuck low") << "0 1 L 3 4"
-                               << QStringList{
-                                      "D2 (Pin 4) → PaperOut (Pin 12): fest auf Low – der "
-                                      "Eingang bleibt Low."};
+    const QString d0 = "D0 (Pin 2) → /Error (Pin 15): ", d1 = "D1 (Pin 3) → Select (Pin 13): ",
+                  d2 = "D2 (Pin 4) → PaperOut (Pin 12): ", d3 = "D3 (Pin 5) → /Ack (Pin 10): ",
+                  d4 = "D4 (Pin 6) → Busy (Pin 11): ", offen = "offen – der Eingang folgt nicht.",
+                  low = "fest auf Low – der Eingang bleibt Low.",
+                  beide = "Schluss – der Eingang folgt D1 (Pin 3) und D2 (Pin 4) zugleich.";
+    QTest::newRow("open wire") << "0 1 2 H 4" << QStringList{d3 + offen};
+    QTest::newRow("stuck low") << "0 1 L 3 4" << QStringList{d2 + low};
     QTest::newRow("inverted") << "0 1 2 3 !4"
-                              << QStringList{
-                                     "D4 (Pin 6) → Busy (Pin 11): invertiert – der "
-                                     "Eingang folgt umgekehrt."};
+                              << QStringList{d4 + "invertiert – der Eingang folgt umgekehrt."};
     QTest::newRow("two inputs on one line")
         << "0 2 2 3 4"
-        << QStringList{
-               "D1 (Pin 3) → Select (Pin 13): Schluss mit PaperOut (Pin 12) – der "
-               "Eingang folgt D2 (Pin 4) statt D1 (Pin 3)."};
+        << QStringList{d1 +
+                       "Schluss mit PaperOut (Pin 12) – der Eingang folgt D2 (Pin 4) statt "
+                       "D1 (Pin 3)."};
     QTest::newRow("two data lines shorted, low wins")
-        << "0 1&2 1&2 3 4"
-        << QStringList{
-               "D1 (Pin 3) → Select (Pin 13): Schluss – der Eingang folgt D1 (Pin 3) "
-               "und D2 (Pin 4) zugleich.",
-               "D2 (Pin 4) → PaperOut (Pin 12): Schluss – der Eingang folgt D1 (Pin 3) "
-               "und D2 (Pin 4) zugleich."};
+        << "0 1&2 1&2 3 4" << QStringList{d1 + beide, d2 + beide};
+    QTest::newRow("no plug") << "H H H H H"
+                             << QStringList{d0 + offen,
+                                            d1 + offen,
+                                            d2 + offen,
+                                            d3 + offen,
+                                            d4 + offen,
+                                            "Kein Eingang folgt: steckt der Prüfstecker an "
+                                            "diesem Port?"};
     // Reversed end to end, a ribbon takes pin n to 14 - n in the upper row
     // and to 39 - n in the lower: /Ack meets D0, PaperOut ground, Busy the
     // idle /Strobe; /Error and Select end at unwired pins. An open wire alone
     // (first row) is not taken for one.
     QTest::newRow("reversed cable")
         << "H H L 0 H"
-        << QStringList{"D0 (Pin 2) → /Error (Pin 15): offen – der Eingang folgt nicht.",
-                       "D1 (Pin 3) → Select (Pin 13): offen – der Eingang folgt nicht.",
-                       "D2 (Pin 4) → PaperOut (Pin 12): fest auf Low – der Eingang bleibt Low.",
-                       "D3 (Pin 5) → /Ack (Pin 10): vertauscht – der Eingang folgt D0 (Pin 2) "
-                       "statt D3 (Pin 5).",
-                       "D4 (Pin 6) → Busy (Pin 11): offen – der Eingang folgt nicht.",
+        << QStringList{d0 + offen,
+                       d1 + offen,
+                       d2 + low,
+                       d3 + "vertauscht – der Eingang folgt D0 (Pin 2) statt D3 (Pin 5).",
+                       d4 + offen,
                        "Alles zusammen passt zu einem verdreht angeschlossenen Flachbandkabel "
                        "(Pin n an Pin 14 − n, Pin 14 bis 25 an 39 − n)."};
 }
