@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <algorithm>
+#include <vector>
 
 namespace dravel::stecker {
 namespace {
@@ -29,6 +30,26 @@ QString registerName(PinRegister reg) {
 
 QChar registerBuchstabe(PinRegister reg) {
     return registerName(reg).front();
+}
+
+// A polygon with its corners rounded off by `radius`.
+QPainterPath abgerundet(const std::vector<QPointF>& ecken, qreal radius) {
+    QPainterPath pfad;
+    const std::size_t n = ecken.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const QPointF vor = ecken[(i + n - 1) % n], ecke = ecken[i], nach = ecken[(i + 1) % n];
+        const auto zu = [&](QPointF ziel) {
+            const QLineF l(ecke, ziel);
+            return l.pointAt(std::min(0.5, radius / l.length()));
+        };
+        if (i == 0)
+            pfad.moveTo(zu(vor));
+        else
+            pfad.lineTo(zu(vor));
+        pfad.quadTo(ecke, zu(nach));
+    }
+    pfad.closeSubpath();
+    return pfad;
 }
 
 qreal strich(qreal p) {
@@ -169,6 +190,26 @@ void zeichneRichtung(QPainter& maler, QPointF innen, QPointF außen, qreal p, Pi
     maler.setPen(QPen(farbe, dicke, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     maler.setBrush(ungewiss ? QBrush(Qt::white) : QBrush(farbe));
     maler.drawPolygon(kopf);
+    maler.restore();
+}
+
+void zeichneGehäuse(QPainter& maler, QPointF ursprung, qreal p) {
+    const qreal oben = kOben + kZellenhöhe - kRand;
+    const qreal unten = kOben + kZellenhöhe + kRand;
+    const auto punkt = [&](QPointF inPitches) { return ursprung + inPitches * p; };
+    const std::vector<QPointF> ecken{
+        punkt({spalte(13) - kÜberstand, oben}), punkt({spalte(1) + kÜberstand, oben}),
+        punkt({spalte(14) + kÜberstand, unten}), punkt({spalte(25) - kÜberstand, unten})};
+    const QPainterPath schale = abgerundet(ecken, 0.4 * p);
+    maler.save();
+    maler.setRenderHint(QPainter::Antialiasing);
+    maler.setPen(QPen(Farben::gehäuse(), std::max(1.5, 0.1 * p)));
+    maler.setBrush(Farben::isolierung());
+    maler.drawPath(schale);
+    // A thin bright line inside the steel edge reads as its bevel.
+    maler.setPen(QPen(QColor(0xB4, 0xBA, 0xC0), std::max(0.5, 0.025 * p)));
+    maler.setBrush(Qt::NoBrush);
+    maler.drawPath(schale);
     maler.restore();
 }
 

@@ -89,6 +89,8 @@ void zeichneLoch(QPainter& maler, QPointF mitte, qreal p, Led led);
 // back; an inverted line gets a bubble on the pin's side.
 void zeichneRichtung(QPainter& maler, QPointF innen, QPointF außen, qreal p,
                      port::PinDirection richtung, bool ungewiss, bool invertiert);
+// The shell around both rows, its top-left corner at `ursprung`.
+void zeichneGehäuse(QPainter& maler, QPointF ursprung, qreal p);
 // The ground symbol hanging from `oben`, `nachUnten` or upwards.
 void zeichneMasse(QPainter& maler, QPointF oben, qreal p, bool nachUnten);
 

@@ -10,9 +10,9 @@
 #include <functional>
 #include <vector>
 
-#include "fenster/module1.h"
 #include "fenster/gemeinsam/schrift.h"
 #include "fenster/gemeinsam/symbol.h"
+#include "fenster/module1.h"
 #include "pin_anzeige.h"
 #include "port/port.h"
 #include "stecker_zeichnung.h"
@@ -25,26 +25,6 @@ using port::PinDirection;
 constexpr int kAbfrageMs = 50;
 constexpr qreal kStandardPitch = 62;  // pixels per pitch at the window's first size
 constexpr qreal kKleinsterPitch = 40;
-
-// A polygon with its corners rounded off by `radius`.
-QPainterPath abgerundet(const std::vector<QPointF>& ecken, qreal radius) {
-    QPainterPath pfad;
-    const std::size_t n = ecken.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const QPointF vor = ecken[(i + n - 1) % n], ecke = ecken[i], nach = ecken[(i + 1) % n];
-        const auto zu = [&](QPointF ziel) {
-            const QLineF l(ecke, ziel);
-            return l.pointAt(std::min(0.5, radius / l.length()));
-        };
-        if (i == 0)
-            pfad.moveTo(zu(vor));
-        else
-            pfad.lineTo(zu(vor));
-        pfad.quadTo(ecke, zu(nach));
-    }
-    pfad.closeSubpath();
-    return pfad;
-}
 
 }  // namespace
 
@@ -118,22 +98,7 @@ private:
     // A point given in pitches, in pixels of this widget.
     QPointF punkt(QPointF inPitches) const { return ursprung_ + inPitches * p_; }
 
-    void zeichneGehäuse(QPainter& maler) const {
-        using namespace stecker;
-        const qreal oben = kOben + kZellenhöhe - kRand;
-        const qreal unten = kOben + kZellenhöhe + kRand;
-        const std::vector<QPointF> ecken{
-            punkt({spalte(13) - kÜberstand, oben}), punkt({spalte(1) + kÜberstand, oben}),
-            punkt({spalte(14) + kÜberstand, unten}), punkt({spalte(25) - kÜberstand, unten})};
-        const QPainterPath schale = abgerundet(ecken, 0.4 * p_);
-        maler.setPen(QPen(Farben::gehäuse(), std::max(1.5, 0.1 * p_)));
-        maler.setBrush(Farben::isolierung());
-        maler.drawPath(schale);
-        // A thin bright line inside the steel edge reads as its bevel.
-        maler.setPen(QPen(QColor(0xB4, 0xBA, 0xC0), std::max(0.5, 0.025 * p_)));
-        maler.setBrush(Qt::NoBrush);
-        maler.drawPath(schale);
-    }
+    void zeichneGehäuse(QPainter& maler) const { stecker::zeichneGehäuse(maler, ursprung_, p_); }
 
     // One legend entry: a small symbol, then its text.
     struct Eintrag {
