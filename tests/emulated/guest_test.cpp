@@ -101,6 +101,9 @@ public:
     }
     bool exists(const std::string& p) override { return real().exists(p); }
     bool mayReadWrite(const std::string& p) override { return real().mayReadWrite(p); }
+    std::optional<FileStatus> fileStatus(const std::string& p) override {
+        return real().fileStatus(p);
+    }
 
 private:
     static SystemCalls& real() { return realSystem(); }
