@@ -23,6 +23,7 @@ Befehl schreiben();
 Befehl beobachten();
 Befehl muster();
 Befehl aufnehmen();
+Befehl prüfen();
 }  // namespace befehl
 
 namespace {
@@ -39,7 +40,7 @@ using befehl::Befehl;
 const std::vector<Befehl>& befehle() {
     static const std::vector<Befehl> tabelle{
         befehl::lesen(),  befehl::schreiben(), befehl::beobachten(),
-        befehl::muster(), befehl::aufnehmen(),
+        befehl::muster(), befehl::aufnehmen(), befehl::prüfen(),
     };
     return tabelle;
 }
@@ -97,8 +98,9 @@ void prüfeNegativeZahlen(const QStringList& argumente) {
 QString befehlsvorschlag(QStringView wort) {
     // The English words a user may try first.
     static const std::pair<const char*, const char*> kEnglisch[] = {
-        {"read", "lesen"},  {"write", "schreiben"}, {"watch", "beobachten"},
-        {"play", "muster"}, {"pattern", "muster"},  {"monitor", "beobachten"},
+        {"read", "lesen"},    {"write", "schreiben"}, {"watch", "beobachten"},
+        {"play", "muster"},   {"pattern", "muster"},  {"monitor", "beobachten"},
+        {"check", "pruefen"}, {"doctor", "pruefen"},
     };
     for (const auto& [englisch, deutsch] : kEnglisch) {
         if (wort.compare(QLatin1String(englisch), Qt::CaseInsensitive) == 0) {
