@@ -149,7 +149,7 @@ void gerätBefund(std::vector<Befund>& liste, const Bericht::Port& eintrag) {
                    "abmelden und neu anmelden (oder newgrp " + gruppe + ")");
             return;
         case Bericht::Denial::NoGroupAccess:
-            befund(liste, 1, gerät + ": kein Zugriff, nur " + gruppe + " darf schreiben",
+            befund(liste, 1, gerät + ": kein Zugriff, nur root darf hinein",
                    "echo 'SUBSYSTEM==\"ppdev\", GROUP=\"lp\", MODE=\"0660\"' | sudo tee "
                    "/etc/udev/rules.d/60-parport.rules && sudo udevadm trigger, dann " +
                        std::string(kGruppeLp));
