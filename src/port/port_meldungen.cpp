@@ -157,6 +157,32 @@ void gerätBefund(std::vector<Befund>& liste, const Bericht::Port& eintrag) {
     }
 }
 
+const char* ecrModus(int modus) {
+    static const char* const kModi[] = {"SPP", "PS/2",       "SPP mit FIFO", "ECP",
+                                        "EPP", "reserviert", "Test",         "Konfiguration"};
+    return modus >= 0 && modus < 8 ? kModi[modus] : "?";
+}
+
+void ecrBefund(std::vector<Befund>& liste, const Bericht::Port& eintrag) {
+    const std::string ecr = "ECR (" + hex(eintrag.port.base + 0x402u) + ")";
+    switch (eintrag.ecr) {
+        case Bericht::Ecr::NotRead:
+            return;
+        case Bericht::Ecr::Absent:
+            befund(liste, 1, ecr + ": keins, der Port hat keine ECP-Betriebsarten");
+            return;
+        case Bericht::Ecr::Present:
+            break;
+    }
+    const std::string zeile = ecr + ": Modus " + ecrModus(eintrag.ecrMode);
+    if (eintrag.ecrMode == 0) {
+        befund(liste, 1, zeile + ", die Datenleitungen bleiben Ausgänge",
+               "im BIOS-Setup den Parallelport auf ECP oder PS/2 stellen");
+    } else {
+        befund(liste, 1, zeile);
+    }
+}
+
 }  // namespace
 
 std::vector<Befund> befunde(const port::PortReport& bericht) {
@@ -187,6 +213,7 @@ std::vector<Befund> befunde(const port::PortReport& bericht) {
                    "Kein PS/2-Modus: die Datenleitungen lassen sich nicht auf Eingang schalten",
                    "im BIOS-Setup den Parallelport auf PS/2, EPP oder ECP stellen");
         }
+        ecrBefund(liste, eintrag);
         gerätBefund(liste, eintrag);
         if (eintrag.printerDriverHolds) {
             befund(liste, 1, "Druckertreiber lp hält den Port", kRmmodLp);

@@ -13,6 +13,7 @@ namespace {
 
 constexpr unsigned long long kIoResource = 0x100;
 constexpr unsigned kParallelClass = 0x0701;
+constexpr unsigned kEcrOffset = 0x402;
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -142,6 +143,31 @@ std::vector<PortReport::Card> pciCards(SystemCalls& system,
     return cards;
 }
 
+// Reading only: a present ECR reads its FIFO as empty and not full after
+// reset; an absent one reads 0xFF, or the control register where the board
+// ignores address line 10.
+void readEcr(SystemCalls& system, PortReport::Port& port) {
+    const unsigned base = port.port.base;
+    if (base > 0xFFFF - kEcrOffset) return;
+    const auto ecr = static_cast<std::uint16_t>(base + kEcrOffset);
+    const auto control = static_cast<std::uint16_t>(base + 2);
+    if (system.ioperm(ecr, 1, true) != 0) return;
+    if (system.ioperm(control, 1, true) != 0) {
+        system.ioperm(ecr, 1, false);
+        return;
+    }
+    const std::uint8_t value = system.inb(ecr);
+    const std::uint8_t controlValue = system.inb(control);
+    system.ioperm(control, 1, false);
+    system.ioperm(ecr, 1, false);
+    if (value == 0xFF || (value & 0x03) != 0x01 || value == controlValue) {
+        port.ecr = PortReport::Ecr::Absent;
+        return;
+    }
+    port.ecr = PortReport::Ecr::Present;
+    port.ecrMode = value >> 5;
+}
+
 }  // namespace
 
 std::vector<IoRange> parsePciIoRanges(std::string_view text) {
@@ -207,7 +233,10 @@ PortReport examinePorts(SystemCalls& system) {
     } else if (hasRawIoCapability(system)) {
         // The verdict follows what --port raw does: ioperm, else /dev/port.
         const bool ioperm = system.ioperm(0x378, 3, true) == 0;
-        if (ioperm) system.ioperm(0x378, 3, false);
+        if (ioperm) {
+            system.ioperm(0x378, 3, false);
+            for (auto& port : report.ports) readEcr(system, port);
+        }
         report.rawIo = ioperm || system.exists("/dev/port") ? PortReport::RawIo::Allowed
                                                             : PortReport::RawIo::Unavailable;
     }

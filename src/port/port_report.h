@@ -30,6 +30,9 @@ struct PortReport {
         NoGroupAccess,   // the node's group may not write: a udev rule
     };
 
+    // The extended control register at base + 0x402 of an ECP port.
+    enum class Ecr { NotRead, Absent, Present };
+
     struct Port {
         KernelPort port;
         Device device = Device::Missing;
@@ -39,6 +42,8 @@ struct PortReport {
         int dma = -1;
         std::string group;  // the device node's group, empty when unknown
         Denial denial = Denial::None;
+        Ecr ecr = Ecr::NotRead;  // read only where raw I/O is permitted
+        int ecrMode = -1;        // bits 7..5 of the ECR: 0 SPP, 1 PS/2, 3 ECP, 4 EPP…
     };
 
     // A PCI or PCI Express parallel controller (class 0x0701).
@@ -65,7 +70,8 @@ struct PortReport {
 
 // Looks only at /proc, /sys, /dev and /etc, and with the right to raw I/O
 // asks for (and gives back) the access ioperm grants, as --port raw would
-// first; touches no port.
+// first; where ioperm grants it, reads each port's ECR and control register.
+// Writes no port.
 PortReport examinePorts(SystemCalls& system);
 
 // The I/O ranges of a sysfs "resource" file: lines of start, end and flags;

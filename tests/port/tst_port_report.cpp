@@ -93,6 +93,20 @@ private slots:
                })
             << "verboten durch Kernel-Lockdown"
             << "Raw-I/O (--port raw): erlaubt" << false;
+        QTest::newRow("ECR in SPP mode") << Aufbau([](FakeSystem& s) {
+            s.addParport0();
+            s.files["/proc/self/status"] = "CapEff:\t000001ffffffffff\n";
+            s.ioSpace[0x77A] = 0x15;
+            s.ioSpace[0x37A] = 0xCC;
+        }) << "ECR (0x77A): Modus SPP, die Datenleitungen bleiben Ausgänge. Abhilfe"
+                                         << "ECR (0x77A): keins" << true;
+        QTest::newRow("control register where the ECR would be") << Aufbau([](FakeSystem& s) {
+            s.addParport0();
+            s.files["/proc/self/status"] = "CapEff:\t000001ffffffffff\n";
+            s.ioSpace[0x77A] = 0x2D;
+            s.ioSpace[0x37A] = 0x2D;
+        }) << "ECR (0x77A): keins"
+                                                                 << "Modus" << true;
         QTest::newRow("raw I/O reaching a kernel port") << Aufbau([](FakeSystem& s) {
             s.addParport0();
             s.devices.erase("/dev/parport0");
@@ -112,6 +126,9 @@ private slots:
         QVERIFY2(text.contains(expected), qPrintable(text));
         QVERIFY2(!text.contains(absent), qPrintable(text));
         QCOMPARE(report.realPortUsable(), usable);
+        // The report reads the ECR at most; it writes no port.
+        QVERIFY(system.outs.empty());
+        for (const auto& [port, count] : system.iopermOpen) QCOMPARE(count, 0);
         // The fixes in the JSON are the text's, every one of them.
         const QString json = QString::fromStdString(dravel::app::portBerichtJson(report));
         QCOMPARE(json.count("\"abhilfe\":\"\""), text.count('\n') - text.count(". Abhilfe: "));
