@@ -30,8 +30,8 @@ namespace {
 
 const QString kEndstatusText = QStringLiteral(
     "\nRückgabewert der Befehle: 0 fertig, 1 Ausgabe nicht schreibbar, Mitschnitt oder "
-    "Aufnahme unvollständig (Datenträger voll), 2 Aufruf abgelehnt, Port, Mitschnitt- oder "
-    "Aufnahmedatei nicht verfügbar, 128+N nach Signal N.\n");
+    "Aufnahme unvollständig (Datenträger voll), bei pruefen kein echter Port nutzbar, 2 Aufruf "
+    "abgelehnt, Port, Mitschnitt- oder Aufnahmedatei nicht verfügbar, 128+N nach Signal N.\n");
 
 using befehl::Ablehnung;
 using befehl::Argument;
