@@ -5,6 +5,7 @@
 #include <string>
 
 #include "befehle/gemeinsam.h"
+#include "port/direction_test.h"
 #include "port/loopback_test.h"
 #include "port/port_meldungen.h"
 #include "port/port_report.h"
@@ -16,6 +17,7 @@ namespace {
 struct Prüfen {
     bool json = false;
     bool schleife = false;
+    bool richtung = false;
     std::uint16_t basis = 0x378;
     std::string wurzel;  // empty: this machine
 };
@@ -25,11 +27,15 @@ Prüfen lesePrüfen(const QCommandLineParser& parser, const QStringList& argumen
     Prüfen p;
     p.json = parser.isSet(QStringLiteral("json"));
     p.schleife = parser.isSet(QStringLiteral("schleife"));
-    if (p.json && p.schleife) {
-        throw Ablehnung(QStringLiteral("--json und --schleife schließen einander aus."));
+    p.richtung = parser.isSet(QStringLiteral("richtung"));
+    if (p.json && (p.schleife || p.richtung)) {
+        throw Ablehnung(QStringLiteral("--json und --%1 schließen einander aus.")
+                            .arg(p.schleife ? "schleife" : "richtung"));
     }
     if (parser.isSet(QStringLiteral("adresse"))) {
-        if (!p.schleife) throw Ablehnung(QStringLiteral("--adresse gilt nur mit --schleife."));
+        if (!p.schleife && !p.richtung) {
+            throw Ablehnung(QStringLiteral("--adresse gilt nur mit --schleife oder --richtung."));
+        }
         p.basis = adresseAus(parser.value(QStringLiteral("adresse")), QStringLiteral("--adresse"));
     }
     p.wurzel = parser.value(QStringLiteral("wurzel")).toStdString();
@@ -43,12 +49,21 @@ int gibAus(const std::string& text, bool gut) {
 }
 
 int prüfe(const QCommandLineParser& parser, const Prüfen& p) {
-    if (p.schleife) {
+    if (p.schleife || p.richtung) {
         if (const auto status = bindePortFürBefehl(parser)) return *status;
-        const port::LoopbackResult ergebnis = port::testLoopbackPlug(p.basis);
         std::string text;
-        for (const std::string& zeile : ergebnis.lines) text += zeile + "\n";
-        return gibAus(text, ergebnis.good);
+        bool gut = true;
+        if (p.richtung) {
+            const port::DirectionResult richtung = port::testDataDirection(p.basis);
+            text += richtung.line + "\n";
+            gut = richtung.verdict == port::DirectionResult::Verdict::Works;
+        }
+        if (p.schleife) {
+            const port::LoopbackResult ergebnis = port::testLoopbackPlug(p.basis);
+            for (const std::string& zeile : ergebnis.lines) text += zeile + "\n";
+            gut = gut && ergebnis.good;
+        }
+        return gibAus(text, gut);
     }
     std::unique_ptr<port::SystemCalls> baum;
     if (!p.wurzel.empty()) baum = port::systemBelow(p.wurzel);
@@ -74,14 +89,19 @@ Befehl prüfen() {
             "PCI/PCIe-Karten, USB-Druckeradapter, Rechte und Interrupts, und nennt zu jedem "
             "Hindernis einen Befehl zum Kopieren. Rückgabewert 0, wenn ein echter Port jetzt "
             "nutzbar ist, 1, wenn keiner es ist. Mit --schleife stattdessen der Selbsttest eines "
-            "Schleifensteckers am gewählten Port (--port): 0, wenn jede Leitung stimmt, sonst 1.",
+            "Schleifensteckers am gewählten Port (--port), mit --richtung die Prüfung der "
+            "Datenrichtung: 0, wenn alles stimmt, sonst 1.",
             {},
             {option("json", "Der Bericht als ein JSON-Objekt (für Skripte)."),
              option("schleife",
                     "Selbsttest des Schleifensteckers (D0→15, D1→13, D2→12, D3→10, D4→11): "
                     "nennt jede Leitung, die hängt, offen, vertauscht oder mit einer anderen "
                     "verbunden ist. Treibt die Datenleitungen."),
-             option("adresse", "Basisadresse für --schleife (Vorgabe 888 = 0x378).", "A"),
+             option("richtung",
+                    "Prüft, ob die Datenleitungen mit Steuerbit 5 wirklich Eingänge werden "
+                    "(PS/2-Modus). Treibt die Datenleitungen."),
+             option("adresse", "Basisadresse für --schleife und --richtung (Vorgabe 888 = 0x378).",
+                    "A"),
              wurzelOption()},
             [](const QCommandLineParser& p, const QStringList& a) {
                 return prüfe(p, lesePrüfen(p, a));
