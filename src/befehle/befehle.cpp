@@ -23,14 +23,15 @@ Befehl schreiben();
 Befehl beobachten();
 Befehl muster();
 Befehl aufnehmen();
+Befehl prüfen();
 }  // namespace befehl
 
 namespace {
 
 const QString kEndstatusText = QStringLiteral(
     "\nRückgabewert der Befehle: 0 fertig, 1 Ausgabe nicht schreibbar, Mitschnitt oder "
-    "Aufnahme unvollständig (Datenträger voll), 2 Aufruf abgelehnt, Port, Mitschnitt- oder "
-    "Aufnahmedatei nicht verfügbar, 128+N nach Signal N.\n");
+    "Aufnahme unvollständig (Datenträger voll), bei pruefen kein echter Port nutzbar, 2 Aufruf "
+    "abgelehnt, Port, Mitschnitt- oder Aufnahmedatei nicht verfügbar, 128+N nach Signal N.\n");
 
 using befehl::Ablehnung;
 using befehl::Argument;
@@ -39,7 +40,7 @@ using befehl::Befehl;
 const std::vector<Befehl>& befehle() {
     static const std::vector<Befehl> tabelle{
         befehl::lesen(),  befehl::schreiben(), befehl::beobachten(),
-        befehl::muster(), befehl::aufnehmen(),
+        befehl::muster(), befehl::aufnehmen(), befehl::prüfen(),
     };
     return tabelle;
 }
@@ -97,8 +98,9 @@ void prüfeNegativeZahlen(const QStringList& argumente) {
 QString befehlsvorschlag(QStringView wort) {
     // The English words a user may try first.
     static const std::pair<const char*, const char*> kEnglisch[] = {
-        {"read", "lesen"},  {"write", "schreiben"}, {"watch", "beobachten"},
-        {"play", "muster"}, {"pattern", "muster"},  {"monitor", "beobachten"},
+        {"read", "lesen"},    {"write", "schreiben"}, {"watch", "beobachten"},
+        {"play", "muster"},   {"pattern", "muster"},  {"monitor", "beobachten"},
+        {"check", "pruefen"}, {"doctor", "pruefen"},
     };
     for (const auto& [englisch, deutsch] : kEnglisch) {
         if (wort.compare(QLatin1String(englisch), Qt::CaseInsensitive) == 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "port/port_report.h"
 #include "port/start_error.h"
@@ -24,7 +25,22 @@ std::string meldungsZeile(const port::Message& meldung);
 // Writes each message as "dravel: <line>" to standard error.
 port::MessageSink meldungenNachStderr();
 
-// What --list-ports prints; every problem comes with its fix on the same line.
+// One finding of the port report: a German line and the command that fixes
+// it (empty when nothing needs fixing); level 1 belongs to the port above.
+struct Befund {
+    int ebene = 0;
+    std::string text;
+    std::string abhilfe;
+};
+
+// The report's findings in the order a user fixes things.
+std::vector<Befund> befunde(const port::PortReport& bericht);
+
+// What --list-ports and "dravel pruefen" print; every problem comes with its
+// fix on the same line.
 std::string portBericht(const port::PortReport& bericht);
+
+// The same for scripts: one JSON object with the facts and the findings.
+std::string portBerichtJson(const port::PortReport& bericht);
 
 }  // namespace dravel::app

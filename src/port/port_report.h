@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io_grants.h"
@@ -9,9 +10,10 @@ namespace dravel::port {
 
 class SystemCalls;
 
-// What stands between this user and the parallel ports: every port the
-// kernel knows with its device node and whether the printer driver holds it,
-// then whether raw I/O is permitted and the kernel lockdown.
+// What stands between this user and the parallel ports, in the order a user
+// fixes things: the ports the kernel knows (modes, IRQ, DMA), the drivers,
+// the printer driver, cards the kernel does not drive, USB printer adapters,
+// then the access this user has.
 struct PortReport {
     enum class Device { Missing, Allowed, Denied };
     enum class RawIo {
@@ -20,21 +22,60 @@ struct PortReport {
         NoCapability,
         Unavailable,  // permitted, but ioperm is refused and /dev/port is missing
     };
+    // Why a device node is denied, so that the fix fits.
+    enum class Denial {
+        None,
+        NotInGroup,      // the node's group lets in its members: join it
+        GroupNotActive,  // already a member, but not in this login yet
+        NoGroupAccess,   // the node's group may not write: a udev rule
+    };
+
+    // The extended control register at base + 0x402 of an ECP port.
+    enum class Ecr { NotRead, Absent, Present };
 
     struct Port {
         KernelPort port;
         Device device = Device::Missing;
         bool printerDriverHolds = false;
+        std::vector<std::string> modes;  // as the kernel names them: PCSPP, TRISTATE, EPP, ECP…
+        int irq = -1;                    // -1: none
+        int dma = -1;
+        std::string group;  // the device node's group, empty when unknown
+        Denial denial = Denial::None;
+        Ecr ecr = Ecr::NotRead;  // read only where raw I/O is permitted
+        int ecrMode = -1;        // bits 7..5 of the ECR: 0 SPP, 1 PS/2, 3 ECP, 4 EPP…
+    };
+
+    // A PCI or PCI Express parallel controller (class 0x0701).
+    struct Card {
+        std::string slot;  // "0000:03:00.0"
+        std::vector<IoRange> ranges;
+        bool kernelPort = false;  // one of its ranges is a port the kernel lists
     };
 
     std::vector<Port> ports;
+    bool parportPcLoaded = false;
+    bool ppdevLoaded = false;
+    bool lpLoaded = false;
+    std::vector<Card> cards;
+    std::vector<std::string> usbPrinters;  // "/dev/usb/lp0"
+    bool root = false;
     RawIo rawIo = RawIo::NoCapability;
     std::string lockdown;  // empty when the kernel does not tell
+
+    // Whether a real port can be driven now: a ppdev node this user may
+    // open and no printer driver on it, or raw I/O with a port to reach.
+    [[nodiscard]] bool realPortUsable() const;
 };
 
-// Looks only at /proc, /sys and /dev, and with the right to raw I/O asks for
-// (and gives back) the access ioperm grants, as --port raw would first;
-// touches no port.
+// Looks only at /proc, /sys, /dev and /etc, and with the right to raw I/O
+// asks for (and gives back) the access ioperm grants, as --port raw would
+// first; where ioperm grants it, reads each port's ECR and control register.
+// Writes no port.
 PortReport examinePorts(SystemCalls& system);
+
+// The I/O ranges of a sysfs "resource" file: lines of start, end and flags;
+// only port ranges (flag 0x100) below 0x10000 count.
+std::vector<IoRange> parsePciIoRanges(std::string_view text);
 
 }  // namespace dravel::port

@@ -5,12 +5,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <sys/io.h>
@@ -20,7 +22,7 @@
 namespace dravel::port {
 namespace {
 
-class RealSystem final : public SystemCalls {
+class RealSystem : public SystemCalls {
 public:
     int open(const std::string& path, int flags) override {
         const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
@@ -86,6 +88,36 @@ public:
     bool mayReadWrite(const std::string& path) override {
         return ::access(path.c_str(), R_OK | W_OK) == 0;
     }
+    std::optional<FileStatus> fileStatus(const std::string& path) override {
+        struct stat status {};
+        if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+        return FileStatus{status.st_uid, status.st_gid, status.st_mode & 07777u};
+    }
+};
+
+class SystemBelow final : public RealSystem {
+public:
+    explicit SystemBelow(std::string root) : root_(std::move(root)) {}
+    int open(const std::string&, int) override { return -ENODEV; }
+    int ioperm(unsigned long, unsigned long, bool) override { return -EPERM; }
+    std::uint8_t inb(std::uint16_t) override { return 0xFF; }
+    void outb(std::uint16_t, std::uint8_t) override {}
+    std::optional<std::string> readFile(const std::string& path) override {
+        return RealSystem::readFile(root_ + path);
+    }
+    std::vector<std::string> listDirectory(const std::string& path) override {
+        return RealSystem::listDirectory(root_ + path);
+    }
+    bool exists(const std::string& path) override { return RealSystem::exists(root_ + path); }
+    bool mayReadWrite(const std::string& path) override {
+        return RealSystem::mayReadWrite(root_ + path);
+    }
+    std::optional<FileStatus> fileStatus(const std::string& path) override {
+        return RealSystem::fileStatus(root_ + path);
+    }
+
+private:
+    std::string root_;
 };
 
 }  // namespace
@@ -93,6 +125,10 @@ public:
 SystemCalls& realSystem() {
     static RealSystem system;
     return system;
+}
+
+std::unique_ptr<SystemCalls> systemBelow(const std::string& root) {
+    return std::make_unique<SystemBelow>(root);
 }
 
 std::string errnoText(int error) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,13 @@ namespace dravel::port {
 // interface, so that the tests can play the kernel without touching a real
 // I/O port. Calls that can fail return 0 (or a count) on success and the
 // negated errno on failure, which keeps the fakes simple.
+// Owner and permission bits of a file, as stat reports them.
+struct FileStatus {
+    unsigned uid = 0;
+    unsigned gid = 0;
+    unsigned mode = 0;  // the permission bits, 0660 for rw-rw----
+};
+
 class SystemCalls {
 public:
     virtual ~SystemCalls() = default;
@@ -32,11 +40,17 @@ public:
     virtual bool exists(const std::string& path) = 0;
     // Whether this process may open the path for reading and writing.
     virtual bool mayReadWrite(const std::string& path) = 0;
+    virtual std::optional<FileStatus> fileStatus(const std::string& path) = 0;
 };
 
 // The real kernel. inb/outb are x86 instructions; elsewhere they behave as an
 // empty bus (and ioperm is refused, so the raw backend never gets there).
 SystemCalls& realSystem();
+
+// The files of a tree copied from another machine, /proc, /sys, /dev and
+// /etc below `root`: what that machine's report would say. A tree is no
+// kernel: ioperm and open are refused, so no port is ever touched.
+std::unique_ptr<SystemCalls> systemBelow(const std::string& root);
 
 // Whether this process holds a capability (CAP_SYS_RAWIO is 17, CAP_IPC_LOCK
 // 14) in its effective set, read from /proc/self/status, so that no

@@ -4,7 +4,11 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -170,6 +174,8 @@ private slots:
         QTest::newRow("memory limit beyond the machine")
             << QStringList{"aufnehmen", "--grenze", "18446744073709551615", "--ausgabe", "a.vcd"}
             << "als dieser Rechner hergibt: höchstens ";
+        QTest::newRow("report and self-test at once")
+            << QStringList{"pruefen", "--json", "--schleife"} << "--json";
         QTest::newRow("edge and pattern")
             << QStringList{"aufnehmen", "--ausloeser", "10:fallend", "--ausloeser-muster",
                            "2=1",       "--ausgabe",   "a.vcd"}
@@ -186,6 +192,38 @@ private slots:
                  qPrintable(e.fehler));
         // Not even the trace was begun.
         QVERIFY(!QFile::exists(trace_));
+    }
+
+    // The report of a tree standing in for a machine: the exit status says
+    // whether a real port is usable, and --json says the same to scripts.
+    void checkSaysWhetherARealPortIsUsable_data() {
+        QTest::addColumn<bool>("knoten");
+        QTest::addColumn<int>("status");
+        QTest::newRow("kernel port with an open node") << true << 0;
+        QTest::newRow("kernel port without a node") << false << 1;
+    }
+    void checkSaysWhetherARealPortIsUsable() {
+        QFETCH(bool, knoten);
+        QFETCH(int, status);
+        QTemporaryDir baum;
+        QVERIFY(QDir(baum.path()).mkpath("proc/sys/dev/parport/parport0") &&
+                QDir(baum.path()).mkpath("dev"));
+        QFile basis(baum.filePath("proc/sys/dev/parport/parport0/base-addr"));
+        QVERIFY(basis.open(QIODevice::WriteOnly) && basis.write("888\t1912\n") > 0);
+        basis.close();
+        QFile gerät(baum.filePath("dev/parport0"));
+        if (knoten) QVERIFY(gerät.open(QIODevice::WriteOnly));
+        const Ergebnis text = führeAus({"pruefen", "--wurzel", baum.path()});
+        QCOMPARE(text.status, status);
+        QVERIFY2(text.aus.startsWith("parport0: Basis 0x378 (888)"), qPrintable(text.aus));
+        const Ergebnis json = führeAus({"pruefen", "--json", "--wurzel", baum.path()});
+        QCOMPARE(json.status, status);
+        const QJsonObject bericht = QJsonDocument::fromJson(json.aus.toUtf8()).object();
+        QCOMPARE(bericht.value("nutzbar").toBool(), status == 0);
+        QCOMPARE(bericht.value("ports").toArray().at(0).toObject().value("basis").toInt(), 888);
+        const QJsonArray befunde = bericht.value("befunde").toArray();
+        QCOMPARE(befunde.size(), text.aus.count(u'\n'));
+        QVERIFY(befunde.at(0).toObject().contains("abhilfe"));
     }
 
     void everyUsageLineNamesItsCommandAndArguments_data() {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "logik/aufnahmemaschine.h"
+#include "port/direction_test.h"
 #include "port/granted_port.h"
 #include "port/io_grants.h"
 #include "port/pin_map.h"
@@ -101,6 +102,9 @@ public:
     }
     bool exists(const std::string& p) override { return real().exists(p); }
     bool mayReadWrite(const std::string& p) override { return real().mayReadWrite(p); }
+    std::optional<FileStatus> fileStatus(const std::string& p) override {
+        return real().fileStatus(p);
+    }
 
 private:
     static SystemCalls& real() { return realSystem(); }
@@ -428,6 +432,21 @@ void checkUnprivileged() {
     check(WIFEXITED(status) && WEXITSTATUS(status) == 0, "Benutzer ohne Rechte: alle Prüfungen");
 }
 
+// The report as root on the ISA port, and the direction check through ppdev.
+void checkReportAsRoot() {
+    const PortReport report = examinePorts(realSystem());
+    const std::string text = dravel::app::portBericht(report);
+    check(contains(text, "Modi: SPP") && contains(text, "parport_pc geladen, ppdev geladen"),
+          "Bericht: Modi und Treiber");
+    check(contains(text, "Benutzer: root") && contains(text, "ECR (0x77A): "),
+          "Bericht: root liest das ECR");
+    check(report.realPortUsable(), "Bericht: ein echter Port ist nutzbar");
+    installBackend(openPpdevPort(realSystem(), "/dev/parport0", {}));
+    const DirectionResult direction = testDataDirection(0x378);
+    check(direction.verdict == DirectionResult::Verdict::Works, "Richtung: " + direction.line);
+    releaseBackend();
+}
+
 // A plain user in group lp (gid 7, as on Debian) opens ppdev without root;
 // raw I/O stays refused.
 void checkGroupLp() {
@@ -469,7 +488,8 @@ void checkPrinterDriverLoaded() {
         startError([] { openRawPort(realSystem(), kernelGrants(realSystem()), {}); });
     check(contains(raw, "rmmod lp"), "lp: Raw-I/O verweigert: " + raw);
     const std::string report = dravel::app::portBericht(examinePorts(realSystem()));
-    check(contains(report, "Druckertreiber lp hält den Port. Abhilfe: sudo rmmod lp"),
+    check(contains(report, "Druckertreiber lp hält den Port. Abhilfe: sudo rmmod lp") &&
+              contains(report, "lp geladen"),
           "lp: Portliste nennt den Druckertreiber");
     std::printf("%s", report.c_str());
 }
@@ -533,6 +553,7 @@ int main(int argc, char** argv) {
                      "raw-dev-port");
         checkGrantsOnHardware(realSystem(), RawAccess::Ioperm, "Freigaben ioperm");
         checkGrantsOnHardware(realSystem(), RawAccess::DevPort, "Freigaben dev-port");
+        checkReportAsRoot();
         checkUnprivileged();
         checkGroupLp();
     }

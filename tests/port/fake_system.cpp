@@ -12,6 +12,9 @@ void FakeSystem::addParport0() {
     directories["/proc/sys/dev/parport/"] = {"default", "parport0"};
     files["/proc/sys/dev/parport/parport0/base-addr"] = "888\t1912\n";
     directories["/proc/sys/dev/parport/parport0/devices"] = {"active"};
+    files["/proc/sys/dev/parport/parport0/modes"] = "PCSPP,TRISTATE,COMPAT,EPP,ECP\n";
+    files["/proc/sys/dev/parport/parport0/dma"] = "-1\n";
+    files["/proc/modules"] = "ppdev 24576 0 - Live 0x0\nparport_pc 40960 0 - Live 0x0\n";
     devices["/dev/parport0"] = {};
     devices["/dev/port"] = {};
 }
@@ -129,6 +132,12 @@ bool FakeSystem::exists(const std::string& path) {
 bool FakeSystem::mayReadWrite(const std::string& path) {
     const auto it = devices.find(path);
     return it != devices.end() && it->second.mayReadWrite;
+}
+
+std::optional<port::FileStatus> FakeSystem::fileStatus(const std::string& path) {
+    const auto it = statuses.find(path);
+    if (it == statuses.end()) return std::nullopt;
+    return it->second;
 }
 
 }  // namespace dravel::test

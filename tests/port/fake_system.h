@@ -27,6 +27,7 @@ public:
     std::map<std::string, std::string> files;
     std::map<std::string, std::vector<std::string>> directories;
     std::map<std::string, Device> devices;
+    std::map<std::string, port::FileStatus> statuses;
     int iopermError = 0;   // errno for every ioperm(…, true), 0 to allow
     int claimError = 0;    // errno for PPCLAIM
     int dataDirError = 0;  // errno for PPDATADIR
@@ -45,7 +46,8 @@ public:
     std::set<int> openFds;
     std::vector<std::string> opened;
 
-    // A kernel with parport0 at 0x378 (high base 0x778) and /dev/parport0.
+    // A kernel with parport0 at 0x378 (high base 0x778, SPP, PS/2, EPP, ECP,
+    // no IRQ), parport_pc and ppdev loaded, and /dev/parport0.
     void addParport0();
 
     int open(const std::string& path, int flags) override;
@@ -60,6 +62,7 @@ public:
     std::vector<std::string> listDirectory(const std::string& path) override;
     bool exists(const std::string& path) override;
     bool mayReadWrite(const std::string& path) override;
+    std::optional<port::FileStatus> fileStatus(const std::string& path) override;
 
     [[nodiscard]] bool iopermCovers(std::uint16_t port) const;
 

@@ -269,6 +269,7 @@ private slots:
         FakeSystem system;
         system.addParport0();
         system.devices["/dev/parport0"].mayReadWrite = mayOpen;
+        system.files["/proc/sys/dev/parport/parport0/irq"] = "7\n";
         if (lpHolds) system.directories["/proc/sys/dev/parport/parport0/devices"].push_back("lp");
         system.files["/proc/self/status"] =
             "Name:\tdravel\nCapEff:\t" + capEff.toStdString() + "\nCapBnd:\t000001ffffffffff\n";

@@ -124,6 +124,7 @@ void Steuerung::baue() {
     Ansicht = objekte_.finde<QAction>("Ansicht");
     Stecker = objekte_.finde<QAction>("Stecker");
     Analysator = objekte_.finde<QAction>("Analysator");
+    Portpruefung = objekte_.finde<QAction>("Portpruefung");
 
     // A fixed window: the controls keep their twips positions.
     setFixedSize(sizeHint());
@@ -139,6 +140,7 @@ void Steuerung::verbinde() {
     connect(Generator, &QAction::triggered, this, [this] { Generator_Click(); });
     connect(Stecker, &QAction::triggered, this, [this] { Stecker_Click(); });
     connect(Analysator, &QAction::triggered, this, [this] { Analysator_Click(); });
+    connect(Portpruefung, &QAction::triggered, this, [this] { Portprüfung_Click(); });
 
     // "Jetzt Einlesen" is the window's cancel button: Esc chooses it. (Enter
     // stays with the entry fields, where a user expects it to mean "this

@@ -55,6 +55,7 @@ public:
     void Generator_Click();
     void Stecker_Click();
     void Analysator_Click();
+    void Portprüfung_Click();
 
     // --- number entry and conversion ---
     void Eingabe_dec_GotFocus();
@@ -131,6 +132,7 @@ public:
     QAction* Ansicht = nullptr;
     QAction* Stecker = nullptr;
     QAction* Analysator = nullptr;
+    QAction* Portpruefung = nullptr;
 
     [[nodiscard]] const layout::ErzeugteObjekte& objekte() const { return objekte_; }
 

@@ -97,6 +97,7 @@ constexpr std::array kMenüs{
     Menüeintrag{"Ansicht", MenüArt::Titel, "", "Ansicht"},
     Menüeintrag{"Stecker", MenüArt::Eintrag, "Ansicht", "Steckerbelegung (DB-25)…"},
     Menüeintrag{"Analysator", MenüArt::Eintrag, "Ansicht", "Logikanalysator…"},
+    Menüeintrag{"Portpruefung", MenüArt::Eintrag, "Ansicht", "Portprüfung…"},
     // clang-format on
 };
 

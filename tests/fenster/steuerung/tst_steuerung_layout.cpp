@@ -285,9 +285,10 @@ void TestSteuerungLayout::extrasMenuShowsOnlyItsFixedItemsAtStart() {
     const QAction* ansicht = fenster->menuBar()->actions().at(3);
     QCOMPARE(ansicht->text(), QStringLiteral("Ansicht"));
     QVERIFY(ansicht->menu());
-    QCOMPARE(ansicht->menu()->actions().size(), 2);
+    QCOMPARE(ansicht->menu()->actions().size(), 3);
     QCOMPARE(ansicht->menu()->actions().at(0)->text(), QStringLiteral("Steckerbelegung (DB-25)…"));
     QCOMPARE(ansicht->menu()->actions().at(1)->text(), QStringLiteral("Logikanalysator…"));
+    QCOMPARE(ansicht->menu()->actions().at(2)->text(), QStringLiteral("Portprüfung…"));
 }
 
 void TestSteuerungLayout::windowHasFixedClientAreaTitleAndIcon() {
