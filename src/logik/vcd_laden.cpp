@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -21,6 +22,39 @@ namespace dravel::analysator {
 namespace {
 
 constexpr std::size_t kHöchstensLeitungen = 64;
+// Names and quoted text are cut to this many bytes: a file may hold a name
+// of megabytes, which would take the drawing or a message box minutes.
+constexpr std::size_t kHöchstensZeichen = 60;
+
+// The first `höchstens` bytes of `text`, not splitting a UTF-8 character,
+// "…" where something was cut.
+std::string gekürzt(std::string_view text, std::size_t höchstens = kHöchstensZeichen) {
+    if (text.size() <= höchstens) return std::string(text);
+    std::size_t ende = höchstens;
+    while (ende > 0 && (static_cast<unsigned char>(text[ende]) & 0xC0) == 0x80) --ende;
+    return std::string(text.substr(0, ende)) + "…";
+}
+
+// File text quoted in a message: cut, and control characters written as
+// escapes so that a newline or tab of the file does not break the message.
+std::string zitat(std::string_view text) {
+    std::string t;
+    for (const char c : gekürzt(text)) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            t += "\\n";
+        } else if (c == '\t') {
+            t += "\\t";
+        } else if (b < 0x20 || b == 0x7f) {
+            char puffer[8];
+            std::snprintf(puffer, sizeof puffer, "\\x%02X", unsigned(b));
+            t += puffer;
+        } else {
+            t += c;
+        }
+    }
+    return "„" + t + "“";
+}
 
 // The words of a dump, separated by any white space.
 class Wörter {
@@ -75,18 +109,6 @@ std::string anzeigename(const std::string& name) {
     return name;
 }
 
-// A capture's header names the trigger's place from the file's time 0.
-std::optional<std::uint64_t> auslöserAus(const std::string& kommentar) {
-    const std::string marke = "Auslöser (Nullpunkt) bei ";
-    const std::size_t stelle = kommentar.find(marke);
-    if (stelle == std::string::npos) return std::nullopt;
-    std::uint64_t ns = 0;
-    const char* anfang = kommentar.data() + stelle + marke.size();
-    const auto [rest, f] = std::from_chars(anfang, kommentar.data() + kommentar.size(), ns);
-    if (f != std::errc()) return std::nullopt;
-    return ns;
-}
-
 }  // namespace
 
 std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehler) {
@@ -103,7 +125,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
     };
 
     // Declarations.
-    std::optional<std::uint64_t> nullpunkt;
+    Aufnahmeangaben angaben;
     bool definiert = false;
     while (!definiert && wörter.nächstes(wort)) {
         std::string inhalt;
@@ -113,10 +135,11 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
         } else if (wort == "$timescale") {
             if (!wörter.bisEnde(inhalt)) return kaputt("$timescale ohne $end");
             einheitNs = zeiteinheit(inhalt);
-            if (einheitNs == 0) return kaputt("Zeiteinheit „" + inhalt + "“ nicht unterstützt");
+            if (einheitNs == 0)
+                return kaputt("Zeiteinheit " + zitat(inhalt) + " nicht unterstützt");
         } else if (wort == "$comment") {
             if (!wörter.bisEnde(inhalt)) return kaputt("$comment ohne $end");
-            if (!nullpunkt) nullpunkt = auslöserAus(inhalt);
+            leseAngaben(inhalt, angaben);
         } else if (wort == "$date" || wort == "$scope" || wort == "$upscope") {
             if (!wörter.bisEnde(inhalt)) return kaputt(std::string(wort) + " ohne $end");
         } else if (wort == "$var") {
@@ -127,7 +150,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             if (breite == "1" && leitungen.size() < kHöchstensLeitungen &&
                 !bitVonKennung.count(kennung)) {
                 bitVonKennung[kennung] = int(leitungen.size());
-                leitungen.push_back({int(leitungen.size()), anzeigename(name)});
+                leitungen.push_back({int(leitungen.size()), gekürzt(anzeigename(name))});
             } else {
                 übrige[kennung] = true;
             }
@@ -135,7 +158,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             if (!wörter.bisEnde(inhalt)) return kaputt("$enddefinitions ohne $end");
             definiert = true;
         } else {
-            return kaputt("unbekanntes Wort „" + std::string(wort.substr(0, 40)) + "“ im Kopf");
+            return kaputt("unbekanntes Wort " + zitat(wort) + " im Kopf");
         }
     }
     if (!definiert) return kaputt("der Kopf endet nicht ($enddefinitions fehlt)");
@@ -168,9 +191,12 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             std::uint64_t t = 0;
             const auto [rest, f] = std::from_chars(wort.data() + 1, wort.data() + wort.size(), t);
             if (f != std::errc() || rest != wort.data() + wort.size() || wort.size() == 1) {
-                return kaputt("Zeitangabe „" + std::string(wort.substr(0, 40)) + "“");
+                return kaputt("Zeitangabe " + zitat(wort));
             }
-            t *= einheitNs;
+            if (__builtin_mul_overflow(t, einheitNs, &t)) {
+                return kaputt("Zeitangabe " + zitat(wort) +
+                              " zu groß (über 584 Jahre in Nanosekunden)");
+            }
             if (zeitGesehen && t < zeit) return kaputt("die Zeit läuft rückwärts");
             schließeZeit();
             zeit = t;
@@ -180,7 +206,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             const std::string kennung(wort.substr(1));
             const auto bit = bitVonKennung.find(kennung);
             if (bit == bitVonKennung.end()) {
-                if (!übrige.count(kennung)) return kaputt("unbekanntes Signal „" + kennung + "“");
+                if (!übrige.count(kennung)) return kaputt("unbekanntes Signal " + zitat(kennung));
                 continue;
             }
             // Unknown and high impedance are shown low.
@@ -193,7 +219,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             std::string_view kennung;
             if (!wörter.nächstes(kennung)) return kaputt("Wert ohne Signal");
             if (!übrige.count(std::string(kennung)) && !bitVonKennung.count(std::string(kennung))) {
-                return kaputt("unbekanntes Signal „" + std::string(kennung) + "“");
+                return kaputt("unbekanntes Signal " + zitat(kennung));
             }
         } else if (wort == "$dumpvars" || wort == "$dumpall" || wort == "$dumpon" ||
                    wort == "$dumpoff" || wort == "$end") {
@@ -202,10 +228,16 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             std::string inhalt;
             if (!wörter.bisEnde(inhalt)) return kaputt("$comment ohne $end");
         } else {
-            return kaputt("unbekanntes Wort „" + std::string(wort.substr(0, 40)) + "“");
+            return kaputt("unbekanntes Wort " + zitat(wort));
         }
     }
     schließeZeit();
+    // A capture stopped before its trigger has no levels, and says why.
+    if (änderungen.empty() && angaben.aufnahme) {
+        auto leer = std::make_unique<Aufnahme>(std::move(leitungen), 0);
+        leer->beende(angaben.ende.value_or(Ende::Leer));
+        return leer;
+    }
     if (änderungen.empty()) {
         fehler = "Die Datei enthält keine Pegel.";
         return nullptr;
@@ -214,9 +246,9 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
                                                änderungen.size() * Aufnahme::kBytesJeÄnderung);
     for (const Änderung& ä : änderungen) aufnahme->hänge(ä.zeitNs, ä.pegel);
     aufnahme->setzeBisNs(letzteZeit);
-    aufnahme->beende(Ende::Dauer);
+    aufnahme->beende(angaben.ende.value_or(Ende::Dauer));
     // The trigger of a capture, else the file's own time 0.
-    aufnahme->nullpunktNs = nullpunkt.value_or(0);
+    aufnahme->nullpunktNs = angaben.auslöserNs.value_or(0);
     return aufnahme;
 }
 

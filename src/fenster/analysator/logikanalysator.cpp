@@ -415,7 +415,12 @@ void Logikanalysator::zeigeZustand() {
             (a->anzahl() == 1 ? QStringLiteral("%1 Änderung") : QStringLiteral("%1 Änderungen"))
                 .arg(menge);
         text = text.isEmpty() ? änderungen : QStringLiteral("%1 · %2").arg(text, änderungen);
-        if (!dateiname_.isEmpty()) text = dateiname_ + QStringLiteral(" · ") + text;
+        // A file's state is its own, not the last run's.
+        if (!dateiname_.isEmpty()) {
+            text = QStringLiteral("%1 · %2 · %3")
+                       .arg(dateiname_, QString::fromUtf8(analysator::endeText(a->ende())),
+                            änderungen);
+        }
     }
     Zustand->setText(text.isEmpty() ? QStringLiteral("Bereit") : text);
 }
