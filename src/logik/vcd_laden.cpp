@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -64,6 +65,7 @@ public:
         while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
         if (pos_ >= text_.size()) return false;
         const std::size_t anfang = pos_;
+        wortAnfang_ = anfang;
         while (pos_ < text_.size() && !std::isspace(static_cast<unsigned char>(text_[pos_])))
             ++pos_;
         wort = text_.substr(anfang, pos_ - anfang);
@@ -78,13 +80,20 @@ public:
         return true;
     }
 
+    // The line (from 1) of the last word read, for a message.
+    [[nodiscard]] std::size_t zeile() const {
+        const std::size_t bis = std::min(wortAnfang_, text_.size());
+        return 1 + std::size_t(std::count(text_.begin(), text_.begin() + long(bis), '\n'));
+    }
+
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
+    std::size_t wortAnfang_ = 0;
 };
 
-// "1ns", "10 us", ... as nanoseconds per unit; 0 for anything else (the
-// finer units would need fractions of a nanosecond).
+// "1ns", "10 us", "1 ps", ... as femtoseconds per unit, from 1 fs to 100 s;
+// 0 for anything else.
 std::uint64_t zeiteinheit(std::string text) {
     std::string ohne;
     for (const char c : text) {
@@ -94,11 +103,29 @@ std::uint64_t zeiteinheit(std::string text) {
     const auto [rest, fehler] = std::from_chars(ohne.data(), ohne.data() + ohne.size(), zahl);
     if (fehler != std::errc() || (zahl != 1 && zahl != 10 && zahl != 100)) return 0;
     const std::string einheit(rest, static_cast<const char*>(ohne.data() + ohne.size()));
-    if (einheit == "ns") return zahl;
-    if (einheit == "us") return zahl * 1000;
-    if (einheit == "ms") return zahl * 1000000;
-    if (einheit == "s") return zahl * 1000000000;
+    static const std::pair<const char*, std::uint64_t> kEinheiten[] = {
+        {"fs", 1},
+        {"ps", 1'000},
+        {"ns", 1'000'000},
+        {"us", 1'000'000'000},
+        {"ms", 1'000'000'000'000},
+        {"s", 1'000'000'000'000'000},
+    };
+    for (const auto& [name, fs] : kEinheiten) {
+        if (einheit == name) return zahl * fs;
+    }
     return 0;
+}
+
+// A time stamp in the file's units as nanoseconds, false when it does not
+// fit; finer units than 1 ns are rounded down, which keeps the order.
+bool inNs(std::uint64_t stempel, std::uint64_t einheitFs, std::uint64_t& ns) {
+    constexpr std::uint64_t kFsJeNs = 1'000'000;
+    if (einheitFs < kFsJeNs) {
+        ns = stempel / (kFsJeNs / einheitFs);
+        return true;
+    }
+    return !__builtin_mul_overflow(stempel, einheitFs / kFsJeNs, &ns);
 }
 
 // A capture names its lines "Pin10_nAck"; shown as the window names pins.
@@ -114,13 +141,13 @@ std::string anzeigename(const std::string& name) {
 std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehler) {
     Wörter wörter(text);
     std::string_view wort;
-    bool vonDravel = false;
-    std::uint64_t einheitNs = 0;
+    std::uint64_t einheitFs = 0;
     std::vector<Leitung> leitungen;
     std::unordered_map<std::string, int> bitVonKennung;  // one-bit signals kept
     std::unordered_map<std::string, bool> übrige;        // declared, not shown
     const auto kaputt = [&](const std::string& grund) {
-        fehler = "Die Datei ist keine lesbare VCD-Datei von Dravel: " + grund + ".";
+        fehler = "Die Datei ist keine lesbare VCD-Datei: Zeile " + std::to_string(wörter.zeile()) +
+                 ": " + grund + ".";
         return nullptr;
     };
 
@@ -131,11 +158,10 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
         std::string inhalt;
         if (wort == "$version") {
             if (!wörter.bisEnde(inhalt)) return kaputt("$version ohne $end");
-            vonDravel = inhalt.find("Dravel") != std::string::npos;
         } else if (wort == "$timescale") {
             if (!wörter.bisEnde(inhalt)) return kaputt("$timescale ohne $end");
-            einheitNs = zeiteinheit(inhalt);
-            if (einheitNs == 0)
+            einheitFs = zeiteinheit(inhalt);
+            if (einheitFs == 0)
                 return kaputt("Zeiteinheit " + zitat(inhalt) + " nicht unterstützt");
         } else if (wort == "$comment") {
             if (!wörter.bisEnde(inhalt)) return kaputt("$comment ohne $end");
@@ -162,13 +188,8 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
         }
     }
     if (!definiert) return kaputt("der Kopf endet nicht ($enddefinitions fehlt)");
-    if (!vonDravel) {
-        fehler =
-            "Die Datei wurde nicht von Dravel geschrieben; nur Aufnahmen und Mitschnitte "
-            "(--trace) von Dravel lassen sich öffnen.";
-        return nullptr;
-    }
-    if (einheitNs == 0) return kaputt("$timescale fehlt");
+    // Without it the stamps have no unit.
+    if (einheitFs == 0) return kaputt("$timescale fehlt");
     if (leitungen.empty()) {
         fehler = "Die Datei enthält keine einzelnen Leitungen.";
         return nullptr;
@@ -193,7 +214,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             if (f != std::errc() || rest != wort.data() + wort.size() || wort.size() == 1) {
                 return kaputt("Zeitangabe " + zitat(wort));
             }
-            if (__builtin_mul_overflow(t, einheitNs, &t)) {
+            if (!inNs(t, einheitFs, t)) {
                 return kaputt("Zeitangabe " + zitat(wort) +
                               " zu groß (über 584 Jahre in Nanosekunden)");
             }

@@ -92,6 +92,13 @@ void TestVcdLaden::filesLoadAsTheySayOrAreRefusedBriefly_data() {
         << datei("", "1ns", "D0", "#0\n1\x01\x7f\t") << "„\\x01\\x7F“" << 0ull << 0 << 0;
     QTest::newRow("100 s wraps") << datei("", "100 s", "D0", "#0\n1!\n#200000000\n0!\n")
                                  << "zu groß" << 0ull << 0 << 0;
+    QTest::newRow("another program, 1ps on its own line")
+        << QByteArray(
+               "$version Icarus $end\n$timescale\n\t1ps\n$end\n$var wire 1 ! a $end\n"
+               "$enddefinitions $end\n#0 0! #9000000 1! #20000000")
+        << "" << 0ull << 2 << dauer;
+    QTest::newRow("fault names its line")
+        << datei("", "1ns", "D0", "#0\n1!\n#x\n") << "Zeile 12:" << 0ull << 0 << 0;
     QTest::newRow("1 s, large stamps")
         << datei("", "1s", "D0", "#0\n1!\n#18446744074\n0!\n") << "zu groß" << 0ull << 0 << 0;
 }

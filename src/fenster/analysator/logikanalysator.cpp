@@ -105,8 +105,10 @@ Logikanalysator::Logikanalysator(QWidget* parent)
                               QStringLiteral("Startet oder beendet die Aufnahme"));
     AufnahmeStartStop->setMinimumWidth(
         AufnahmeStartStop->fontMetrics().horizontalAdvance(QStringLiteral("Stopp")) * 3);
-    Oeffnen = knopf("Oeffnen", QStringLiteral("Öffnen…"),
-                    QStringLiteral("Zeigt eine VCD-Datei von Dravel (Aufnahme oder Mitschnitt)"));
+    Oeffnen =
+        knopf("Oeffnen", QStringLiteral("Öffnen…"),
+              QStringLiteral(
+                  "Zeigt eine VCD-Datei: Aufnahme, Mitschnitt oder die eines anderen Programms"));
     Speichern = knopf("Speichern", QStringLiteral("Speichern…"),
                       QStringLiteral("Schreibt die Aufnahme als VCD-Datei (PulseView, GTKWave)"));
     BildSpeichern = knopf("BildSpeichern", QStringLiteral("Bild speichern…"),
