@@ -138,7 +138,8 @@ std::string anzeigename(const std::string& name) {
 
 }  // namespace
 
-std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehler) {
+std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehler,
+                                      std::string* hinweis) {
     Wörter wörter(text);
     std::string_view wort;
     std::uint64_t einheitFs = 0;
@@ -150,6 +151,8 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
                  ": " + grund + ".";
         return nullptr;
     };
+
+    std::size_t vektoren = 0, unbestimmt = 0;  // left out, shown low: said in `hinweis`
 
     // Declarations.
     Aufnahmeangaben angaben;
@@ -178,6 +181,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
                 bitVonKennung[kennung] = int(leitungen.size());
                 leitungen.push_back({int(leitungen.size()), gekürzt(anzeigename(name))});
             } else {
+                if (breite != "1") ++vektoren;
                 übrige[kennung] = true;
             }
         } else if (wort == "$enddefinitions") {
@@ -230,7 +234,8 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
                 if (!übrige.count(kennung)) return kaputt("unbekanntes Signal " + zitat(kennung));
                 continue;
             }
-            // Unknown and high impedance are shown low.
+            // Unknown and high impedance are shown low, and counted to say so.
+            if (c != '0' && c != '1') ++unbestimmt;
             if (c == '1')
                 pegel |= bitVon(bit->second);
             else
@@ -253,6 +258,19 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
         }
     }
     schließeZeit();
+    if (hinweis) {
+        hinweis->clear();
+        if (unbestimmt > 0) {
+            *hinweis =
+                std::to_string(unbestimmt) +
+                (unbestimmt == 1 ? " Wert x/z als tief gezeigt" : " Werte x/z als tief gezeigt");
+        }
+        if (vektoren > 0) {
+            if (!hinweis->empty()) *hinweis += "; ";
+            *hinweis += std::to_string(vektoren) +
+                        (vektoren == 1 ? " Vektor ausgelassen" : " Vektoren ausgelassen");
+        }
+    }
     // A capture stopped before its trigger has no levels, and says why.
     if (änderungen.empty() && angaben.aufnahme) {
         auto leer = std::make_unique<Aufnahme>(std::move(leitungen), 0);
@@ -273,7 +291,8 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
     return aufnahme;
 }
 
-std::unique_ptr<Aufnahme> ladeVcd(const std::string& pfad, std::string& fehler) {
+std::unique_ptr<Aufnahme> ladeVcd(const std::string& pfad, std::string& fehler,
+                                  std::string* hinweis) {
     // O_NONBLOCK: a pipe without a writer must not hold the window.
     const int fd = ::open(pfad.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat info {};
@@ -296,7 +315,7 @@ std::unique_ptr<Aufnahme> ladeVcd(const std::string& pfad, std::string& fehler) 
         fehler = "„" + pfad + "“ lässt sich nicht öffnen: " + port::errnoText(lesefehler) + ".";
         return nullptr;
     }
-    return ladeVcdText(inhalt, fehler);
+    return ladeVcdText(inhalt, fehler, hinweis);
 }
 
 }  // namespace dravel::analysator

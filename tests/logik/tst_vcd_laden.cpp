@@ -95,8 +95,9 @@ void TestVcdLaden::filesLoadAsTheySayOrAreRefusedBriefly_data() {
     QTest::newRow("another program, 1ps on its own line")
         << QByteArray(
                "$version Icarus $end\n$timescale\n\t1ps\n$end\n$var wire 1 ! a $end\n"
-               "$enddefinitions $end\n#0 0! #9000000 1! #20000000")
-        << "" << 0ull << 2 << dauer;
+               "$var wire 8 \" v $end\n$enddefinitions $end\n#0 0! bx \" #9000000 1! "
+               "#15000000 x! #20000000")
+        << "" << 0ull << 3 << dauer;
     QTest::newRow("fault names its line")
         << datei("", "1ns", "D0", "#0\n1!\n#x\n") << "Zeile 12:" << 0ull << 0 << 0;
     QTest::newRow("1 s, large stamps")
@@ -107,7 +108,8 @@ void TestVcdLaden::filesLoadAsTheySayOrAreRefusedBriefly() {
     QFETCH(QByteArray, text);
     QFETCH(QString, fehler);
     std::string grund;
-    const auto a = analysator::ladeVcdText(text.toStdString(), grund);
+    std::string hinweis;
+    const auto a = analysator::ladeVcdText(text.toStdString(), grund, &hinweis);
     QVERIFY2(grund.size() < 300, grund.substr(0, 300).c_str());
     if (!fehler.isEmpty()) {
         QVERIFY(!a);
@@ -119,6 +121,10 @@ void TestVcdLaden::filesLoadAsTheySayOrAreRefusedBriefly() {
     QTEST(int(a->anzahl()), "anzahl");
     QTEST(int(a->ende()), "ende");
     QVERIFY(a->leitungen().front().name.size() < 100);
+    // What is not shown as the file holds it is said.
+    if (text.contains("Icarus")) {
+        QCOMPARE(hinweis, std::string("1 Wert x/z als tief gezeigt; 1 Vektor ausgelassen"));
+    }
 }
 
 // GTKWave's own loader (not vcd2fst's lenient reader) and sigrok read a

@@ -422,6 +422,7 @@ void Logikanalysator::zeigeZustand() {
             text = QStringLiteral("%1 · %2 · %3")
                        .arg(dateiname_, QString::fromUtf8(analysator::endeText(a->ende())),
                             änderungen);
+            if (!dateihinweis_.isEmpty()) text += QStringLiteral(" · ") + dateihinweis_;
         }
     }
     Zustand->setText(text.isEmpty() ? QStringLiteral("Bereit") : text);
@@ -496,14 +497,16 @@ void Logikanalysator::messeJetzt() {
 // --- files -----------------------------------------------------------------
 
 bool Logikanalysator::öffne(const QString& pfad, QString& fehler) {
-    std::string grund;
-    std::shared_ptr<const Aufnahme> aufnahme = analysator::ladeVcd(pfad.toStdString(), grund);
+    std::string grund, hinweis;
+    std::shared_ptr<const Aufnahme> aufnahme =
+        analysator::ladeVcd(pfad.toStdString(), grund, &hinweis);
     if (!aufnahme) {
         fehler = QString::fromStdString(grund);
         return false;
     }
     halteAufnahme();
     dateiname_ = QFileInfo(pfad).fileName();
+    dateihinweis_ = QString::fromStdString(hinweis);
     zeige(aufnahme);
     setWindowTitle(QStringLiteral("Logikanalysator – %1").arg(dateiname_));
     return true;
