@@ -107,8 +107,7 @@ void TestVcdLaden::filesLoadAsTheySayOrAreRefusedBriefly_data() {
 void TestVcdLaden::filesLoadAsTheySayOrAreRefusedBriefly() {
     QFETCH(QByteArray, text);
     QFETCH(QString, fehler);
-    std::string grund;
-    std::string hinweis;
+    std::string grund, hinweis;
     const auto a = analysator::ladeVcdText(text.toStdString(), grund, &hinweis);
     QVERIFY2(grund.size() < 300, grund.substr(0, 300).c_str());
     if (!fehler.isEmpty()) {
@@ -145,7 +144,6 @@ void TestVcdLaden::capturesOpenInGtkwaveAndSigrok() {
     aufnahme.hänge(5000, analysator::bitVon(10));
     aufnahme.nullpunktNs = 5000;
     aufnahme.setzeBisNs(9000);
-    aufnahme.beende(analysator::Ende::Dauer);
     const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
     std::string fehler;
     QVERIFY2(analysator::speichereVcd(aufnahme, pfad.toStdString(), fehler), fehler.c_str());
@@ -158,10 +156,9 @@ void TestVcdLaden::capturesOpenInGtkwaveAndSigrok() {
     };
     const QString skript = ordner.filePath(QStringLiteral("namen.tcl"));
     QFile s(skript);
-    QVERIFY(s.open(QIODevice::WriteOnly));
-    s.write(
-        "for {set i 0} {$i < [gtkwave::getNumFacs]} {incr i} {\n"
-        "  puts \"NAME [gtkwave::getFacName $i]\"\n}\ngtkwave::/File/Quit\n");
+    QVERIFY(s.open(QIODevice::WriteOnly) &&
+            s.write("for {set i 0} {$i < [gtkwave::getNumFacs]} {incr i} {\n"
+                    "  puts \"NAME [gtkwave::getFacName $i]\"\n}\ngtkwave::/File/Quit\n") > 0);
     s.close();
     const QString gesehen = lauf(xvfb, {"-a", gtkwave, "-f", pfad, "-S", skript});
     QVERIFY2(gesehen.contains("NAME aufnahme_0x378.Pin2_D0") &&
