@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "logik/aufnahme_vcd.h"
+#include "logik/aufnahmemaschine.h"
 #include "port/pin_map.h"
 #include "port/system_calls.h"
 
@@ -259,17 +260,21 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
     }
     schließeZeit();
     if (hinweis) {
-        hinweis->clear();
+        // How a capture ended, where its file says so, then what is not
+        // shown as the file holds it.
+        std::vector<std::string> teile;
+        if (angaben.ende) teile.emplace_back(endeText(*angaben.ende));
         if (unbestimmt > 0) {
-            *hinweis =
-                std::to_string(unbestimmt) +
-                (unbestimmt == 1 ? " Wert x/z als tief gezeigt" : " Werte x/z als tief gezeigt");
+            teile.push_back(std::to_string(unbestimmt) + (unbestimmt == 1
+                                                              ? " Wert x/z als tief gezeigt"
+                                                              : " Werte x/z als tief gezeigt"));
         }
         if (vektoren > 0) {
-            if (!hinweis->empty()) *hinweis += "; ";
-            *hinweis += std::to_string(vektoren) +
-                        (vektoren == 1 ? " Vektor ausgelassen" : " Vektoren ausgelassen");
+            teile.push_back(std::to_string(vektoren) +
+                            (vektoren == 1 ? " Vektor ausgelassen" : " Vektoren ausgelassen"));
         }
+        hinweis->clear();
+        for (const std::string& teil : teile) *hinweis += (hinweis->empty() ? "" : "; ") + teil;
     }
     // A capture stopped before its trigger has no levels, and says why.
     if (änderungen.empty() && angaben.aufnahme) {

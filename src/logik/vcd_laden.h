@@ -16,8 +16,9 @@ namespace dravel::analysator {
 // file, or one without one-bit signals, gives nullptr and one German
 // message naming the line and the fault, with quoted text cut and its
 // control characters escaped.
-// `hinweis`, if given, receives what is not shown as the file holds it ("3
-// Werte x/z als tief gezeigt; 1 Vektor ausgelassen"), empty when all is.
+// `hinweis`, if given, receives how a capture ended, where the file says
+// so, and what is not shown as the file holds it ("Auslöser kam nicht", "3
+// Werte x/z als tief gezeigt; 1 Vektor ausgelassen"), else nothing.
 std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehler,
                                       std::string* hinweis = nullptr);
 std::unique_ptr<Aufnahme> ladeVcd(const std::string& pfad, std::string& fehler,

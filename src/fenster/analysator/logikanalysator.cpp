@@ -419,9 +419,7 @@ void Logikanalysator::zeigeZustand() {
         text = text.isEmpty() ? änderungen : QStringLiteral("%1 · %2").arg(text, änderungen);
         // A file's state is its own, not the last run's.
         if (!dateiname_.isEmpty()) {
-            text = QStringLiteral("%1 · %2 · %3")
-                       .arg(dateiname_, QString::fromUtf8(analysator::endeText(a->ende())),
-                            änderungen);
+            text = dateiname_ + QStringLiteral(" · ") + änderungen;
             if (!dateihinweis_.isEmpty()) text += QStringLiteral(" · ") + dateihinweis_;
         }
     }
