@@ -158,7 +158,7 @@ int nimmAuf(const Aufnehmen& a, std::unique_ptr<port::SorgfältigeDatei> datei) 
         std::fputs("dravel: Der Auslöser kam nicht; die Datei enthält keine Änderungen.\n", stderr);
         aufnahme = std::make_shared<analysator::Aufnahme>(analysator::leitungenFür(e.pins), 0);
         aufnahme->basis = e.basis;
-        aufnahme->beende(analysator::Ende::Halt);
+        aufnahme->beende(analysator::Ende::Leer);
     }
     const bool gespeichert = analysator::speichereVcd(*aufnahme, *schreiber, fehler);
     meldeSicherung();

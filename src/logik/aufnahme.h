@@ -16,7 +16,9 @@ namespace dravel::analysator {
 // one-bit signals from 0 in the order of the file.
 using Pegel = std::uint64_t;
 
-constexpr Pegel bitVon(int leitung) { return Pegel{1} << leitung; }
+constexpr Pegel bitVon(int leitung) {
+    return Pegel{1} << leitung;
+}
 
 // One line of a recording: which bit of Pegel it is and what the user sees.
 struct Leitung {
@@ -36,6 +38,7 @@ enum class Ende : std::uint8_t {
     Dauer,   // the set duration has passed
     Halt,    // the user stopped it
     Grenze,  // the memory limit was reached
+    Leer,    // stopped before the trigger came: no levels at all
 };
 
 // The changes of one capture, appended by exactly one thread (the capture

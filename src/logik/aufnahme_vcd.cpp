@@ -1,6 +1,10 @@
 #include "aufnahme_vcd.h"
 
+#include <cctype>
+#include <charconv>
 #include <cstdio>
+#include <string_view>
+#include <utility>
 
 #include "dravel_version.h"
 #include "logik/aufnahmemaschine.h"
@@ -34,7 +38,64 @@ std::uint64_t abtastschritt(std::uint64_t spanneNs) {
     return schritt;
 }
 
+constexpr const char* kVcdKennzeile = "dravel_aufnahme=1";
+
+// How a capture ended, as its file says it (stable; not the shown text).
+constexpr std::pair<Ende, const char*> kEndeSchlüssel[] = {
+    {Ende::Läuft, "laeuft"},  {Ende::Dauer, "dauer"},         {Ende::Halt, "halt"},
+    {Ende::Grenze, "grenze"}, {Ende::Leer, "ohne_ausloeser"},
+};
+
+const char* endeSchlüssel(Ende ende) {
+    for (const auto& [e, schlüssel] : kEndeSchlüssel) {
+        if (e == ende) return schlüssel;
+    }
+    return "laeuft";
+}
+
+std::optional<std::uint64_t> zahlAus(std::string_view text) {
+    std::uint64_t zahl = 0;
+    const auto [rest, f] = std::from_chars(text.data(), text.data() + text.size(), zahl);
+    if (f != std::errc() || rest == text.data()) return std::nullopt;
+    return zahl;
+}
+
 }  // namespace
+
+void leseAngaben(const std::string& kommentar, Aufnahmeangaben& angaben) {
+    std::string_view rest(kommentar);
+    while (!rest.empty()) {
+        const std::size_t umbruch = rest.find('\n');
+        std::string_view zeile = rest.substr(0, umbruch);
+        rest = umbruch == std::string_view::npos ? std::string_view() : rest.substr(umbruch + 1);
+        while (!zeile.empty() && std::isspace(static_cast<unsigned char>(zeile.front())))
+            zeile.remove_prefix(1);
+        while (!zeile.empty() && std::isspace(static_cast<unsigned char>(zeile.back())))
+            zeile.remove_suffix(1);
+
+        // Files written before the key lines: one sentence.
+        constexpr std::string_view kAlt = "Auslöser (Nullpunkt) bei ";
+        if (const std::size_t alt = zeile.find(kAlt); alt != std::string_view::npos) {
+            angaben.aufnahme = true;
+            if (!angaben.auslöserNs) angaben.auslöserNs = zahlAus(zeile.substr(alt + kAlt.size()));
+            continue;
+        }
+        if (zeile == kVcdKennzeile) {
+            angaben.aufnahme = true;
+            continue;
+        }
+        const std::size_t gleich = zeile.find('=');
+        if (gleich == std::string_view::npos) continue;
+        const std::string_view schlüssel = zeile.substr(0, gleich), wert = zeile.substr(gleich + 1);
+        if (schlüssel == "ausloeser_ns") {
+            angaben.auslöserNs = zahlAus(wert);
+        } else if (schlüssel == "ende") {
+            for (const auto& [e, s] : kEndeSchlüssel) {
+                if (wert == s) angaben.ende = e;
+            }
+        }
+    }
+}
 
 std::string vcdName(int pin) {
     return "Pin" + std::to_string(pin) + "_" + alsBezeichner(port::pin(pin).signal);
@@ -90,19 +151,23 @@ bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::str
     char basis[16] = "";
     if (portAufnahme) std::snprintf(basis, sizeof basis, "0x%X", unsigned(aufnahme.basis));
 
-    schreiber.setzeKommentar({
-        std::string("Logikanalysator-Aufnahme") +
-            (portAufnahme ? " an " + std::string(basis) : "") +
-            ", elektrische Pegel (Invertierungen des Ports berücksichtigt)",
-        "Zeit 0 = " + std::to_string(anfang) +
-            " ns seit Programmstart (monotone Uhr, wie der Mitschnitt)",
-        "Auslöser (Nullpunkt) bei " +
-            std::to_string(aufnahme.nullpunktNs - std::min(aufnahme.nullpunktNs, anfang)) +
-            " ns; Ende: " + endeText(aufnahme.ende()) +
-            "; Abtastwerte: " + std::to_string(aufnahme.proben()),
-        "sigrok/PulseView: Import mit downsample=" + std::to_string(abtastschritt(ende - anfang)) +
-            " (ein Abtastwert je so vielen ns)",
-    });
+    // One sentence for people, then the facts as "key=value" lines that
+    // viewers pass over and the loader reads back (vcd_laden.cpp).
+    const std::uint64_t auslöser = aufnahme.nullpunktNs - std::min(aufnahme.nullpunktNs, anfang);
+    std::vector<std::string> zeilen;
+    zeilen.push_back(std::string("Logikanalysator-Aufnahme") +
+                     (portAufnahme ? " an " + std::string(basis) : std::string()) +
+                     ", elektrische Pegel (Invertierungen des Ports beruecksichtigt); Zeit 0 = "
+                     "zeit0_ns seit Programmstart (monotone Uhr, wie der Mitschnitt)");
+    zeilen.push_back(kVcdKennzeile);
+    if (portAufnahme) zeilen.push_back(std::string("port=") + basis);
+    zeilen.push_back("zeit0_ns=" + std::to_string(anfang));
+    // Without a trigger nothing was recorded, and there is no place to name.
+    if (n > 0) zeilen.push_back("ausloeser_ns=" + std::to_string(auslöser));
+    zeilen.push_back(std::string("ende=") + endeSchlüssel(aufnahme.ende()));
+    zeilen.push_back("abtastwerte=" + std::to_string(aufnahme.proben()));
+    zeilen.push_back("sigrok_downsample=" + std::to_string(abtastschritt(ende - anfang)));
+    schreiber.setzeKommentar(std::move(zeilen));
     std::vector<std::string> namen;
     std::vector<int> bits;
     for (const Leitung& leitung : aufnahme.leitungen()) {

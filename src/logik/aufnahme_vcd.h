@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "logik/aufnahme.h"
@@ -11,12 +13,13 @@ namespace dravel::analysator {
 // Writes a capture as a Value Change Dump with the trace's writer: 1 ns
 // time scale, one one-bit wire per line at its electrical level
 // ("Pin10_nAck", unique names since sigrok ignores scopes), only changes.
-// Time 0 in the file is the capture's first moment; the header comment
-// names that moment on the trace's clock, the trigger's place and the
-// sigrok/PulseView import setting. A GTKWave save file goes next to it
-// (x.vcd -> x.gtkw) as with --trace. False and one German line in
-// `fehler` when the file cannot be written; `hinweis`, if given, receives
-// the line that says why the save file is left out.
+// Time 0 in the file is the capture's first moment. The header comment,
+// ASCII only, holds one sentence for people and the facts as lines of
+// "key=value": that moment on the trace's clock, the port, the trigger's
+// place, how the capture ended and the sigrok/PulseView import setting. A GTKWave save file goes
+// next to it (x.vcd -> x.gtkw) as with --trace. False and one German line in `fehler` when the file
+// cannot be written; `hinweis`, if given, receives the line that says why the save file is left
+// out.
 bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler,
                   std::string* hinweis = nullptr);
 
@@ -28,6 +31,16 @@ bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string
 std::unique_ptr<port::VcdWriter> beginneVcd(std::unique_ptr<port::SorgfältigeDatei> datei,
                                             std::string& fehler);
 bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler);
+
+// What a file's header comments say of a capture, as far as they say it:
+// the "key=value" lines written above, and the sentence of files written
+// before them ("Auslöser (Nullpunkt) bei 5000 ns; Ende: ...").
+struct Aufnahmeangaben {
+    bool aufnahme = false;  // the file is a capture, not a trace
+    std::optional<std::uint64_t> auslöserNs;
+    std::optional<Ende> ende;
+};
+void leseAngaben(const std::string& kommentar, Aufnahmeangaben& angaben);
 
 // The signal name of a pin in such a file: "Pin10_nAck" for pin 10 /Ack.
 std::string vcdName(int pin);

@@ -98,6 +98,8 @@ const char* endeText(Ende ende) {
             return "angehalten";
         case Ende::Grenze:
             return "Speichergrenze erreicht";
+        case Ende::Leer:
+            return "Auslöser kam nicht";
         case Ende::Läuft:
             break;
     }

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "logik/aufnahme_vcd.h"
+#include "logik/aufnahmemaschine.h"
 #include "port/pin_map.h"
 #include "port/system_calls.h"
 
@@ -21,6 +24,39 @@ namespace dravel::analysator {
 namespace {
 
 constexpr std::size_t kHöchstensLeitungen = 64;
+// Names and quoted text are cut to this many bytes: a file may hold a name
+// of megabytes, which would take the drawing or a message box minutes.
+constexpr std::size_t kHöchstensZeichen = 60;
+
+// The first `höchstens` bytes of `text`, not splitting a UTF-8 character,
+// "…" where something was cut.
+std::string gekürzt(std::string_view text, std::size_t höchstens = kHöchstensZeichen) {
+    if (text.size() <= höchstens) return std::string(text);
+    std::size_t ende = höchstens;
+    while (ende > 0 && (static_cast<unsigned char>(text[ende]) & 0xC0) == 0x80) --ende;
+    return std::string(text.substr(0, ende)) + "…";
+}
+
+// File text quoted in a message: cut, and control characters written as
+// escapes so that a newline or tab of the file does not break the message.
+std::string zitat(std::string_view text) {
+    std::string t;
+    for (const char c : gekürzt(text)) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            t += "\\n";
+        } else if (c == '\t') {
+            t += "\\t";
+        } else if (b < 0x20 || b == 0x7f) {
+            char puffer[8];
+            std::snprintf(puffer, sizeof puffer, "\\x%02X", unsigned(b));
+            t += puffer;
+        } else {
+            t += c;
+        }
+    }
+    return "„" + t + "“";
+}
 
 // The words of a dump, separated by any white space.
 class Wörter {
@@ -30,6 +66,7 @@ public:
         while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
         if (pos_ >= text_.size()) return false;
         const std::size_t anfang = pos_;
+        wortAnfang_ = anfang;
         while (pos_ < text_.size() && !std::isspace(static_cast<unsigned char>(text_[pos_])))
             ++pos_;
         wort = text_.substr(anfang, pos_ - anfang);
@@ -44,13 +81,20 @@ public:
         return true;
     }
 
+    // The line (from 1) of the last word read, for a message.
+    [[nodiscard]] std::size_t zeile() const {
+        const std::size_t bis = std::min(wortAnfang_, text_.size());
+        return 1 + std::size_t(std::count(text_.begin(), text_.begin() + long(bis), '\n'));
+    }
+
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
+    std::size_t wortAnfang_ = 0;
 };
 
-// "1ns", "10 us", ... as nanoseconds per unit; 0 for anything else (the
-// finer units would need fractions of a nanosecond).
+// "1ns", "10 us", "1 ps", ... as femtoseconds per unit, from 1 fs to 100 s;
+// 0 for anything else.
 std::uint64_t zeiteinheit(std::string text) {
     std::string ohne;
     for (const char c : text) {
@@ -60,11 +104,29 @@ std::uint64_t zeiteinheit(std::string text) {
     const auto [rest, fehler] = std::from_chars(ohne.data(), ohne.data() + ohne.size(), zahl);
     if (fehler != std::errc() || (zahl != 1 && zahl != 10 && zahl != 100)) return 0;
     const std::string einheit(rest, static_cast<const char*>(ohne.data() + ohne.size()));
-    if (einheit == "ns") return zahl;
-    if (einheit == "us") return zahl * 1000;
-    if (einheit == "ms") return zahl * 1000000;
-    if (einheit == "s") return zahl * 1000000000;
+    static const std::pair<const char*, std::uint64_t> kEinheiten[] = {
+        {"fs", 1},
+        {"ps", 1'000},
+        {"ns", 1'000'000},
+        {"us", 1'000'000'000},
+        {"ms", 1'000'000'000'000},
+        {"s", 1'000'000'000'000'000},
+    };
+    for (const auto& [name, fs] : kEinheiten) {
+        if (einheit == name) return zahl * fs;
+    }
     return 0;
+}
+
+// A time stamp in the file's units as nanoseconds, false when it does not
+// fit; finer units than 1 ns are rounded down, which keeps the order.
+bool inNs(std::uint64_t stempel, std::uint64_t einheitFs, std::uint64_t& ns) {
+    constexpr std::uint64_t kFsJeNs = 1'000'000;
+    if (einheitFs < kFsJeNs) {
+        ns = stempel / (kFsJeNs / einheitFs);
+        return true;
+    }
+    return !__builtin_mul_overflow(stempel, einheitFs / kFsJeNs, &ns);
 }
 
 // A capture names its lines "Pin10_nAck"; shown as the window names pins.
@@ -75,48 +137,39 @@ std::string anzeigename(const std::string& name) {
     return name;
 }
 
-// A capture's header names the trigger's place from the file's time 0.
-std::optional<std::uint64_t> auslöserAus(const std::string& kommentar) {
-    const std::string marke = "Auslöser (Nullpunkt) bei ";
-    const std::size_t stelle = kommentar.find(marke);
-    if (stelle == std::string::npos) return std::nullopt;
-    std::uint64_t ns = 0;
-    const char* anfang = kommentar.data() + stelle + marke.size();
-    const auto [rest, f] = std::from_chars(anfang, kommentar.data() + kommentar.size(), ns);
-    if (f != std::errc()) return std::nullopt;
-    return ns;
-}
-
 }  // namespace
 
-std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehler) {
+std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehler,
+                                      std::string* hinweis) {
     Wörter wörter(text);
     std::string_view wort;
-    bool vonDravel = false;
-    std::uint64_t einheitNs = 0;
+    std::uint64_t einheitFs = 0;
     std::vector<Leitung> leitungen;
     std::unordered_map<std::string, int> bitVonKennung;  // one-bit signals kept
     std::unordered_map<std::string, bool> übrige;        // declared, not shown
     const auto kaputt = [&](const std::string& grund) {
-        fehler = "Die Datei ist keine lesbare VCD-Datei von Dravel: " + grund + ".";
+        fehler = "Die Datei ist keine lesbare VCD-Datei: Zeile " + std::to_string(wörter.zeile()) +
+                 ": " + grund + ".";
         return nullptr;
     };
 
+    std::size_t vektoren = 0, unbestimmt = 0;  // left out, shown low: said in `hinweis`
+
     // Declarations.
-    std::optional<std::uint64_t> nullpunkt;
+    Aufnahmeangaben angaben;
     bool definiert = false;
     while (!definiert && wörter.nächstes(wort)) {
         std::string inhalt;
         if (wort == "$version") {
             if (!wörter.bisEnde(inhalt)) return kaputt("$version ohne $end");
-            vonDravel = inhalt.find("Dravel") != std::string::npos;
         } else if (wort == "$timescale") {
             if (!wörter.bisEnde(inhalt)) return kaputt("$timescale ohne $end");
-            einheitNs = zeiteinheit(inhalt);
-            if (einheitNs == 0) return kaputt("Zeiteinheit „" + inhalt + "“ nicht unterstützt");
+            einheitFs = zeiteinheit(inhalt);
+            if (einheitFs == 0)
+                return kaputt("Zeiteinheit " + zitat(inhalt) + " nicht unterstützt");
         } else if (wort == "$comment") {
             if (!wörter.bisEnde(inhalt)) return kaputt("$comment ohne $end");
-            if (!nullpunkt) nullpunkt = auslöserAus(inhalt);
+            leseAngaben(inhalt, angaben);
         } else if (wort == "$date" || wort == "$scope" || wort == "$upscope") {
             if (!wörter.bisEnde(inhalt)) return kaputt(std::string(wort) + " ohne $end");
         } else if (wort == "$var") {
@@ -127,25 +180,21 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             if (breite == "1" && leitungen.size() < kHöchstensLeitungen &&
                 !bitVonKennung.count(kennung)) {
                 bitVonKennung[kennung] = int(leitungen.size());
-                leitungen.push_back({int(leitungen.size()), anzeigename(name)});
+                leitungen.push_back({int(leitungen.size()), gekürzt(anzeigename(name))});
             } else {
+                if (breite != "1") ++vektoren;
                 übrige[kennung] = true;
             }
         } else if (wort == "$enddefinitions") {
             if (!wörter.bisEnde(inhalt)) return kaputt("$enddefinitions ohne $end");
             definiert = true;
         } else {
-            return kaputt("unbekanntes Wort „" + std::string(wort.substr(0, 40)) + "“ im Kopf");
+            return kaputt("unbekanntes Wort " + zitat(wort) + " im Kopf");
         }
     }
     if (!definiert) return kaputt("der Kopf endet nicht ($enddefinitions fehlt)");
-    if (!vonDravel) {
-        fehler =
-            "Die Datei wurde nicht von Dravel geschrieben; nur Aufnahmen und Mitschnitte "
-            "(--trace) von Dravel lassen sich öffnen.";
-        return nullptr;
-    }
-    if (einheitNs == 0) return kaputt("$timescale fehlt");
+    // Without it the stamps have no unit.
+    if (einheitFs == 0) return kaputt("$timescale fehlt");
     if (leitungen.empty()) {
         fehler = "Die Datei enthält keine einzelnen Leitungen.";
         return nullptr;
@@ -168,9 +217,12 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             std::uint64_t t = 0;
             const auto [rest, f] = std::from_chars(wort.data() + 1, wort.data() + wort.size(), t);
             if (f != std::errc() || rest != wort.data() + wort.size() || wort.size() == 1) {
-                return kaputt("Zeitangabe „" + std::string(wort.substr(0, 40)) + "“");
+                return kaputt("Zeitangabe " + zitat(wort));
             }
-            t *= einheitNs;
+            if (!inNs(t, einheitFs, t)) {
+                return kaputt("Zeitangabe " + zitat(wort) +
+                              " zu groß (über 584 Jahre in Nanosekunden)");
+            }
             if (zeitGesehen && t < zeit) return kaputt("die Zeit läuft rückwärts");
             schließeZeit();
             zeit = t;
@@ -180,10 +232,11 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             const std::string kennung(wort.substr(1));
             const auto bit = bitVonKennung.find(kennung);
             if (bit == bitVonKennung.end()) {
-                if (!übrige.count(kennung)) return kaputt("unbekanntes Signal „" + kennung + "“");
+                if (!übrige.count(kennung)) return kaputt("unbekanntes Signal " + zitat(kennung));
                 continue;
             }
-            // Unknown and high impedance are shown low.
+            // Unknown and high impedance are shown low, and counted to say so.
+            if (c != '0' && c != '1') ++unbestimmt;
             if (c == '1')
                 pegel |= bitVon(bit->second);
             else
@@ -193,7 +246,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             std::string_view kennung;
             if (!wörter.nächstes(kennung)) return kaputt("Wert ohne Signal");
             if (!übrige.count(std::string(kennung)) && !bitVonKennung.count(std::string(kennung))) {
-                return kaputt("unbekanntes Signal „" + std::string(kennung) + "“");
+                return kaputt("unbekanntes Signal " + zitat(kennung));
             }
         } else if (wort == "$dumpvars" || wort == "$dumpall" || wort == "$dumpon" ||
                    wort == "$dumpoff" || wort == "$end") {
@@ -202,10 +255,33 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
             std::string inhalt;
             if (!wörter.bisEnde(inhalt)) return kaputt("$comment ohne $end");
         } else {
-            return kaputt("unbekanntes Wort „" + std::string(wort.substr(0, 40)) + "“");
+            return kaputt("unbekanntes Wort " + zitat(wort));
         }
     }
     schließeZeit();
+    if (hinweis) {
+        // How a capture ended, where its file says so, then what is not
+        // shown as the file holds it.
+        std::vector<std::string> teile;
+        if (angaben.ende) teile.emplace_back(endeText(*angaben.ende));
+        if (unbestimmt > 0) {
+            teile.push_back(std::to_string(unbestimmt) + (unbestimmt == 1
+                                                              ? " Wert x/z als tief gezeigt"
+                                                              : " Werte x/z als tief gezeigt"));
+        }
+        if (vektoren > 0) {
+            teile.push_back(std::to_string(vektoren) +
+                            (vektoren == 1 ? " Vektor ausgelassen" : " Vektoren ausgelassen"));
+        }
+        hinweis->clear();
+        for (const std::string& teil : teile) *hinweis += (hinweis->empty() ? "" : "; ") + teil;
+    }
+    // A capture stopped before its trigger has no levels, and says why.
+    if (änderungen.empty() && angaben.aufnahme) {
+        auto leer = std::make_unique<Aufnahme>(std::move(leitungen), 0);
+        leer->beende(angaben.ende.value_or(Ende::Leer));
+        return leer;
+    }
     if (änderungen.empty()) {
         fehler = "Die Datei enthält keine Pegel.";
         return nullptr;
@@ -214,13 +290,14 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
                                                änderungen.size() * Aufnahme::kBytesJeÄnderung);
     for (const Änderung& ä : änderungen) aufnahme->hänge(ä.zeitNs, ä.pegel);
     aufnahme->setzeBisNs(letzteZeit);
-    aufnahme->beende(Ende::Dauer);
+    aufnahme->beende(angaben.ende.value_or(Ende::Dauer));
     // The trigger of a capture, else the file's own time 0.
-    aufnahme->nullpunktNs = nullpunkt.value_or(0);
+    aufnahme->nullpunktNs = angaben.auslöserNs.value_or(0);
     return aufnahme;
 }
 
-std::unique_ptr<Aufnahme> ladeVcd(const std::string& pfad, std::string& fehler) {
+std::unique_ptr<Aufnahme> ladeVcd(const std::string& pfad, std::string& fehler,
+                                  std::string* hinweis) {
     // O_NONBLOCK: a pipe without a writer must not hold the window.
     const int fd = ::open(pfad.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat info {};
@@ -243,7 +320,7 @@ std::unique_ptr<Aufnahme> ladeVcd(const std::string& pfad, std::string& fehler) 
         fehler = "„" + pfad + "“ lässt sich nicht öffnen: " + port::errnoText(lesefehler) + ".";
         return nullptr;
     }
-    return ladeVcdText(inhalt, fehler);
+    return ladeVcdText(inhalt, fehler, hinweis);
 }
 
 }  // namespace dravel::analysator

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <utility>
@@ -37,6 +38,39 @@ std::string hex(std::uint16_t wert, int stellen) {
     char puffer[8];
     std::snprintf(puffer, sizeof puffer, "%0*X", stellen, static_cast<unsigned>(wert));
     return puffer;
+}
+
+// GTKWave's loader takes a byte above 127 anywhere in the header for the
+// start of an identifier and refuses the whole file, so every header text
+// goes in as ASCII: German letters spelled out, anything else as '_'.
+std::string nurAscii(const std::string& text) {
+    static const std::pair<const char*, const char*> kUmschrift[] = {
+        {"ä", "ae"}, {"ö", "oe"}, {"ü", "ue"}, {"Ä", "Ae"}, {"Ö", "Oe"},
+        {"Ü", "Ue"}, {"ß", "ss"}, {"µ", "u"},  {"„", "\""}, {"“", "\""},
+    };
+    std::string t;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            t += (c < 0x20 && c != '\t') || c == 0x7f ? ' ' : char(c);
+            ++i;
+            continue;
+        }
+        bool umschrieben = false;
+        for (const auto& [utf8, ascii] : kUmschrift) {
+            if (text.compare(i, std::strlen(utf8), utf8) == 0) {
+                t += ascii;
+                i += std::strlen(utf8);
+                umschrieben = true;
+                break;
+            }
+        }
+        if (umschrieben) continue;
+        t += '_';
+        // The rest of a UTF-8 sequence is one character.
+        for (++i; i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;) ++i;
+    }
+    return t;
 }
 
 }  // namespace
@@ -166,14 +200,14 @@ std::vector<const VcdWriter::Signal*> VcdWriter::geordnet(const std::vector<Sign
 
 std::string VcdWriter::kopftext(const std::vector<Signal>& signale) const {
     std::string t;
-    t += "$date\n\t" + kopf_.datum + "\n$end\n";
-    t += "$version\n\t" + kopf_.version + "\n$end\n";
-    t += "$comment\n\tBackend: " + kopf_.backend + "\n";
+    t += "$date\n\t" + nurAscii(kopf_.datum) + "\n$end\n";
+    t += "$version\n\t" + nurAscii(kopf_.version) + "\n$end\n";
+    t += "$comment\n\tBackend: " + nurAscii(kopf_.backend) + "\n";
     if (kopf_.kommentar.empty()) {
         t += "\tZeit: Nanosekunden seit Programmstart, monotone Uhr"
              "\n\tsigrok/PulseView: Import mit downsample=10000 (ein Abtastwert je 10 us)\n";
     }
-    for (const std::string& zeile : kopf_.kommentar) t += "\t" + zeile + "\n";
+    for (const std::string& zeile : kopf_.kommentar) t += "\t" + nurAscii(zeile) + "\n";
     t += "$end\n";
     t += "$timescale 1ns $end\n";
     for (const bool gelesen : {false, true}) {
@@ -317,7 +351,9 @@ void VcdWriter::formatiere(const TraceEvent& ereignis) {
 
 void VcdWriter::deklariereLeitungen(const std::string& bereich, std::vector<std::string> namen) {
     if (namen.size() > 64) namen.resize(64);
-    leitungsbereich_ = bereich;
+    // Spelled as the header spells them, for the save file to match.
+    leitungsbereich_ = nurAscii(bereich);
+    for (std::string& name : namen) name = nurAscii(name);
     leitungen_ = std::move(namen);
     kopfGeändert_ = true;
 }

@@ -1,9 +1,13 @@
 // Files to view: a session trace opens with its lines and levels; the units
 // the window writes times and frequencies in.
 #include <QLocale>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "logik/aufnahme_vcd.h"
+#include "logik/aufnahmemaschine.h"
 #include "logik/einheiten.h"
 #include "logik/vcd_laden.h"
 #include "port/vcd_writer.h"
@@ -15,6 +19,9 @@ class TestVcdLaden : public QObject {
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
     void sessionTraceOpensWithItsLines();
+    void filesLoadAsTheySayOrAreRefusedBriefly_data();
+    void filesLoadAsTheySayOrAreRefusedBriefly();
+    void capturesOpenInGtkwaveAndSigrok();
     void whatCannotBeOpenedIsSaidInGerman_data();
     void whatCannotBeOpenedIsSaidInGerman();
     void unitsSuitTheQuantity_data();
@@ -45,6 +52,126 @@ void TestVcdLaden::sessionTraceOpensWithItsLines() {
     QCOMPARE(a->pegelBei(4000, a->anzahl()), s6);
 }
 
+namespace {
+QByteArray datei(const QByteArray& kommentar, const QByteArray& zeitskala, const QByteArray& name,
+                 const QByteArray& werte) {
+    return "$version Dravel 1.6.0 $end\n$comment\n" + kommentar + "\n$end\n$timescale " +
+           zeitskala + " $end\n$scope module a $end\n$var wire 1 ! " + name +
+           " $end\n$upscope $end\n$enddefinitions $end\n" + werte;
+}
+}  // namespace
+
+// Each row a file; `fehler` a part of the one message, empty when it loads
+// with `nullpunkt`, `anzahl` changes and `ende`. Every message and every
+// name stays short, whatever the file holds.
+void TestVcdLaden::filesLoadAsTheySayOrAreRefusedBriefly_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("fehler");
+    QTest::addColumn<qulonglong>("nullpunkt");
+    QTest::addColumn<int>("anzahl");
+    QTest::addColumn<int>("ende");
+    QTest::addColumn<QString>("hinweis");
+    const QByteArray flanke = "#0\n0!\n#9000\n1!\n#20000\n";
+    const int dauer = int(analysator::Ende::Dauer);
+    QTest::newRow("capture of 1.6")
+        << datei("Auslöser (Nullpunkt) bei 9000 ns; Ende: Dauer abgelaufen", "1ns", "D0", flanke)
+        << "" << 9000ull << 2 << dauer << "";
+    QTest::newRow("capture with key lines")
+        << datei("x\ndravel_aufnahme=1\nausloeser_ns=7000\nende=halt", "1ns", "D0", flanke) << ""
+        << 7000ull << 2 << int(analysator::Ende::Halt) << "angehalten";
+    QTest::newRow("trigger never came")
+        << datei("dravel_aufnahme=1\nende=ohne_ausloeser", "1ns", "D0", "") << "" << 0ull << 0
+        << int(analysator::Ende::Leer) << "Auslöser kam nicht";
+    QTest::newRow("trace without levels")
+        << datei("", "1ns", "D0", "") << "keine Pegel" << 0ull << 0 << 0 << "";
+    QTest::newRow("20 MB name") << datei("", "1ns", QByteArray(20'000'000, 'n'), flanke) << ""
+                                << 0ull << 2 << dauer << "";
+    QTest::newRow("50 MB unknown id")
+        << datei("", "1ns", "D0", "#0\n1" + QByteArray(50'000'000, 'i') + "\n") << "unbekanntes"
+        << 0ull << 0 << 0 << "";
+    QTest::newRow("control characters quoted")
+        << datei("", "1ns", "D0", "#0\n1\x01\x7f\t") << "„\\x01\\x7F“" << 0ull << 0 << 0 << "";
+    QTest::newRow("100 s wraps") << datei("", "100 s", "D0", "#0\n1!\n#200000000\n0!\n")
+                                 << "zu groß" << 0ull << 0 << 0 << "";
+    QTest::newRow("another program, 1ps on its own line")
+        << QByteArray(
+               "$version Icarus $end\n$timescale\n\t1ps\n$end\n$var wire 1 ! a $end\n"
+               "$var wire 8 \" v $end\n$enddefinitions $end\n#0 0! bx \" #9000000 1! "
+               "#15000000 x! #20000000")
+        << "" << 0ull << 3 << dauer << "1 Wert x/z als tief gezeigt; 1 Vektor ausgelassen";
+    QTest::newRow("fault names its line")
+        << datei("", "1ns", "D0", "#0\n1!\n#x\n") << "Zeile 12:" << 0ull << 0 << 0 << "";
+    QTest::newRow("1 s, large stamps")
+        << datei("", "1s", "D0", "#0\n1!\n#18446744074\n0!\n") << "zu groß" << 0ull << 0 << 0 << "";
+}
+
+void TestVcdLaden::filesLoadAsTheySayOrAreRefusedBriefly() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, fehler);
+    std::string grund, hinweis;
+    const auto a = analysator::ladeVcdText(text.toStdString(), grund, &hinweis);
+    QVERIFY2(grund.size() < 300, grund.substr(0, 300).c_str());
+    if (!fehler.isEmpty()) {
+        QVERIFY(!a);
+        QVERIFY2(QString::fromStdString(grund).contains(fehler), grund.c_str());
+        return;
+    }
+    QVERIFY2(a, grund.c_str());
+    QTEST(qulonglong(a->nullpunktNs), "nullpunkt");
+    QTEST(int(a->anzahl()), "anzahl");
+    QTEST(int(a->ende()), "ende");
+    QVERIFY(a->leitungen().front().name.size() < 100);
+    // How a capture ended and what is not shown as the file holds it are said.
+    QTEST(QString::fromStdString(hinweis), "hinweis");
+}
+
+// GTKWave's own loader (not vcd2fst's lenient reader) and sigrok read a
+// capture's lines.
+void TestVcdLaden::capturesOpenInGtkwaveAndSigrok() {
+    const QString xvfb = QStandardPaths::findExecutable("xvfb-run");
+    const QString gtkwave = QStandardPaths::findExecutable("gtkwave");
+    const QString sigrok = QStandardPaths::findExecutable("sigrok-cli");
+    if (xvfb.isEmpty() || gtkwave.isEmpty() || sigrok.isEmpty()) {
+        if (qEnvironmentVariableIsSet("DRAVEL_ALLE_WERKZEUGE")) QFAIL("gtkwave/sigrok missing");
+        QSKIP("xvfb-run, gtkwave oder sigrok-cli fehlen (Pakete xvfb, gtkwave, sigrok-cli)");
+    }
+    QTemporaryDir ordner;
+    analysator::Aufnahme aufnahme(
+        analysator::leitungenFür(analysator::bitVon(2) | analysator::bitVon(10)), 1 << 20);
+    aufnahme.basis = 0x378;
+    aufnahme.hänge(1000, 0);
+    aufnahme.hänge(5000, analysator::bitVon(10));
+    aufnahme.nullpunktNs = 5000;
+    aufnahme.setzeBisNs(9000);
+    const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
+    std::string fehler;
+    QVERIFY2(analysator::speichereVcd(aufnahme, pfad.toStdString(), fehler), fehler.c_str());
+
+    const auto lauf = [](const QString& programm, const QStringList& argumente) {
+        QProcess p;
+        p.start(programm, argumente);
+        p.waitForFinished(120'000);
+        return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    };
+    const QString skript = ordner.filePath(QStringLiteral("namen.tcl"));
+    QFile s(skript);
+    QVERIFY(s.open(QIODevice::WriteOnly) &&
+            s.write("for {set i 0} {$i < [gtkwave::getNumFacs]} {incr i} {\n"
+                    "  puts \"NAME [gtkwave::getFacName $i]\"\n}\ngtkwave::/File/Quit\n") > 0);
+    s.close();
+    const QString gesehen = lauf(xvfb, {"-a", gtkwave, "-f", pfad, "-S", skript});
+    QVERIFY2(gesehen.contains("NAME aufnahme_0x378.Pin2_D0") &&
+                 gesehen.contains("NAME aufnahme_0x378.Pin10_nAck"),
+             qPrintable(gesehen));
+
+    const QString bits = lauf(sigrok, {"-I", "vcd", "-i", pfad, "-O", "bits"});
+    QVERIFY2(bits.contains("Pin10_nAck:0000") && bits.contains("1111"), qPrintable(bits));
+    // Dravel reads the trigger back from the file.
+    const auto zurück = analysator::ladeVcd(pfad.toStdString(), fehler);
+    QVERIFY2(zurück, fehler.c_str());
+    QCOMPARE(zurück->nullpunktNs, std::uint64_t(4000));
+}
+
 void TestVcdLaden::whatCannotBeOpenedIsSaidInGerman_data() {
     QTest::addColumn<QString>("name");  // in a fresh folder; "" the folder itself
     QTest::addColumn<QString>("grund");
@@ -52,6 +179,8 @@ void TestVcdLaden::whatCannotBeOpenedIsSaidInGerman_data() {
                               << "ist ein Ordner.";
     QTest::newRow("no such file") << "fehlt.vcd"
                                   << "nicht gefunden.";
+    QTest::newRow("endless device") << "/dev/zero"
+                                    << "keine gewöhnliche Datei.";
 }
 
 void TestVcdLaden::whatCannotBeOpenedIsSaidInGerman() {
@@ -59,7 +188,8 @@ void TestVcdLaden::whatCannotBeOpenedIsSaidInGerman() {
     QFETCH(QString, grund);
     QTemporaryDir ordner;
     std::string fehler;
-    QVERIFY(!analysator::ladeVcd(ordner.filePath(name).toStdString(), fehler));
+    const QString pfad = name.startsWith('/') ? name : ordner.filePath(name);
+    QVERIFY(!analysator::ladeVcd(pfad.toStdString(), fehler));
     QVERIFY2(QString::fromStdString(fehler).endsWith(grund), fehler.c_str());
 }
 

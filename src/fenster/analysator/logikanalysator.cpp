@@ -105,8 +105,10 @@ Logikanalysator::Logikanalysator(QWidget* parent)
                               QStringLiteral("Startet oder beendet die Aufnahme"));
     AufnahmeStartStop->setMinimumWidth(
         AufnahmeStartStop->fontMetrics().horizontalAdvance(QStringLiteral("Stopp")) * 3);
-    Oeffnen = knopf("Oeffnen", QStringLiteral("Öffnen…"),
-                    QStringLiteral("Zeigt eine VCD-Datei von Dravel (Aufnahme oder Mitschnitt)"));
+    Oeffnen =
+        knopf("Oeffnen", QStringLiteral("Öffnen…"),
+              QStringLiteral(
+                  "Zeigt eine VCD-Datei: Aufnahme, Mitschnitt oder die eines anderen Programms"));
     Speichern = knopf("Speichern", QStringLiteral("Speichern…"),
                       QStringLiteral("Schreibt die Aufnahme als VCD-Datei (PulseView, GTKWave)"));
     BildSpeichern = knopf("BildSpeichern", QStringLiteral("Bild speichern…"),
@@ -415,7 +417,11 @@ void Logikanalysator::zeigeZustand() {
             (a->anzahl() == 1 ? QStringLiteral("%1 Änderung") : QStringLiteral("%1 Änderungen"))
                 .arg(menge);
         text = text.isEmpty() ? änderungen : QStringLiteral("%1 · %2").arg(text, änderungen);
-        if (!dateiname_.isEmpty()) text = dateiname_ + QStringLiteral(" · ") + text;
+        // A file's state is its own, not the last run's.
+        if (!dateiname_.isEmpty()) {
+            text = dateiname_ + QStringLiteral(" · ") + änderungen;
+            if (!dateihinweis_.isEmpty()) text += QStringLiteral(" · ") + dateihinweis_;
+        }
     }
     Zustand->setText(text.isEmpty() ? QStringLiteral("Bereit") : text);
 }
@@ -489,14 +495,16 @@ void Logikanalysator::messeJetzt() {
 // --- files -----------------------------------------------------------------
 
 bool Logikanalysator::öffne(const QString& pfad, QString& fehler) {
-    std::string grund;
-    std::shared_ptr<const Aufnahme> aufnahme = analysator::ladeVcd(pfad.toStdString(), grund);
+    std::string grund, hinweis;
+    std::shared_ptr<const Aufnahme> aufnahme =
+        analysator::ladeVcd(pfad.toStdString(), grund, &hinweis);
     if (!aufnahme) {
         fehler = QString::fromStdString(grund);
         return false;
     }
     halteAufnahme();
     dateiname_ = QFileInfo(pfad).fileName();
+    dateihinweis_ = QString::fromStdString(hinweis);
     zeige(aufnahme);
     setWindowTitle(QStringLiteral("Logikanalysator – %1").arg(dateiname_));
     return true;

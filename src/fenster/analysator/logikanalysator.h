@@ -116,6 +116,7 @@ private:
 
     std::unique_ptr<Aufnahmequelle> quelle_;
     QString dateiname_;        // of the recording opened, for the title
+    QString dateihinweis_;     // what the opened file holds that is not shown as it is
     double laufSpanneNs_ = 0;  // the view's width while a capture rolls
     QString hinweis_;          // said at the start, shown while it runs
     int takte_ = 0;            // of the live display
