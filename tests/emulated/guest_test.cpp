@@ -22,6 +22,7 @@
 
 #include "logik/aufnahmemaschine.h"
 #include "port/direction_test.h"
+#include "port/loopback_test.h"
 #include "port/granted_port.h"
 #include "port/io_grants.h"
 #include "port/pin_map.h"
@@ -444,6 +445,13 @@ void checkReportAsRoot() {
     installBackend(openPpdevPort(realSystem(), "/dev/parport0", {}));
     const DirectionResult direction = testDataDirection(0x378);
     check(direction.verdict == DirectionResult::Verdict::Works, "Richtung: " + direction.line);
+    // QEMU's socket has no plug in it: the self-test must say so and leave
+    // the data register as it found it.
+    Out32(0x378, 0x5A);
+    const LoopbackResult plug = testLoopbackPlug(0x378);
+    check(!plug.good && !plug.lines.empty(),
+          "Prüfstecker: fehlt (" + (plug.lines.empty() ? std::string() : plug.lines.back()) + ")");
+    checkEqual(Inp32(0x378), 0x5A, "Prüfstecker: Daten wie vorgefunden");
     releaseBackend();
 }
 
