@@ -64,14 +64,10 @@ private slots:
         QTest::addColumn<QString>("ablehnung");
         QTest::newRow("PS/2 on raw I/O") << "PS2"
                                          << "raw" << 1 << "";
-        QTest::newRow("EPP on raw I/O") << "epp"
-                                        << "raw" << 4 << "";
         QTest::newRow("no port chosen") << "ps2"
                                         << "" << -1 << "nur mit --port raw";
         QTest::newRow("ppdev") << "ecp"
                                << "/dev/parport0" << -1 << "nur mit --port raw";
-        QTest::newRow("loopback plug") << "spp"
-                                       << "schleife" << -1 << "nur mit --port raw";
         QTest::newRow("unknown mode") << "bidi"
                                       << "raw" << -1 << "„bidi“ ist kein Modus";
     }
