@@ -1,5 +1,6 @@
 // dravel pruefen: what stands between the user and a working port, each
 // finding with its fix; with --schleife the loopback plug's self-test.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -67,7 +68,19 @@ int prüfe(const QCommandLineParser& parser, const Prüfen& p) {
     }
     std::unique_ptr<port::SystemCalls> baum;
     if (!p.wurzel.empty()) baum = port::systemBelow(p.wurzel);
-    const port::PortReport bericht = port::examinePorts(baum ? *baum : port::realSystem());
+    // --ecr sets the mode through the raw port first; the report then reads
+    // what was set.
+    if (!baum && parser.isSet(QStringLiteral("ecr"))) {
+        if (const auto status = bindePortFürBefehl(parser)) return *status;
+    }
+    port::PortReport bericht = port::examinePorts(baum ? *baum : port::realSystem());
+    if (!baum) {
+        for (auto& eintrag : bericht.ports) {
+            const auto& gesetzt = ecrGesetzt();
+            eintrag.ecrSet =
+                std::find(gesetzt.begin(), gesetzt.end(), eintrag.port.base) != gesetzt.end();
+        }
+    }
     return gibAus(p.json ? portBerichtJson(bericht) : portBericht(bericht),
                   bericht.realPortUsable());
 }

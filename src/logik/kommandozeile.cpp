@@ -1,6 +1,7 @@
 #include "kommandozeile.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "logik/maskiert.h"
 #include "logik/mitschnitt.h"
 #include "logik/sprache.h"
+#include "port/granted_port.h"
 #include "port/io_grants.h"
 #include "port/port.h"
 #include "port/port_meldungen.h"
@@ -90,7 +92,58 @@ std::vector<std::uint16_t> zusätzlicheBasen(bool echterPort, const port::IoGran
     return basen;
 }
 
+std::vector<std::uint16_t> ecrGesetztAn;
+
+// Sets the ECR of every real port whose ECR the grants reach; status 2
+// after one line when none has one.
+std::optional<int> setzeEcr(port::Backend& backend, const std::vector<std::uint16_t>& basen,
+                            int modus) {
+    const auto* granted = dynamic_cast<const port::GrantedPort*>(&backend);
+    std::string versucht;
+    for (const std::uint16_t basis : basen) {
+        if (basis > 0xFFFF - port::kEcrOffset) continue;
+        const auto ecr = static_cast<std::uint16_t>(basis + port::kEcrOffset);
+        if (granted && !granted->grants().covers(ecr)) continue;
+        if (std::find(ecrGesetztAn.begin(), ecrGesetztAn.end(), basis) != ecrGesetztAn.end()) {
+            continue;
+        }
+        char adresse[16];
+        std::snprintf(adresse, sizeof adresse, "0x%X", unsigned(ecr));
+        const auto vorher = port::setEcrMode(backend, basis, modus);
+        if (!vorher) {
+            versucht += std::string(versucht.empty() ? " " : ", ") + adresse;
+            continue;
+        }
+        ecrGesetztAn.push_back(basis);
+        std::fprintf(stderr, "dravel: ECR an %s: %s (vorher %s)\n", adresse, ecrModus(modus),
+                     ecrModus(*vorher));
+    }
+    if (!ecrGesetztAn.empty()) return std::nullopt;
+    meldeFehler(versucht.empty()
+                    ? "--ecr: kein ECR erreichbar; Abhilfe: --allow-io mit Basis+0x402 freigeben."
+                    : "--ecr: kein ECR an" + versucht +
+                          ", der Port hat keine ECP-Betriebsarten; nichts gesetzt.");
+    return 2;
+}
+
 }  // namespace
+
+const std::vector<std::uint16_t>& ecrGesetzt() {
+    return ecrGesetztAn;
+}
+
+EcrWahl ecrWahlAus(const QString& name, const QString& backend) {
+    static const char* const kNamen[] = {"spp", "ps2", "fifo", "ecp", "epp"};
+    for (int modus = 0; modus < 5; ++modus) {
+        if (name.compare(QLatin1String(kNamen[modus]), Qt::CaseInsensitive) != 0) continue;
+        if (backend != QLatin1String("raw")) {
+            return {-1, "--ecr gilt nur mit --port raw: nur Raw-I/O erreicht das ECR."};
+        }
+        return {modus, {}};
+    }
+    return {-1, "--ecr „" + maskiert(name).toStdString() +
+                    "“ ist kein Modus; bekannt sind spp, ps2, fifo, ecp und epp."};
+}
 
 std::optional<int> werteKommandozeileAus(const QStringList& argumente,
                                          const QString& befehlsübersicht,
@@ -153,6 +206,12 @@ QList<QCommandLineOption> portOptionen() {
                         "0xE800-0xE807 (PCI-Express-Karten); Zahlen dezimal, 0x…, &H… oder 0b…. "
                         "Mehrfach möglich."),
          QStringLiteral("BEREICH")},
+        {QStringLiteral("ecr"),
+         QStringLiteral("Stellt mit --port raw das erweiterte Steuerregister (ECR, Basis+0x402) "
+                        "jedes Ports mit ECR auf MODUS: spp, ps2 (Datenleitungen auch als "
+                        "Eingänge), fifo, ecp oder epp. Ohne die Option wird das ECR nie "
+                        "geschrieben."),
+         QStringLiteral("MODUS")},
         {QStringLiteral("trace"),
          QStringLiteral("Zeichnet jeden Portzugriff der Sitzung als VCD-Datei auf "
                         "(für GTKWave oder PulseView)."),
@@ -172,6 +231,15 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
     if (!zusätzlich->ranges().empty() && wahl != QLatin1String("raw")) {
         meldeFehler("--allow-io wirkt nur mit --port raw und bleibt hier ohne Wirkung.");
     }
+    std::optional<int> ecrWahl;
+    if (parser.isSet(QStringLiteral("ecr"))) {
+        const EcrWahl gewählt = ecrWahlAus(parser.value(QStringLiteral("ecr")), wahl);
+        if (!gewählt.ablehnung.empty()) {
+            meldeFehler(gewählt.ablehnung);
+            return 2;
+        }
+        ecrWahl = gewählt.modus;
+    }
     const bool simuliert = !parser.isSet(QStringLiteral("port")) || wahl == QLatin1String("sim");
     const auto fabrik = backendFabrik(parser.isSet(QStringLiteral("port")), wahl, *zusätzlich);
     if (!fabrik) return 2;
@@ -185,6 +253,12 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
         meldeFehler(startMeldung(fehler));
         return 2;
     }
+    // Before the trace, which would record the write as the session's own.
+    if (ecrWahl) {
+        if (const auto status = setzeEcr(*backend, zusätzlicheBasen(true, *zusätzlich), *ecrWahl)) {
+            return status;
+        }
+    }
     // The trace file after the port and every other refusal: a port that
     // cannot be had leaves no file behind, and a file that cannot be
     // created releases the port again.
@@ -192,9 +266,9 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
         if (const auto status = vorDemMitschnitt()) return status;
     }
     if (parser.isSet(QStringLiteral("trace"))) {
-        if (!starteMitschnitt(parser.value(QStringLiteral("trace")),
-                              zusätzlicheBasen(!simuliert && wahl != QLatin1String("schleife"),
-                                               *zusätzlich))) {
+        if (!starteMitschnitt(
+                parser.value(QStringLiteral("trace")),
+                zusätzlicheBasen(!simuliert && wahl != QLatin1String("schleife"), *zusätzlich))) {
             return 2;
         }
         backend = mitMitschnitt(std::move(backend));

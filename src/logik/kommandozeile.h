@@ -4,9 +4,11 @@
 #include <QCommandLineParser>
 #include <QList>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "logik/echtzeit.h"
 
@@ -27,7 +29,7 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente,
                                          const Vorprüfung& vorDemMitschnitt = {});
 
 // The options that choose the port and what goes with it (--port,
-// --allow-io, --trace, --echtzeit); the windows and the commands share them.
+// --allow-io, --ecr, --trace, --echtzeit); the windows and the commands share them.
 QList<QCommandLineOption> portOptionen();
 
 // The start of the line that names the simulated port, where nobody chose a
@@ -41,6 +43,18 @@ inline constexpr const char* kSimulierterPort =
 // standard error names the port in use.
 std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
                              const Vorprüfung& vorDemMitschnitt = {});
+
+// What --ecr NAME asks of the chosen backend: the mode (bits 7..5), or the
+// line that refuses it (an unknown name, or a backend other than raw I/O,
+// the only one that reaches the ECR).
+struct EcrWahl {
+    int modus = -1;
+    std::string ablehnung;
+};
+EcrWahl ecrWahlAus(const QString& name, const QString& backend);
+
+// The bases whose ECR mode --ecr set in this run.
+const std::vector<std::uint16_t>& ecrGesetzt();
 
 // The line that tells the user what keeps --echtzeit from working in full
 // and the fix; empty when nothing does.

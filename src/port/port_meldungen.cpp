@@ -157,12 +157,6 @@ void gerätBefund(std::vector<Befund>& liste, const Bericht::Port& eintrag) {
     }
 }
 
-const char* ecrModus(int modus) {
-    static const char* const kModi[] = {"SPP", "PS/2",       "SPP mit FIFO", "ECP",
-                                        "EPP", "reserviert", "Test",         "Konfiguration"};
-    return modus >= 0 && modus < 8 ? kModi[modus] : "?";
-}
-
 void ecrBefund(std::vector<Befund>& liste, const Bericht::Port& eintrag) {
     const std::string ecr = "ECR (" + hex(eintrag.port.base + 0x402u) + ")";
     switch (eintrag.ecr) {
@@ -174,7 +168,8 @@ void ecrBefund(std::vector<Befund>& liste, const Bericht::Port& eintrag) {
         case Bericht::Ecr::Present:
             break;
     }
-    const std::string zeile = ecr + ": Modus " + ecrModus(eintrag.ecrMode);
+    std::string zeile = ecr + ": Modus " + ecrModus(eintrag.ecrMode);
+    if (eintrag.ecrSet) zeile += ", gesetzt mit --ecr";
     if (eintrag.ecrMode == 0) {
         befund(liste, 1, zeile + ", die Datenleitungen bleiben Ausgänge",
                "im BIOS-Setup den Parallelport auf ECP oder PS/2 stellen");
@@ -184,6 +179,12 @@ void ecrBefund(std::vector<Befund>& liste, const Bericht::Port& eintrag) {
 }
 
 }  // namespace
+
+const char* ecrModus(int modus) {
+    static const char* const kModi[] = {"SPP", "PS/2",       "SPP mit FIFO", "ECP",
+                                        "EPP", "reserviert", "Test",         "Konfiguration"};
+    return modus >= 0 && modus < 8 ? kModi[modus] : "?";
+}
 
 std::vector<Befund> befunde(const port::PortReport& bericht) {
     using RawIo = Bericht::RawIo;

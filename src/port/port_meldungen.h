@@ -36,6 +36,9 @@ struct Befund {
 // The report's findings in the order a user fixes things.
 std::vector<Befund> befunde(const port::PortReport& bericht);
 
+// The name of an ECR mode (bits 7..5): "SPP", "PS/2", "ECP"…
+const char* ecrModus(int modus);
+
 // What --list-ports and "dravel pruefen" print; every problem comes with its
 // fix on the same line.
 std::string portBericht(const port::PortReport& bericht);

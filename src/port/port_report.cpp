@@ -13,7 +13,6 @@ namespace {
 
 constexpr unsigned long long kIoResource = 0x100;
 constexpr unsigned kParallelClass = 0x0701;
-constexpr unsigned kEcrOffset = 0x402;
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -143,9 +142,7 @@ std::vector<PortReport::Card> pciCards(SystemCalls& system,
     return cards;
 }
 
-// Reading only: a present ECR reads its FIFO as empty and not full after
-// reset; an absent one reads 0xFF, or the control register where the board
-// ignores address line 10.
+// Reading only.
 void readEcr(SystemCalls& system, PortReport::Port& port) {
     const unsigned base = port.port.base;
     if (base > 0xFFFF - kEcrOffset) return;
@@ -160,7 +157,7 @@ void readEcr(SystemCalls& system, PortReport::Port& port) {
     const std::uint8_t controlValue = system.inb(control);
     system.ioperm(control, 1, false);
     system.ioperm(ecr, 1, false);
-    if (value == 0xFF || (value & 0x03) != 0x01 || value == controlValue) {
+    if (!ecrPresent(value, controlValue)) {
         port.ecr = PortReport::Ecr::Absent;
         return;
     }
@@ -169,6 +166,19 @@ void readEcr(SystemCalls& system, PortReport::Port& port) {
 }
 
 }  // namespace
+
+bool ecrPresent(std::uint8_t ecr, std::uint8_t control) {
+    return ecr != 0xFF && (ecr & 0x03) == 0x01 && ecr != control;
+}
+
+std::optional<int> setEcrMode(Backend& port, std::uint16_t base, int mode) {
+    if (base > 0xFFFF - kEcrOffset) return std::nullopt;
+    const auto ecr = static_cast<std::uint16_t>(base + kEcrOffset);
+    const std::uint8_t value = port.read(ecr);
+    if (!ecrPresent(value, port.read(static_cast<std::uint16_t>(base + 2)))) return std::nullopt;
+    port.write(ecr, static_cast<std::uint8_t>(((mode & 0x07) << 5) | (value & 0x1F)));
+    return value >> 5;
+}
 
 std::vector<IoRange> parsePciIoRanges(std::string_view text) {
     std::vector<IoRange> ranges;

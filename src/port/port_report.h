@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "backend.h"
 #include "io_grants.h"
 
 namespace dravel::port {
@@ -44,6 +47,7 @@ struct PortReport {
         Denial denial = Denial::None;
         Ecr ecr = Ecr::NotRead;  // read only where raw I/O is permitted
         int ecrMode = -1;        // bits 7..5 of the ECR: 0 SPP, 1 PS/2, 3 ECP, 4 EPP…
+        bool ecrSet = false;     // the mode was set on request in this run
     };
 
     // A PCI or PCI Express parallel controller (class 0x0701).
@@ -73,6 +77,20 @@ struct PortReport {
 // first; where ioperm grants it, reads each port's ECR and control register.
 // Writes no port.
 PortReport examinePorts(SystemCalls& system);
+
+// The extended control register of an ECP port lies this far above its base.
+inline constexpr unsigned kEcrOffset = 0x402;
+
+// Whether the bytes read at base + 0x402 and at the control register show an
+// ECR: a present one reads its FIFO as empty and not full after reset; an
+// absent one reads 0xFF, or the control register where the board ignores
+// address line 10.
+bool ecrPresent(std::uint8_t ecr, std::uint8_t control);
+
+// Sets the mode (bits 7..5) of the ECR at base + 0x402 through `port`,
+// keeping bits 4..0 as read. Returns the mode before, or nullopt, with
+// nothing written, when no ECR answers there.
+std::optional<int> setEcrMode(Backend& port, std::uint16_t base, int mode);
 
 // The I/O ranges of a sysfs "resource" file: lines of start, end and flags;
 // only port ranges (flag 0x100) below 0x10000 count.

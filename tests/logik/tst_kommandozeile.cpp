@@ -1,8 +1,8 @@
 #include <QTest>
 
 #include "logik/kommandozeile.h"
-#include "port/port_meldungen.h"
 #include "port/port.h"
+#include "port/port_meldungen.h"
 
 Q_DECLARE_METATYPE(dravel::generator::echtzeit::Hindernis)
 Q_DECLARE_METATYPE(dravel::port::StartError::Cause)
@@ -26,6 +26,11 @@ private slots:
         QTest::newRow("not a range") << QStringList{"--allow-io", "0xE807-0xE800"} << 2;
         QTest::newRow("bad range before a good backend")
             << QStringList{"--allow-io", "E800", "--port", "raw"} << 2;
+        QTest::newRow("ECR on the simulated port")
+            << QStringList{"--port", "sim", "--ecr", "ps2"} << 2;
+        QTest::newRow("ECR without a port") << QStringList{"--ecr", "ps2"} << 2;
+        QTest::newRow("ECR on a loopback plug")
+            << QStringList{"--port", "schleife", "--ecr", "epp"} << 2;
         QTest::newRow("stray argument") << QStringList{"888"} << 2;
     }
     void endsBeforeAnyWindow() {
@@ -52,6 +57,30 @@ private slots:
 
     // The real-time check reports only what is missing; the line the user
     // reads names the option and the fix.
+    void ecrOnlyWithRawIoAndAKnownMode_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<int>("modus");
+        QTest::addColumn<QString>("ablehnung");
+        QTest::newRow("PS/2 on raw I/O") << "PS2"
+                                         << "raw" << 1 << "";
+        QTest::newRow("no port chosen") << "ps2"
+                                        << "" << -1 << "nur mit --port raw";
+        QTest::newRow("ppdev") << "ecp"
+                               << "/dev/parport0" << -1 << "nur mit --port raw";
+        QTest::newRow("unknown mode") << "bidi"
+                                      << "raw" << -1 << "„bidi“ ist kein Modus";
+    }
+    void ecrOnlyWithRawIoAndAKnownMode() {
+        QFETCH(QString, name);
+        QFETCH(QString, backend);
+        QFETCH(int, modus);
+        QFETCH(QString, ablehnung);
+        const auto wahl = dravel::app::ecrWahlAus(name, backend);
+        QCOMPARE(wahl.modus, modus);
+        QCOMPARE(QString::fromStdString(wahl.ablehnung).isEmpty(), ablehnung.isEmpty());
+        QVERIFY(QString::fromStdString(wahl.ablehnung).contains(ablehnung));
+    }
     void realTimeHintNamesTheOptionAndTheFix_data() {
         using dravel::generator::echtzeit::Hindernis;
         QTest::addColumn<Hindernis>("hindernis");

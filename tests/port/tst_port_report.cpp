@@ -5,6 +5,7 @@
 #include "fake_system.h"
 #include "port/port_meldungen.h"
 #include "port/port_report.h"
+#include "port/raw_port.h"
 
 using dravel::port::examinePorts;
 using dravel::test::FakeSystem;
@@ -132,6 +133,32 @@ private slots:
         // The fixes in the JSON are the text's, every one of them.
         const QString json = QString::fromStdString(dravel::app::portBerichtJson(report));
         QCOMPARE(json.count("\"abhilfe\":\"\""), text.count('\n') - text.count(". Abhilfe: "));
+    }
+    // --ecr through the raw port of a played kernel (parport0, high base
+    // 0x778): the mode bits go in, the FIFO bits stay; no ECR, no write.
+    void ecrModeIsSetOnlyWhereAnEcrAnswers_data() {
+        QTest::addColumn<int>("ecr");
+        QTest::addColumn<int>("control");
+        QTest::addColumn<int>("before");  // -1: refused
+        QTest::addColumn<int>("after");
+        QTest::newRow("SPP to PS/2") << 0x15 << 0xCC << 0 << 0x35;
+        QTest::newRow("ECP to PS/2, interrupt bits kept") << 0x7D << 0xCC << 3 << 0x3D;
+        QTest::newRow("no ECR") << 0xFF << 0xCC << -1 << 0xFF;
+        QTest::newRow("control register mirrored") << 0x2D << 0x2D << -1 << 0x2D;
+    }
+    void ecrModeIsSetOnlyWhereAnEcrAnswers() {
+        QFETCH(int, ecr);
+        QFETCH(int, control);
+        QFETCH(int, before);
+        QFETCH(int, after);
+        FakeSystem system;
+        system.addParport0();
+        system.ioSpace[0x77A] = std::uint8_t(ecr);
+        system.ioSpace[0x37A] = std::uint8_t(control);
+        auto port = dravel::port::openRawPort(system, dravel::port::kernelGrants(system), {});
+        QCOMPARE(dravel::port::setEcrMode(*port, 0x378, 1).value_or(-1), before);
+        QCOMPARE(int(system.ioSpace[0x77A]), after);
+        QCOMPARE(system.outs.size(), std::size_t(before < 0 ? 0 : 1));
     }
 };
 
