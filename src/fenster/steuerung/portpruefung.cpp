@@ -6,7 +6,11 @@
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "port/port_meldungen.h"
 #include "port/port_report.h"
@@ -31,7 +35,21 @@ Portprüfung::Portprüfung(port::SystemCalls& system, QWidget* parent) : QDialog
     auto* spalte = new QVBoxLayout(this);
     spalte->addWidget(Bericht);
     spalte->addWidget(knöpfe);
-    resize(760, 420);
+    // Wide enough for the longest line, as far as the screen allows; past
+    // that the view scrolls.
+    const QStringList zeilen = Bericht->toPlainText().split(u'\n');
+    int breiteste = 0;
+    for (const QString& zeile : zeilen) {
+        breiteste = std::max(breiteste, Bericht->fontMetrics().horizontalAdvance(zeile));
+    }
+    const int rand = Bericht->frameWidth() * 2 + 2 * int(Bericht->document()->documentMargin()) +
+                     spalte->contentsMargins().left() + spalte->contentsMargins().right() +
+                     style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    int höchstens = 1200;
+    if (const QScreen* bildschirm = screen()) {
+        höchstens = bildschirm->availableGeometry().width() * 9 / 10;
+    }
+    resize(std::clamp(breiteste + rand, 420, std::max(420, höchstens)), 420);
 }
 
 void Steuerung::Portprüfung_Click() {
