@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
+#include "pin_map.h"
 #include "port.h"
 
 namespace dravel::port {
 namespace {
 
-constexpr std::uint8_t kInput = 0x20;  // control bit 5
 constexpr std::uint8_t kPatterns[] = {0x55, 0xAA};
 
 std::uint8_t in(std::uint16_t address) {
@@ -21,9 +21,12 @@ void out(std::uint16_t address, std::uint8_t value) {
 
 DirectionResult testDataDirection(std::uint16_t base) {
     const auto control = static_cast<std::uint16_t>(base + 2);
-    const std::uint8_t data = in(base);
     const std::uint8_t controlBefore = in(control);
-    const auto outputs = static_cast<std::uint8_t>(controlBefore & ~kInput);
+    const auto outputs = static_cast<std::uint8_t>(controlBefore & ~kDataInputBit);
+    // While the lines are inputs the data register reads the lines, not the
+    // latch: the latch is read only once they drive again.
+    out(control, outputs);
+    const std::uint8_t data = in(base);
     bool latchRead = true;
     bool readsBack = true;
     std::uint8_t asInput[2] = {};
@@ -31,7 +34,7 @@ DirectionResult testDataDirection(std::uint16_t base) {
         out(control, outputs);
         out(base, kPatterns[i]);
         readsBack = readsBack && in(base) == kPatterns[i];
-        out(control, outputs | kInput);
+        out(control, outputs | kDataInputBit);
         asInput[i] = in(base);
         latchRead = latchRead && asInput[i] == kPatterns[i];
     }
