@@ -100,19 +100,23 @@ std::unique_ptr<SorgfältigeDatei> SorgfältigeDatei::öffne(const std::string& 
     }
     std::unique_ptr<SorgfältigeDatei> datei(new SorgfältigeDatei(fd, pfad, ersetzt));
     struct stat offen {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // Left as it is, even if just made: another program holds it now.
+        grund = errno == EWOULDBLOCK ? "wird schon von einem anderen Programm beschrieben"
+                                     : errnoText(errno);
+        return nullptr;
+    }
     if (::fstat(fd, &offen) != 0 || !S_ISREG(offen.st_mode)) {
         grund = kKeineDatei;
     } else if (imKernel(fd)) {
         grund = "liegt in einem Dateisystem des Kernels";
-    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        grund = errno == EWOULDBLOCK ? "wird schon von einem anderen Programm beschrieben"
-                                     : errnoText(errno);
     } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         grund = errnoText(errno);
     } else {
         return datei;
     }
-    // Left as it is: it was there before, or another program holds it.
+    // A file that was there before is left as it is; one made just now goes.
+    datei->verwirf();
     return nullptr;
 }
 

@@ -15,8 +15,8 @@ namespace dravel::port {
 // object; an existing file is left as it is until `leere`.
 //
 // A file size limit (ulimit -f) would kill the program in the middle of a
-// line; while such a file exists it makes a write fail instead, as a full
-// disk does.
+// line: from the first such file on, for the rest of the program, SIGXFSZ is
+// ignored and a write fails instead, as on a full disk.
 class SorgfältigeDatei {
 public:
     // nullptr and a German reason on failure.
