@@ -11,6 +11,7 @@
 #include "logik/sprache.h"
 #include "port/granted_port.h"
 #include "port/io_grants.h"
+#include "port/legacy_bases.h"
 #include "port/port.h"
 #include "port/port_meldungen.h"
 #include "port/port_report.h"
@@ -253,18 +254,21 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
         meldeFehler(startMeldung(fehler));
         return 2;
     }
+    // The command's own checks (its output file) before anything is written
+    // to the port: a refusal never reaches it.
+    if (vorDemMitschnitt) {
+        if (const auto status = vorDemMitschnitt()) return status;
+    }
     // Before the trace, which would record the write as the session's own.
+    // The classic bases count even where the kernel lists no port.
     if (ecrWahl) {
-        if (const auto status = setzeEcr(*backend, zusätzlicheBasen(true, *zusätzlich), *ecrWahl)) {
-            return status;
-        }
+        std::vector<std::uint16_t> basen = zusätzlicheBasen(true, *zusätzlich);
+        basen.insert(basen.end(), std::begin(port::kLegacyBases), std::end(port::kLegacyBases));
+        if (const auto status = setzeEcr(*backend, basen, *ecrWahl)) return status;
     }
     // The trace file after the port and every other refusal: a port that
     // cannot be had leaves no file behind, and a file that cannot be
     // created releases the port again.
-    if (vorDemMitschnitt) {
-        if (const auto status = vorDemMitschnitt()) return status;
-    }
     if (parser.isSet(QStringLiteral("trace"))) {
         if (!starteMitschnitt(
                 parser.value(QStringLiteral("trace")),
