@@ -30,12 +30,11 @@ installiere_fehlende() {
 }
 
 # ccache keeps every object of every build folder: a second run compiles only
-# what changed. The precompiled headers need the two sloppinesses, or ccache
-# refuses every file that uses one.
+# what changed. The precompiled headers need the first two sloppinesses, or
+# ccache refuses every file that uses one; the others let a header's time
+# stamp differ between clones.
 export CCACHE_SLOPPINESS="pch_defines,time_macros,include_file_mtime,include_file_ctime"
 export CCACHE_BASEDIR="$ROOT" CCACHE_NOHASHDIR=1
-starter=()
-if command -v ccache >/dev/null 2>&1; then starter=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 
 # Debian's hardening flags, as a package build gets them; without the build
 # path in them, so that objects do not depend on where the clone lies.
@@ -44,12 +43,18 @@ debian_flaggen() {
     DEB_BUILD_MAINT_OPTIONS="reproducible=-fixfilepath,-fixdebugpath" dpkg-buildflags --get "$1"
 }
 
-# The one configuration of the folder `build`, for run.sh and test.sh alike:
-# the tests then reuse every object run.sh has compiled, and the Debian
-# package is made from the same objects.
-OPTIONEN_BUILD=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAVEL_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr
-                "-DCMAKE_CXX_FLAGS=$(debian_flaggen CXXFLAGS) $(debian_flaggen CPPFLAGS)"
-                "-DCMAKE_EXE_LINKER_FLAGS=$(debian_flaggen LDFLAGS)" "${starter[@]}")
+# Sets `starter` (ccache, where installed) and OPTIONEN_BUILD, the one
+# configuration of the folder `build` for run.sh, test.sh and paket.sh alike:
+# the tests reuse every object run.sh has compiled, and the Debian package is
+# made from the same objects. Called after installiere_fehlende, so that a
+# new machine's first configure already has ccache and the flags.
+waehle_optionen() {
+    starter=()
+    if command -v ccache >/dev/null 2>&1; then starter=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+    OPTIONEN_BUILD=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAVEL_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr
+                    "-DCMAKE_CXX_FLAGS=$(debian_flaggen CXXFLAGS) $(debian_flaggen CPPFLAGS)"
+                    "-DCMAKE_EXE_LINKER_FLAGS=$(debian_flaggen LDFLAGS)" "${starter[@]}")
+}
 
 # konfiguriere ORDNER [cmake-Optionen...]
 konfiguriere() {

@@ -4,6 +4,7 @@
 # program (for example --help).
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 installiere_fehlende "${PAKETE_PROGRAMM[@]}"
+waehle_optionen
 konfiguriere build "${OPTIONEN_BUILD[@]}"
 cmake --build "$ROOT/build" --target dravel >&2
 programm="$(programm_in build)"

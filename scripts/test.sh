@@ -21,6 +21,7 @@ schritt() {
 
 schritt "Pakete"
 installiere_fehlende "${PAKETE_PROGRAMM[@]}" "${PAKETE_TEST[@]}"
+waehle_optionen
 jobs="$(nproc)"
 # Every tool is installed now: a test that would skip for a missing one fails.
 export DRAVEL_ALLE_WERKZEUGE=1
@@ -41,6 +42,8 @@ laufzeit="$(mktemp -d)"
 XDG_RUNTIME_DIR="$laufzeit" QT_QPA_PLATFORM=offscreen "$ROOT/scripts/run.sh" \
     >"$laufzeit/ausgabe" 2>&1 &
 pid=$!
+# Whatever happens below, the program and its folder do not outlive the check.
+trap 'kill "$pid" 2>/dev/null; rm -rf "$laufzeit"' EXIT
 start_fehlt() {
     cat "$laufzeit/ausgabe" >&2
     echo "scripts/run.sh: $1" >&2
@@ -60,6 +63,7 @@ sleep 3
 kill -TERM "$pid"
 wait "$pid" || true
 rm -rf "$laufzeit"
+trap - EXIT
 
 schritt "Debian-Paket"
 deb="$("$ROOT/scripts/paket.sh")"
