@@ -322,9 +322,11 @@ std::string portBericht(const port::PortReport& bericht) {
 
 namespace {
 
+// Names from outside (a folder listing) may hold bytes that are no UTF-8:
+// masked first, as in the text report, so the JSON stays valid.
 std::string jsonText(std::string_view text) {
     std::string json = "\"";
-    for (const char c : text) {
+    for (const char c : port::masked(text)) {
         if (c == '"' || c == '\\') {
             json += '\\';
             json += c;

@@ -1,5 +1,6 @@
 // The port report over played kernels: each row one kind of finding, the
 // line it must bring (with its fix) and the verdict on a usable port.
+#include <QJsonDocument>
 #include <QTest>
 
 #include "fake_system.h"
@@ -44,6 +45,10 @@ private slots:
             s.directories["/dev/usb"] = {"lp0", "hiddev0"};
         }) << "/dev/usb/lp0: USB-Druckeradapter"
                                              << "hiddev" << false;
+        QTest::newRow("USB adapter whose name is no UTF-8") << Aufbau([](FakeSystem& s) {
+            s.directories["/dev/usb"] = {"lp\xff"};
+        }) << "USB-Druckeradapter"
+                                                           << "hiddev" << false;
         QTest::newRow("lp loaded and holding the port") << Aufbau([](FakeSystem& s) {
             s.addParport0();
             s.files["/proc/modules"] += "lp 20480 0 - Live 0x0\n";
@@ -131,7 +136,11 @@ private slots:
         QVERIFY(system.outs.empty());
         for (const auto& [port, count] : system.iopermOpen) QCOMPARE(count, 0);
         // The fixes in the JSON are the text's, every one of them.
-        const QString json = QString::fromStdString(dravel::app::portBerichtJson(report));
+        const std::string roh = dravel::app::portBerichtJson(report);
+        QJsonParseError fehler{};
+        QJsonDocument::fromJson(QByteArray::fromStdString(roh), &fehler);
+        QVERIFY2(fehler.error == QJsonParseError::NoError, qPrintable(fehler.errorString()));
+        const QString json = QString::fromStdString(roh);
         QCOMPARE(json.count("\"abhilfe\":\"\""), text.count('\n') - text.count(". Abhilfe: "));
     }
     // --ecr through the raw port of a played kernel (parport0, high base
