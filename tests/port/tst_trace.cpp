@@ -363,7 +363,10 @@ private slots:
             << ordner_.filePath("ins-leere.vcd") << "symbolische Verknüpfung";
         // Every program's port: the shared registers' folder.
         const QString portordner = QString::fromStdString(dravel::port::sharedRegisterFolder());
+        // Made as the port makes it (0700), so that it stays usable.
         QVERIFY(QDir().mkpath(portordner));
+        QVERIFY(QFile::setPermissions(portordner, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner));
         QTest::newRow("the simulated port's file") << portordner + "/sim-0x378"
                                                    << "Ordner des simulierten Ports";
     }
