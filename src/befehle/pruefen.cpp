@@ -73,14 +73,7 @@ int prüfe(const QCommandLineParser& parser, const Prüfen& p) {
     if (!baum && parser.isSet(QStringLiteral("ecr"))) {
         if (const auto status = bindePortFürBefehl(parser)) return *status;
     }
-    port::PortReport bericht = port::examinePorts(baum ? *baum : port::realSystem());
-    if (!baum) {
-        for (auto& eintrag : bericht.ports) {
-            const auto& gesetzt = ecrGesetzt();
-            eintrag.ecrSet =
-                std::find(gesetzt.begin(), gesetzt.end(), eintrag.port.base) != gesetzt.end();
-        }
-    }
+    const port::PortReport bericht = untersuchePorts(baum ? *baum : port::realSystem());
     return gibAus(p.json ? portBerichtJson(bericht) : portBericht(bericht),
                   bericht.realPortUsable());
 }

@@ -129,8 +129,13 @@ std::optional<int> setzeEcr(port::Backend& backend, const std::vector<std::uint1
 
 }  // namespace
 
-const std::vector<std::uint16_t>& ecrGesetzt() {
-    return ecrGesetztAn;
+port::PortReport untersuchePorts(port::SystemCalls& system) {
+    port::PortReport bericht = port::examinePorts(system);
+    for (auto& eintrag : bericht.ports) {
+        eintrag.ecrSet = std::find(ecrGesetztAn.begin(), ecrGesetztAn.end(), eintrag.port.base) !=
+                         ecrGesetztAn.end();
+    }
+    return bericht;
 }
 
 EcrWahl ecrWahlAus(const QString& name, const QString& backend) {
@@ -187,7 +192,7 @@ std::optional<int> werteKommandozeileAus(const QStringList& argumente,
     }
     if (parser.isSet(portsZeigen)) {
         if (!freigaben(parser.values(QStringLiteral("allow-io")))) return 2;
-        std::fputs(portBericht(port::examinePorts(port::realSystem())).c_str(), stdout);
+        std::fputs(portBericht(untersuchePorts(port::realSystem())).c_str(), stdout);
         return 0;
     }
     return bindePort(parser, true, vorDemMitschnitt);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "logik/echtzeit.h"
+#include "port/port_report.h"
 
 namespace dravel::app {
 
@@ -53,8 +54,9 @@ struct EcrWahl {
 };
 EcrWahl ecrWahlAus(const QString& name, const QString& backend);
 
-// The bases whose ECR mode --ecr set in this run.
-const std::vector<std::uint16_t>& ecrGesetzt();
+// What examinePorts finds, with the ECRs that --ecr set in this run marked:
+// the one report of pruefen, --list-ports and the window's Portprüfung.
+port::PortReport untersuchePorts(port::SystemCalls& system);
 
 // The line that tells the user what keeps --echtzeit from working in full
 // and the fix; empty when nothing does.

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "logik/kommandozeile.h"
 #include "port/port_meldungen.h"
 #include "port/port_report.h"
 #include "port/system_calls.h"
@@ -26,7 +27,7 @@ Portprüfung::Portprüfung(port::SystemCalls& system, QWidget* parent) : QDialog
     // The fixes are commands: monospace, and no wrapping inside them.
     Bericht->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Bericht->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Bericht->setPlainText(QString::fromStdString(app::portBericht(port::examinePorts(system))));
+    Bericht->setPlainText(QString::fromStdString(app::portBericht(app::untersuchePorts(system))));
     auto* knöpfe = new QDialogButtonBox(QDialogButtonBox::Close, this);
     Kopieren = knöpfe->addButton(QStringLiteral("Kopieren"), QDialogButtonBox::ActionRole);
     connect(Kopieren, &QPushButton::clicked, this,
