@@ -1,5 +1,7 @@
 #include "aufnahme.h"
 
+#include <algorithm>
+#include <iterator>
 #include <new>
 #include <utility>
 
@@ -64,6 +66,49 @@ Pegel Aufnahme::pegelBei(std::uint64_t zeitNs, std::size_t n) const {
     if (n == 0) return 0;
     const std::size_t i = ersteAb(zeitNs + 1, n);  // first change after zeitNs
     return (*this)[i == 0 ? 0 : i - 1].pegel;
+}
+
+void Aufnahme::hängeLücke(Lücke lücke) {
+    if (lücke.endeNs <= lücke.anfangNs) return;
+    const std::lock_guard<std::mutex> sperre(nebenMutex_);
+    if (!lücken_.empty() && lücken_.back().endeNs >= lücke.anfangNs) {
+        lücken_.back().endeNs = std::max(lücken_.back().endeNs, lücke.endeNs);
+        return;
+    }
+    lücken_.push_back(lücke);
+}
+
+void Aufnahme::hängeUnbekannt(std::uint64_t zeitNs, Pegel maske) {
+    const std::lock_guard<std::mutex> sperre(nebenMutex_);
+    if (!unbekannt_.empty() && unbekannt_.back().zeitNs == zeitNs) {
+        unbekannt_.back().pegel = maske;
+        return;
+    }
+    if (unbekannt_.empty() ? maske == 0 : unbekannt_.back().pegel == maske) return;
+    unbekannt_.push_back({zeitNs, maske});
+}
+
+std::vector<Lücke> Aufnahme::lücken() const {
+    const std::lock_guard<std::mutex> sperre(nebenMutex_);
+    return lücken_;
+}
+
+std::size_t Aufnahme::lückenAnzahl() const {
+    const std::lock_guard<std::mutex> sperre(nebenMutex_);
+    return lücken_.size();
+}
+
+std::vector<Änderung> Aufnahme::unbekannt() const {
+    const std::lock_guard<std::mutex> sperre(nebenMutex_);
+    return unbekannt_;
+}
+
+Pegel Aufnahme::unbekanntBei(std::uint64_t zeitNs) const {
+    const std::lock_guard<std::mutex> sperre(nebenMutex_);
+    const auto nach =
+        std::upper_bound(unbekannt_.begin(), unbekannt_.end(), zeitNs,
+                         [](std::uint64_t t, const Änderung& ä) { return t < ä.zeitNs; });
+    return nach == unbekannt_.begin() ? 0 : std::prev(nach)->pegel;
 }
 
 }  // namespace dravel::analysator

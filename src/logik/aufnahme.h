@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,22 @@ constexpr Pegel bitVon(int leitung) {
 struct Leitung {
     int bit = 0;
     std::string name;  // "10 /Ack" for a pin, the signal's name from a file
+    int bus = -1;      // a bit of Aufnahme::busse[bus] (a file's vector), -1 for a line of its own
+};
+
+// A vector of a file, shown as one row with its value: its bits are lines
+// of their own, most significant first.
+struct Bus {
+    std::string name;
+    std::vector<int> bits;  // Pegel bits, most significant first
+};
+
+// A stretch in which the capture did not look at the lines, [anfangNs,
+// endeNs) on the capture's clock: what they did there is unknown. A change
+// first seen after it is stamped at its end.
+struct Lücke {
+    std::uint64_t anfangNs = 0;
+    std::uint64_t endeNs = 0;
 };
 
 // A change: from this time on, the lines stand at these levels.
@@ -63,6 +80,14 @@ public:
     void setzeBisNs(std::uint64_t zeitNs) { bisNs_.store(zeitNs, std::memory_order_release); }
     void beende(Ende grund) { ende_.store(grund, std::memory_order_release); }
     void zähleProben(std::uint64_t anzahl) { proben_.fetch_add(anzahl, std::memory_order_relaxed); }
+    // Producer only: a stretch not seen, appended in time order (one that
+    // starts where the last ended extends it).
+    void hängeLücke(Lücke lücke);
+    // Producer only: from `zeitNs` on, the lines in `maske` have no known
+    // level (a file's x or z) until the next call; times never decrease.
+    void hängeUnbekannt(std::uint64_t zeitNs, Pegel maske);
+    // Producer only: the longest time between two samples outside the gaps.
+    void setzeAuflösungNs(std::uint64_t ns) { auflösungNs_.store(ns, std::memory_order_release); }
 
     // Any thread. Only the first anzahl() changes may be read.
     [[nodiscard]] std::size_t anzahl() const { return anzahl_.load(std::memory_order_acquire); }
@@ -76,12 +101,25 @@ public:
     [[nodiscard]] Ende ende() const { return ende_.load(std::memory_order_acquire); }
     [[nodiscard]] std::uint64_t proben() const { return proben_.load(std::memory_order_relaxed); }
     [[nodiscard]] std::size_t grenze() const { return höchstens_; }
+    // Any thread: the gaps so far, in time order (a copy).
+    [[nodiscard]] std::vector<Lücke> lücken() const;
+    [[nodiscard]] std::size_t lückenAnzahl() const;
+    // Any thread: the changes of the unknown lines' mask so far (a copy),
+    // and the mask in force at `zeitNs` (0 before the first).
+    [[nodiscard]] std::vector<Änderung> unbekannt() const;
+    [[nodiscard]] Pegel unbekanntBei(std::uint64_t zeitNs) const;
+    // 0 where nobody sampled (a file without the fact).
+    [[nodiscard]] std::uint64_t auflösungNs() const {
+        return auflösungNs_.load(std::memory_order_acquire);
+    }
 
     [[nodiscard]] const std::vector<Leitung>& leitungen() const { return leitungen_; }
     // The moment shown as time 0: the trigger, or the capture's start.
     std::uint64_t nullpunktNs = 0;
     // The base address captured; -1 for a file that names none.
     int basis = -1;
+    // A file's vectors; set before the recording is shown.
+    std::vector<Bus> busse;
 
 private:
     static constexpr std::size_t kBlock = 1 << 16;
@@ -98,6 +136,11 @@ private:
     std::atomic<std::uint64_t> bisNs_{0};
     std::atomic<Ende> ende_{Ende::Läuft};
     std::atomic<std::uint64_t> proben_{0};
+    std::atomic<std::uint64_t> auflösungNs_{0};
+    // Rare next to the changes: guarded by a lock, copied out to readers.
+    mutable std::mutex nebenMutex_;
+    std::vector<Lücke> lücken_;
+    std::vector<Änderung> unbekannt_;
 };
 
 }  // namespace dravel::analysator
