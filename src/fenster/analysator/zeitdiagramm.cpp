@@ -1,25 +1,63 @@
 #include "zeitdiagramm.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "logik/einheiten.h"
+#include "logik/puls.h"
 #include "port/pin_map.h"
 
 namespace dravel {
 namespace {
 
 using analysator::Aufnahme;
+using analysator::Bus;
 using analysator::Pegel;
+using analysator::Spalte;
+using analysator::Stand;
 
 constexpr double kKleinsteSpanneNs = 50;
 constexpr int kCursorGriff = 5;  // pixels either side of a cursor that grab it
+constexpr int kStrich = 1;       // traces in logical pixels: never thinner at any scale
+
+// The levels' y in a row's band.
+struct Höhen {
+    int hoch, tief;
+    explicit Höhen(const QRect& band) {
+        const int rand = std::max(3, band.height() / 5);
+        hoch = band.top() + rand;
+        tief = band.bottom() - rand;
+    }
+};
+
+// Runs of columns that draw alike: `art` per column (-1: nothing), each
+// run handed to `zeichne(art, von, bis)`.
+template <typename Art, typename Zeichne>
+void läufe(int breite, Art art, Zeichne zeichne) {
+    int von = 0;
+    auto jetzt = breite > 0 ? art(0) : decltype(art(0)){};
+    for (int c = 1; c <= breite; ++c) {
+        if (c < breite) {
+            auto neu = art(c);
+            if (neu == jetzt) continue;
+            zeichne(jetzt, von, c);
+            jetzt = neu;
+            von = c;
+        } else {
+            zeichne(jetzt, von, c);
+        }
+    }
+}
 
 QColor gitterfarbe() {
     return QColor(0x2A, 0x32, 0x3C);
@@ -41,7 +79,7 @@ QColor auslöserfarbe() {
 
 Zeitdiagramm::Zeitdiagramm(QWidget* parent) : QAbstractScrollArea(parent) {
     setObjectName(QStringLiteral("Zeitdiagramm"));
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFocusPolicy(Qt::StrongFocus);
     setFrameShape(QFrame::NoFrame);
@@ -57,26 +95,60 @@ Zeitdiagramm::~Zeitdiagramm() = default;
 
 void Zeitdiagramm::zeige(std::shared_ptr<const Aufnahme> aufnahme) {
     aufnahme_ = std::move(aufnahme);
-    übersicht_ = {};
-    gezeigt_ = 0;
+    spalten_ = {};
     cursorA.reset();
     cursorB.reset();
     folgt = false;
-    if (aufnahme_) gezeigt_ = übersicht_.folge(*aufnahme_);
+    aufgeteilt_.assign(aufnahme_ ? aufnahme_->busse.size() : 0, false);
+    ordneZeilen();
+    if (aufnahme_) spalten_.folge(*aufnahme_);
     allesZeigen();
+}
+
+void Zeitdiagramm::ordneZeilen() {
+    zeilen_.clear();
+    if (!aufnahme_) return;
+    const auto& leitungen = aufnahme_->leitungen();
+    std::vector<bool> gezeigt(aufnahme_->busse.size(), false);
+    // A bus stands where its first line would.
+    for (std::size_t l = 0; l < leitungen.size(); ++l) {
+        const int bus = leitungen[l].bus;
+        const bool imBus = bus >= 0 && std::size_t(bus) < gezeigt.size();
+        if (!imBus || aufgeteilt_[std::size_t(bus)]) {
+            zeilen_.push_back({int(l), -1});
+        } else if (!gezeigt[std::size_t(bus)]) {
+            gezeigt[std::size_t(bus)] = true;
+            zeilen_.push_back({-1, bus});
+        }
+    }
+}
+
+int Zeitdiagramm::busVon(int zeile) const {
+    if (zeile < 0 || zeile >= zeilenzahl()) return -1;
+    const Zeile& z = zeilen_[std::size_t(zeile)];
+    return z.bus >= 0 ? z.bus : aufnahme_->leitungen()[std::size_t(z.leitung)].bus;
+}
+
+void Zeitdiagramm::teileBus(int bus, bool aufteilen) {
+    if (bus < 0 || std::size_t(bus) >= aufgeteilt_.size()) return;
+    if (aufgeteilt_[std::size_t(bus)] == aufteilen) return;
+    aufgeteilt_[std::size_t(bus)] = aufteilen;
+    ordneZeilen();
+    passeLeisteAn();
+    viewport()->update();
 }
 
 double Zeitdiagramm::anfangNs() const {
     if (!aufnahme_) return 0;
-    if (gezeigt_ > 0) return double((*aufnahme_)[0].zeitNs);
+    if (spalten_.anzahl() > 0) return double((*aufnahme_)[0].zeitNs);
     return double(aufnahme_->nullpunktNs);
 }
 
 double Zeitdiagramm::endeNs() const {
     if (!aufnahme_) return 1e6;
-    double ende = double(aufnahme_->bisNs());
-    if (gezeigt_ > 0) ende = std::max(ende, double((*aufnahme_)[gezeigt_ - 1].zeitNs));
-    return std::max(ende, anfangNs() + 1000);
+    // What has been taken in, not what the recording says now: the view and
+    // the columns agree, and rolle() sees the capture look further.
+    return std::max(double(spalten_.bisNs()), anfangNs() + 1000);
 }
 
 void Zeitdiagramm::setzeSicht(double anfangNs_, double spanneNs) {
@@ -107,10 +179,14 @@ void Zeitdiagramm::zoome(double faktor, double umNs) {
 
 void Zeitdiagramm::rolle() {
     if (!aufnahme_) return;
-    const std::size_t vorher = gezeigt_;
-    const double endeVorher = endeNs();
-    gezeigt_ = übersicht_.folge(*aufnahme_);
-    if (gezeigt_ == vorher && endeNs() == endeVorher) return;
+    const auto stand = [&] {
+        return std::tuple(spalten_.anzahl(), spalten_.bisNs(), spalten_.lücken().size());
+    };
+    const auto vorher = stand();
+    // A quiet line changes nothing but how far the capture looked: that too
+    // moves the view.
+    spalten_.folge(*aufnahme_);
+    if (stand() == vorher) return;
     if (folgt) {
         const double anf = anfangNs();
         sichtAnfang_ = std::max(anf, endeNs() - sichtSpanne_);
@@ -126,11 +202,12 @@ void Zeitdiagramm::setzeCursor(bool b, std::optional<double> ns) {
 
 double Zeitdiagramm::fangeKante(double x) const {
     const double t = nsBei(x);
-    if (!aufnahme_ || gezeigt_ == 0) return t;
-    const std::size_t i = aufnahme_->ersteAb(std::uint64_t(std::max(0.0, t)), gezeigt_);
+    const std::size_t n = spalten_.anzahl();
+    if (!aufnahme_ || n == 0) return t;
+    const std::size_t i = aufnahme_->ersteAb(std::uint64_t(std::max(0.0, t)), n);
     double beste = t, abstand = kCursorGriff + 0.5;
     for (const std::size_t j : {i, i == 0 ? i : i - 1}) {
-        if (j >= gezeigt_ || j == 0) continue;  // the first change is the start, no edge
+        if (j >= n || j == 0) continue;  // the first change is the start, no edge
         const double kante = double((*aufnahme_)[j].zeitNs);
         if (std::abs(xVon(kante) - x) < abstand) {
             abstand = std::abs(xVon(kante) - x);
@@ -146,10 +223,6 @@ void Zeitdiagramm::geändert() {
     if (beiÄnderung) beiÄnderung();
 }
 
-int Zeitdiagramm::zeilenzahl() const {
-    return aufnahme_ ? int(aufnahme_->leitungen().size()) : 0;
-}
-
 int Zeitdiagramm::beschriftungsbreite() const {
     const QFontMetrics maß(font());
     // At least the room of the last signal pin's label, "17 /SelectIn".
@@ -158,6 +231,9 @@ int Zeitdiagramm::beschriftungsbreite() const {
     if (aufnahme_) {
         for (const auto& l : aufnahme_->leitungen()) {
             breite = std::max(breite, maß.horizontalAdvance(QString::fromStdString(l.name)));
+        }
+        for (const auto& b : aufnahme_->busse) {
+            breite = std::max(breite, maß.horizontalAdvance(QString::fromStdString(b.name)));
         }
     }
     return std::min(breite + 2 * maß.averageCharWidth(), viewport()->width() / 3);
@@ -174,12 +250,23 @@ QRect Zeitdiagramm::plotfläche() const {
                  std::max(1, r.height() - achsenhöhe()));
 }
 
-QRect Zeitdiagramm::zeilenband(int zeile) const {
-    const QRect f = plotfläche();
+int Zeitdiagramm::zeilenhöhe() const {
     const int zeilen = std::max(1, zeilenzahl());
     const int schrift = QFontMetrics(font()).height();
-    const int höhe = std::clamp(f.height() / zeilen, schrift + 8, 3 * schrift + 8);
-    return QRect(f.left(), f.top() + zeile * höhe, f.width(), höhe);
+    return std::clamp(plotfläche().height() / zeilen, schrift + 8, 3 * schrift + 8);
+}
+
+QRect Zeitdiagramm::zeilenband(int zeile) const {
+    const QRect f = plotfläche();
+    const int höhe = zeilenhöhe();
+    return QRect(f.left(), f.top() + zeile * höhe - zeilenVersatz_, f.width(), höhe);
+}
+
+int Zeitdiagramm::zeileBei(int y) const {
+    const int versetzt = y - plotfläche().top() + zeilenVersatz_;
+    if (y < plotfläche().top() || versetzt < 0) return -1;
+    const int zeile = versetzt / zeilenhöhe();
+    return zeile < zeilenzahl() ? zeile : -1;
 }
 
 double Zeitdiagramm::xVon(double ns) const {
@@ -210,11 +297,20 @@ void Zeitdiagramm::passeLeisteAn() {
     leiste->setPageStep(std::max(1, int(sichtSpanne_ / leisteEinheit_)));
     leiste->setSingleStep(std::max(1, leiste->pageStep() / 10));
     leiste->setValue(int((sichtAnfang_ - anf) / leisteEinheit_));
+    // Rows that do not fit scroll.
+    QScrollBar* senkrecht = verticalScrollBar();
+    const int sichtbar = plotfläche().height();
+    senkrecht->setRange(0, std::max(0, zeilenzahl() * zeilenhöhe() - sichtbar));
+    senkrecht->setPageStep(sichtbar);
+    senkrecht->setSingleStep(zeilenhöhe());
+    zeilenVersatz_ = senkrecht->value();
     leisteSetzen_ = false;
 }
 
-void Zeitdiagramm::scrollContentsBy(int, int) {
-    if (leisteSetzen_) return;
+void Zeitdiagramm::scrollContentsBy(int dx, int dy) {
+    zeilenVersatz_ = verticalScrollBar()->value();
+    if (dy != 0) viewport()->update();
+    if (leisteSetzen_ || dx == 0) return;
     folgt = false;
     setzeSicht(anfangNs() + horizontalScrollBar()->value() * leisteEinheit_, sichtSpanne_);
 }
@@ -229,7 +325,6 @@ void Zeitdiagramm::resizeEvent(QResizeEvent* event) {
 void Zeitdiagramm::paintEvent(QPaintEvent*) {
     QPainter maler(viewport());
     maler.fillRect(viewport()->rect(), hintergrund());
-    if (aufnahme_) gezeigt_ = übersicht_.folge(*aufnahme_);
     const QRect fläche = plotfläche();
     zeichneAchse(maler, fläche);
     if (zeilenzahl() == 0) {
@@ -284,90 +379,155 @@ void Zeitdiagramm::zeichneAchse(QPainter& maler, const QRect& fläche) const {
 
 void Zeitdiagramm::zeichneZeilen(QPainter& maler, const QRect& fläche) {
     const auto& leitungen = aufnahme_->leitungen();
-    const int zeilen = int(leitungen.size());
     const QFontMetrics maß(font());
+    const std::vector<Spalte> spalten =
+        spalten_.berechne(*aufnahme_, sichtAnfang_, sichtSpanne_, fläche.width());
+    zeichneLücken(maler, fläche, spalten);
 
-    // Labels and row separators.
-    for (int z = 0; z < zeilen; ++z) {
+    // Rows scrolled away stay under the axis.
+    maler.save();
+    maler.setClipRect(QRect(0, fläche.top() + 1, viewport()->width(), fläche.height()));
+    for (int z = 0; z < zeilenzahl(); ++z) {
         const QRect band = zeilenband(z);
+        if (band.bottom() < fläche.top() || band.top() > fläche.bottom()) continue;
+        const Zeile& zeile = zeilen_[std::size_t(z)];
         maler.setPen(QPen(gitterfarbe(), 0));
         maler.drawLine(0, band.bottom(), fläche.right(), band.bottom());
+        const std::string& name = zeile.bus >= 0 ? aufnahme_->busse[std::size_t(zeile.bus)].name
+                                                 : leitungen[std::size_t(zeile.leitung)].name;
         maler.setPen(schriftfarbe());
         maler.drawText(QRect(maß.averageCharWidth(), band.top(), fläche.left(), band.height()),
                        Qt::AlignLeft | Qt::AlignVCenter,
-                       QString::fromStdString(leitungen[std::size_t(z)].name));
+                       maß.elidedText(QString::fromStdString(name), Qt::ElideMiddle,
+                                      fläche.left() - maß.averageCharWidth()));
+        if (spalten_.anzahl() == 0) continue;
+        if (zeile.bus >= 0) {
+            zeichneBus(maler, band, aufnahme_->busse[std::size_t(zeile.bus)], spalten);
+        } else {
+            zeichneLeitung(maler, band, leitungen[std::size_t(zeile.leitung)].bit, spalten);
+        }
     }
-    const std::size_t n = gezeigt_;
-    if (n == 0) return;
+    maler.restore();
+}
 
-    // Per pixel column: the changes in it found by binary search, their
-    // levels from the summary. Column c holds the times [grenze(c), grenze(c + 1)).
-    const int breite = fläche.width();
-    const double anf = anfangNs(), ende = endeNs();
-    const auto grenze = [&](int c) {
-        const double t = std::ceil(sichtAnfang_ + c * sichtSpanne_ / breite);
-        return std::uint64_t(std::max(0.0, t));
-    };
-    struct Spalte {
-        Pegel vorher, wechselnd, nachher;
-        bool daten;
-    };
-    std::vector<Spalte> spalten(std::size_t(breite) + 0);
-    std::size_t i = aufnahme_->ersteAb(grenze(0), n);
-    for (int c = 0; c < breite; ++c) {
-        const std::uint64_t oben = grenze(c + 1);
-        const std::size_t j = aufnahme_->ersteAb(oben, n);
-        Spalte& s = spalten[std::size_t(c)];
-        s.daten = double(oben) > anf && double(grenze(c)) <= ende;
-        s.vorher = (*aufnahme_)[i == 0 ? 0 : i - 1].pegel;
-        s.nachher = (*aufnahme_)[j == 0 ? 0 : j - 1].pegel;
-        s.wechselnd = j > i ? übersicht_.über(*aufnahme_, i == 0 ? 0 : i - 1, j).wechselnd() : 0;
-        i = j;
-    }
-
-    const QColor farbe = signalfarbe();
-    QColor füllung = farbe;
-    füllung.setAlpha(110);
-    std::vector<QLine> linien;
-    std::vector<QRect> bänder;
-    for (int z = 0; z < zeilen; ++z) {
-        const QRect band = zeilenband(z);
-        const int rand = std::max(3, band.height() / 5);
-        const int yHoch = band.top() + rand, yTief = band.bottom() - rand;
-        const Pegel bit = analysator::bitVon(leitungen[std::size_t(z)].bit);
-        linien.clear();
-        bänder.clear();
-        // Runs of columns: constant at a level (0, 1) or changing (2); -1 none.
-        int art = -1, von = 0;
-        const auto schließe = [&](int bis) {
-            const int x0 = fläche.left() + von, x1 = fläche.left() + bis;
-            if (art == 0 || art == 1) {
-                const int y = art ? yHoch : yTief;
-                linien.emplace_back(std::max(fläche.left(), x0 - 1), y, x1, y);
-            } else if (art == 2 && bis - von == 1) {
-                linien.emplace_back(x0, yHoch, x0, yTief);
-            } else if (art == 2) {
-                bänder.emplace_back(x0, yHoch, bis - von, yTief - yHoch + 1);
+void Zeitdiagramm::zeichneLücken(QPainter& maler, const QRect& fläche,
+                                 const std::vector<Spalte>& spalten) const {
+    const QFontMetrics maß(font());
+    const QString text = QStringLiteral("nicht gesehen");
+    QColor grund = lückenfarbe();
+    grund.setAlpha(40);
+    läufe(
+        int(spalten.size()), [&](int c) { return spalten[std::size_t(c)].lücke; },
+        [&](bool lücke, int von, int bis) {
+            if (!lücke) return;
+            const QRect r(fläche.left() + von, fläche.top() + 1, bis - von, fläche.height() - 1);
+            maler.fillRect(r, grund);
+            maler.fillRect(r, QBrush(lückenfarbe(), Qt::BDiagPattern));
+            if (maß.horizontalAdvance(text) + 8 <= r.width()) {
+                maler.setPen(lückenfarbe());
+                maler.drawText(r.adjusted(0, 2, 0, 0), Qt::AlignHCenter | Qt::AlignTop, text);
             }
-        };
-        for (int c = 0; c < breite; ++c) {
-            const Spalte& s = spalten[std::size_t(c)];
-            int neu = -1;
-            if (s.daten) neu = (s.wechselnd & bit) ? 2 : ((s.vorher & bit) ? 1 : 0);
-            if (neu == art) continue;
-            schließe(c);
-            art = neu;
-            von = c;
+        });
+}
+
+void Zeitdiagramm::zeichneLeitung(QPainter& maler, const QRect& band, int bit,
+                                  const std::vector<Spalte>& spalten) const {
+    const Höhen y(band);
+    const int links = band.left();
+    // Per column: nothing (-1), low, high, both (a band), unknown.
+    const auto art = [&](int c) {
+        const Spalte& s = spalten[std::size_t(c)];
+        return s.lücke ? Stand::Ungesehen : s.stand(bit);
+    };
+    std::vector<QLine> linien, unbekannt;
+    std::vector<QRect> bänder, unbekannteBänder;
+    läufe(int(spalten.size()), art, [&](Stand stand, int von, int bis) {
+        const int x0 = links + von, x1 = links + bis - 1;
+        switch (stand) {
+            case Stand::Tief:
+            case Stand::Hoch: {
+                const int höhe = stand == Stand::Hoch ? y.hoch : y.tief;
+                linien.emplace_back(x0, höhe, x1, höhe);
+                break;
+            }
+            case Stand::Beide:
+                if (bis - von == 1) {
+                    linien.emplace_back(x0, y.hoch, x0, y.tief);
+                } else {
+                    bänder.emplace_back(x0, y.hoch, bis - von, y.tief - y.hoch + 1);
+                }
+                break;
+            case Stand::Unbekannt:
+                unbekannteBänder.emplace_back(x0, y.hoch, bis - von, y.tief - y.hoch + 1);
+                break;
+            case Stand::Ungesehen:
+                break;
         }
-        schließe(breite);
-        for (const QRect& r : bänder) maler.fillRect(r, füllung);
-        maler.setPen(QPen(farbe, 0));
-        for (const QRect& r : bänder) {
-            linien.emplace_back(r.left(), r.top(), r.right(), r.top());
-            linien.emplace_back(r.left(), r.bottom(), r.right(), r.bottom());
-        }
-        maler.drawLines(linien.data(), int(linien.size()));
+    });
+    QColor füllung = signalfarbe();
+    füllung.setAlpha(110);
+    for (const QRect& r : bänder) {
+        maler.fillRect(r, füllung);
+        linien.emplace_back(r.left(), r.top(), r.right(), r.top());
+        linien.emplace_back(r.left(), r.bottom(), r.right(), r.bottom());
     }
+    for (const QRect& r : unbekannteBänder) {
+        maler.fillRect(r, QBrush(unbekanntfarbe(), Qt::DiagCrossPattern));
+        unbekannt.emplace_back(r.left(), r.top(), r.right(), r.top());
+        unbekannt.emplace_back(r.left(), r.bottom(), r.right(), r.bottom());
+    }
+    maler.setPen(QPen(signalfarbe(), kStrich, Qt::SolidLine, Qt::SquareCap));
+    maler.drawLines(linien.data(), int(linien.size()));
+    maler.setPen(QPen(unbekanntfarbe(), kStrich, Qt::SolidLine, Qt::SquareCap));
+    maler.drawLines(unbekannt.data(), int(unbekannt.size()));
+}
+
+void Zeitdiagramm::zeichneBus(QPainter& maler, const QRect& band, const Bus& bus,
+                              const std::vector<Spalte>& spalten) const {
+    const Höhen y(band);
+    const int links = band.left(), mitte = (y.hoch + y.tief) / 2;
+    Pegel maske = 0;
+    for (const int bit : bus.bits) maske |= analysator::bitVon(bit);
+    // Per column: nothing, changing, or a value (any bit unknown: "x").
+    struct Art {
+        Stand stand = Stand::Ungesehen;
+        Pegel pegel = 0;
+        bool operator==(const Art&) const = default;
+    };
+    const auto art = [&](int c) {
+        const Spalte& s = spalten[std::size_t(c)];
+        if (!s.gesehen || s.lücke) return Art{};
+        if (s.unbekannt & maske) return Art{Stand::Unbekannt, 0};
+        if ((s.oder ^ s.und) & maske) return Art{Stand::Beide, 0};
+        return Art{Stand::Hoch, s.und & maske};
+    };
+    const QFontMetrics maß(font());
+    QColor füllung = signalfarbe();
+    füllung.setAlpha(110);
+    läufe(int(spalten.size()), art, [&](Art a, int von, int bis) {
+        const int x0 = links + von, x1 = links + bis - 1, breite = bis - von;
+        if (a.stand == Stand::Ungesehen) return;
+        if (a.stand == Stand::Beide) {
+            maler.fillRect(QRect(x0, y.hoch, breite, y.tief - y.hoch + 1), füllung);
+            maler.setPen(QPen(signalfarbe(), kStrich));
+            maler.drawLine(x0, y.hoch, x1, y.hoch);
+            maler.drawLine(x0, y.tief, x1, y.tief);
+            return;
+        }
+        // A box with slanted ends: two boxes side by side cross at a change.
+        const QColor farbe = a.stand == Stand::Unbekannt ? unbekanntfarbe() : signalfarbe();
+        const int k = std::min(3, breite / 2);
+        const QPoint punkte[] = {{x0, mitte}, {x0 + k, y.hoch}, {x1 - k, y.hoch},
+                                 {x1, mitte}, {x1 - k, y.tief}, {x0 + k, y.tief}};
+        maler.setPen(QPen(farbe, kStrich));
+        maler.drawPolygon(punkte, 6);
+        const QString text = QString::fromStdString(
+            analysator::busText(bus, a.pegel, a.stand == Stand::Unbekannt ? maske : 0));
+        if (maß.horizontalAdvance(text) + 2 * k + 4 <= breite) {
+            maler.setPen(schriftfarbe());
+            maler.drawText(QRect(x0, y.hoch, breite, y.tief - y.hoch + 1), Qt::AlignCenter, text);
+        }
+    });
 }
 
 void Zeitdiagramm::zeichneCursor(QPainter& maler, const QRect& fläche) const {
@@ -395,7 +555,11 @@ void Zeitdiagramm::wheelEvent(QWheelEvent* event) {
     const QPoint winkel = event->angleDelta();
     const bool schieben = winkel.x() != 0 || (event->modifiers() & Qt::ShiftModifier);
     const double schritte = (winkel.x() != 0 ? winkel.x() : winkel.y()) / 120.0;
-    if (schieben) {
+    if (!schieben && event->position().x() < plotfläche().left()) {
+        // Over the labels the wheel scrolls the rows.
+        QScrollBar* senkrecht = verticalScrollBar();
+        senkrecht->setValue(senkrecht->value() - int(schritte * senkrecht->singleStep()));
+    } else if (schieben) {
         folgt = false;
         setzeSicht(sichtAnfang_ - schritte * sichtSpanne_ / 10, sichtSpanne_);
     } else {
@@ -462,7 +626,16 @@ void Zeitdiagramm::mouseMoveEvent(QMouseEvent* event) {
     if (ziehen_ == Ziehen::Nichts) {
         const bool überCursor = (cursorA && std::abs(xVon(*cursorA) - p.x()) <= kCursorGriff) ||
                                 (cursorB && std::abs(xVon(*cursorB) - p.x()) <= kCursorGriff);
-        viewport()->setCursor(überCursor ? Qt::SizeHorCursor : Qt::CrossCursor);
+        const bool überName = p.x() < plotfläche().left() && busVon(zeileBei(p.y())) >= 0;
+        viewport()->setCursor(überCursor ? Qt::SizeHorCursor
+                              : überName ? Qt::PointingHandCursor
+                                         : Qt::CrossCursor);
+        const QString hinweis = hinweisBei(p);
+        if (hinweis.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(event->globalPosition().toPoint(), hinweis, viewport());
+        }
         return;
     }
     if ((p - druckPunkt_).manhattanLength() > 3) bewegt_ = true;
@@ -485,12 +658,70 @@ void Zeitdiagramm::mouseReleaseEvent(QMouseEvent* event) {
     if (ziehen_ == Ziehen::Schieben && !bewegt_ && event->button() == Qt::LeftButton &&
         p.x() >= plotfläche().left()) {
         setzeCursor(false, fangeKante(p.x()));
+    } else if (ziehen_ == Ziehen::Schieben && !bewegt_ && event->button() == Qt::LeftButton) {
+        // A click on a bus's name splits it, on one of its bits joins it.
+        const int zeile = zeileBei(p.y());
+        const int bus = busVon(zeile);
+        if (bus >= 0) teileBus(bus, zeilen_[std::size_t(zeile)].bus >= 0);
     } else if (ziehen_ == Ziehen::CursorA && !bewegt_) {
         setzeCursor(false, fangeKante(p.x()));
     }
     ziehen_ = Ziehen::Nichts;
     viewport()->setCursor(Qt::CrossCursor);
     event->accept();
+}
+
+void Zeitdiagramm::contextMenuEvent(QContextMenuEvent* event) {
+    const int zeile = zeileBei(event->pos().y());
+    const int bus = busVon(zeile);
+    if (event->pos().x() >= plotfläche().left() || bus < 0) return;
+    const bool zusammen = zeilen_[std::size_t(zeile)].bus >= 0;
+    QMenu menü(this);
+    menü.addAction(
+        zusammen ? QStringLiteral("In Bits aufteilen") : QStringLiteral("Zusammenfassen"),
+        [this, bus, zusammen] { teileBus(bus, zusammen); });
+    menü.exec(event->globalPos());
+    event->accept();
+}
+
+void Zeitdiagramm::leaveEvent(QEvent* event) {
+    QToolTip::hideText();
+    QAbstractScrollArea::leaveEvent(event);
+}
+
+QString Zeitdiagramm::hinweisBei(QPoint p) const {
+    const int zeile = zeileBei(p.y());
+    if (!aufnahme_ || zeile < 0) return {};
+    const QRect f = plotfläche();
+    const Zeile& z = zeilen_[std::size_t(zeile)];
+    if (p.x() < f.left()) {
+        const int bus = busVon(zeile);
+        if (bus < 0) return {};
+        return z.bus >= 0
+                   ? QStringLiteral("Klick: in Bits aufteilen")
+                   : QStringLiteral("Klick: %1 zusammenfassen")
+                         .arg(QString::fromStdString(aufnahme_->busse[std::size_t(bus)].name));
+    }
+    // The column under the mouse, as drawn: a gap in it wins.
+    const auto von = std::uint64_t(std::max(0.0, std::ceil(nsBei(p.x()))));
+    const auto bis = std::max(von + 1, std::uint64_t(std::max(0.0, std::ceil(nsBei(p.x() + 1)))));
+    for (const analysator::Lücke& l : spalten_.lücken()) {
+        if (l.anfangNs < bis && l.endeNs > von) {
+            return QStringLiteral("nicht gesehen, %1")
+                .arg(analysator::dauerText(double(l.endeNs - l.anfangNs)));
+        }
+    }
+    if (z.bus >= 0) {
+        const Bus& bus = aufnahme_->busse[std::size_t(z.bus)];
+        if (von > spalten_.bisNs() || spalten_.anzahl() == 0) return {};
+        return QStringLiteral("%1: %2").arg(
+            QString::fromStdString(bus.name),
+            QString::fromStdString(analysator::busText(
+                bus, aufnahme_->pegelBei(von, spalten_.anzahl()), aufnahme_->unbekanntBei(von))));
+    }
+    const analysator::Leitung& leitung = aufnahme_->leitungen()[std::size_t(z.leitung)];
+    return analysator::pulsText(leitung,
+                                analysator::pulsBei(*aufnahme_, spalten_, leitung.bit, von));
 }
 
 }  // namespace dravel

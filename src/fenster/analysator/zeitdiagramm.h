@@ -2,25 +2,33 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "logik/aufnahme.h"
-#include "logik/uebersicht.h"
+#include "logik/spalten.h"
 
 namespace dravel {
 
-// The timing diagram of a recording: one row per line, labelled on the
-// left, a time axis on top (0 at the recording's trigger), the levels as
-// lines. Where a line changes more than once in one pixel column the
-// columns are drawn as a filled band, from a summary that answers each
-// column in a few hundred steps, so even ten million changes draw fast.
+// The timing diagram of a recording: one row per line or bus, labelled on
+// the left, a time axis on top (0 at the recording's trigger), the levels
+// as lines, a bus's value in boxes. Where a line changes more than once in
+// one pixel column the columns are drawn as a filled band; stretches the
+// capture did not see are a hatched band across every row, at least one
+// column wide; lines of unknown level a band of their own colour. The
+// columns come from analysator::Spalten, so even ten million changes draw
+// fast.
 //
-// Wheel and +/- zoom, dragging and the scroll bar pan, Pos1 shows all.
-// Cursor A goes where the left button clicks (or is dragged), cursor B
-// where the right button (or Shift with the left) does.
+// Wheel and +/- zoom, dragging and the scroll bar pan, Pos1 shows all; the
+// wheel over the labels scrolls the rows when they do not fit. Cursor A
+// goes where the left button clicks (or is dragged), cursor B where the
+// right button (or Shift with the left) does. A click on a bus's label
+// splits it into its bits, on one of its bits joins them again. Pointing
+// at a line tells its pulse there, at a gap how long it was.
 //
 // No Q_OBJECT; the window learns of changes through `beiÄnderung`.
 class Zeitdiagramm final : public QAbstractScrollArea {
@@ -58,6 +66,13 @@ public:
     // cursors placed by hand measure edges exactly.
     [[nodiscard]] double fangeKante(double x) const;
 
+    // Shows bus `bus` (an index into the recording's busse) as its bit rows,
+    // or as one row again.
+    void teileBus(int bus, bool aufteilen);
+    [[nodiscard]] int zeilenzahl() const { return int(zeilen_.size()); }
+    // What pointing at `p` in the viewport tells (empty: nothing).
+    [[nodiscard]] QString hinweisBei(QPoint p) const;
+
     std::function<void()> beiÄnderung;  // view, cursors or recording changed
 
     // Geometry, for the window and for checks: the plot area in the viewport,
@@ -70,6 +85,8 @@ public:
     // Colours of the instrument.
     static QColor hintergrund() { return QColor(0x12, 0x16, 0x1B); }
     static QColor signalfarbe() { return QColor(0x4C, 0xE0, 0x80); }
+    static QColor lückenfarbe() { return QColor(0x9A, 0xA0, 0xAA); }
+    static QColor unbekanntfarbe() { return QColor(0xE8, 0x5A, 0x5A); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -79,6 +96,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -86,16 +105,34 @@ protected:
 private:
     void zeichneAchse(QPainter& maler, const QRect& fläche) const;
     void zeichneZeilen(QPainter& maler, const QRect& fläche);
+    void zeichneLücken(QPainter& maler, const QRect& fläche,
+                       const std::vector<analysator::Spalte>& spalten) const;
+    void zeichneLeitung(QPainter& maler, const QRect& band, int bit,
+                        const std::vector<analysator::Spalte>& spalten) const;
+    void zeichneBus(QPainter& maler, const QRect& band, const analysator::Bus& bus,
+                    const std::vector<analysator::Spalte>& spalten) const;
     void zeichneCursor(QPainter& maler, const QRect& fläche) const;
     void passeLeisteAn();
     void geändert();
     [[nodiscard]] int beschriftungsbreite() const;
     [[nodiscard]] int achsenhöhe() const;
-    [[nodiscard]] int zeilenzahl() const;
+    [[nodiscard]] int zeilenhöhe() const;
+    [[nodiscard]] int zeileBei(int y) const;  // -1 for none
+    void ordneZeilen();
+    // The bus a row stands for or belongs to as a bit; -1 for none.
+    [[nodiscard]] int busVon(int zeile) const;
+
+    // A row: a line of its own, or a bus shown as one (the other is -1).
+    struct Zeile {
+        int leitung = -1;
+        int bus = -1;
+    };
 
     std::shared_ptr<const analysator::Aufnahme> aufnahme_;
-    analysator::Übersicht übersicht_;
-    std::size_t gezeigt_ = 0;  // changes taken in
+    analysator::Spalten spalten_;  // what has been taken in of the recording
+    std::vector<Zeile> zeilen_;
+    std::vector<bool> aufgeteilt_;  // per bus: shown as its bits
+    int zeilenVersatz_ = 0;         // pixels of rows scrolled off the top
     double sichtAnfang_ = 0;
     double sichtSpanne_ = 1e6;
     double leisteEinheit_ = 1;  // ns per scroll bar step

@@ -81,6 +81,7 @@ private slots:
     void cleanup() { Module1::ZurücksetzenFürTest(); }
     void captureIsDrawnAtItsLevels();
     void cursorsMeasureThePeriod();
+    void quietLineKeepsTheDiagramRolling();
     void savedCaptureOpensWithTheSameChanges();
     void brokenFilesAreRefused_data();
     void brokenFilesAreRefused();
@@ -150,6 +151,24 @@ void TestLogikanalysator::cursorsMeasureThePeriod() {
     QVERIFY2(text.contains(QStringLiteral("1/Δt = 1,000 kHz")), qPrintable(text));
     // The table measures the same period on pin 10.
     QCOMPARE(f->Messwerte->item(0, 3)->text(), QStringLiteral("1,000 ms"));
+}
+
+void TestLogikanalysator::quietLineKeepsTheDiagramRolling() {
+    // A running capture whose only line never changes after its start.
+    auto a = std::make_shared<Aufnahme>(analysator::leitungenFür(analysator::bitVon(10)), 1 << 20);
+    a->hänge(kStart, analysator::bitVon(10));
+    a->setzeBisNs(kStart + 20'000'000);
+    Zeitdiagramm d;
+    d.resize(800, 400);
+    d.zeige(a);
+    d.folgt = true;
+    d.setzeSicht(d.anfangNs(), 2e9);
+    d.rolle();
+    a->setzeBisNs(kStart + 3'000'000'000);
+    d.rolle();
+    // The view keeps its width and ends where the capture has looked.
+    QCOMPARE(d.sichtSpanne(), 2e9);
+    QCOMPARE(d.sichtAnfang() + d.sichtSpanne(), double(kStart + 3'000'000'000));
 }
 
 void TestLogikanalysator::savedCaptureOpensWithTheSameChanges() {
