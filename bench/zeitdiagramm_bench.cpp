@@ -6,6 +6,7 @@
 // size of the diagram at the window's default size: the whole range, a
 // zoom to 1 ms, and panning at 1 ms. Beside it the baseline a per-change
 // drawing would cost: one pass over every change in the view per frame.
+// Then the same with 10,000 short gaps in the capture.
 // Then the window stands open and idle for a few seconds: the share of a
 // core the process used and the port accesses it made.
 //
@@ -139,6 +140,17 @@ int main(int argc, char** argv) {
                 zeichne(d, bild, 60, anfang, 1e6, gesamt / 61), "");
     std::printf("%-28s %12.2f %22.2f\n", "Zoom auf 100 ms", zeichne(d, bild, 15, mitte, 1e8),
                 proÄnderung(*aufnahme, mitte, 1e8, breite));
+
+    // Stretches not seen, as a capture under load has them: 10,000 gaps of
+    // 5 µs spread over the second, each marking at least one column.
+    for (std::size_t k = 0; k < 10'000; ++k) {
+        const auto t = std::uint64_t(anfang + gesamt * double(k) / 10'000);
+        aufnahme->hängeLücke({t, t + 5'000});
+    }
+    d.rolle();
+    std::printf("%-28s %12.2f\n", "ganzer Bereich, 10000 Lücken",
+                zeichne(d, bild, 15, anfang, gesamt));
+    std::printf("%-28s %12.2f\n", "Zoom auf 1 ms, mit Lücken", zeichne(d, bild, 15, mitte, 1e6));
 
     // Idle: the window open with the capture shown, nothing running.
     auto& zähler = [&]() -> port::RecordingPort& {

@@ -421,6 +421,11 @@ void Zeitdiagramm::zeichneLücken(QPainter& maler, const QRect& fläche,
         [&](bool lücke, int von, int bis) {
             if (!lücke) return;
             const QRect r(fläche.left() + von, fläche.top() + 1, bis - von, fläche.height() - 1);
+            // Too narrow for the hatching to show: solid.
+            if (r.width() < 4) {
+                maler.fillRect(r, lückenfarbe());
+                return;
+            }
             maler.fillRect(r, grund);
             maler.fillRect(r, QBrush(lückenfarbe(), Qt::BDiagPattern));
             if (maß.horizontalAdvance(text) + 8 <= r.width()) {
