@@ -21,9 +21,14 @@ void Spalten::folge(const Aufnahme& aufnahme) {
     const std::uint64_t bis = aufnahme.bisNs();
     anzahl_ = übersicht_.folge(aufnahme);
     bisNs_ = anzahl_ > 0 ? std::max(bis, aufnahme[anzahl_ - 1].zeitNs) : bis;
-    if (neu || aufnahme.lückenAnzahl() != lücken_.size()) lücken_ = aufnahme.lücken();
-    // Lines of unknown level come from files, which are complete when shown.
-    if (neu || aufnahme.ende() == Ende::Läuft) unbekannt_ = aufnahme.unbekannt();
+    // Gaps grow (a gap touching the last extends it) until the recording
+    // has ended: copied until then, and once more after it said so.
+    const bool fertig = aufnahme.ende() != Ende::Läuft;
+    if (neu || !fertigGelesen_) {
+        lücken_ = aufnahme.lücken();
+        unbekannt_ = aufnahme.unbekannt();
+    }
+    fertigGelesen_ = fertig;
 }
 
 std::vector<Spalte> Spalten::berechne(const Aufnahme& aufnahme, double anfangNs, double spanneNs,

@@ -57,6 +57,7 @@ private:
     Übersicht übersicht_;
     std::size_t anzahl_ = 0;
     std::uint64_t bisNs_ = 0;
+    bool fertigGelesen_ = false;  // taken in after the recording ended
     std::vector<Lücke> lücken_;
     std::vector<Änderung> unbekannt_;
 };

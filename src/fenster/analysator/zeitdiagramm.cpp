@@ -40,8 +40,8 @@ struct Höhen {
     }
 };
 
-// Runs of columns that draw alike: `art` per column (-1: nothing), each
-// run handed to `zeichne(art, von, bis)`.
+// Runs of columns that draw alike: each run [von, bis) of equal `art(c)`
+// handed to `zeichne(art, von, bis)`.
 template <typename Art, typename Zeichne>
 void läufe(int breite, Art art, Zeichne zeichne) {
     int von = 0;
@@ -439,7 +439,7 @@ void Zeitdiagramm::zeichneLeitung(QPainter& maler, const QRect& band, int bit,
                                   const std::vector<Spalte>& spalten) const {
     const Höhen y(band);
     const int links = band.left();
-    // Per column: nothing (-1), low, high, both (a band), unknown.
+    // A gap's columns are the gap's band.
     const auto art = [&](int c) {
         const Spalte& s = spalten[std::size_t(c)];
         return s.lücke ? Stand::Ungesehen : s.stand(bit);
