@@ -133,6 +133,21 @@ void TestLogikanalysator::captureIsDrawnAtItsLevels() {
     const QRect r = d->zeilenband(0);
     const QColor mitte(band.pixel(d->plotfläche().center().x(), r.center().y()));
     QVERIFY2(mitte != Zeitdiagramm::hintergrund(), "kein Band");
+
+    // Not seen, or of no known level: not drawn as a level.
+    const auto lücke = rechteck();
+    lücke->hängeLücke({kStart + 5'200'000, kStart + 5'800'000});
+    lücke->hängeUnbekannt(kStart + 7'000'000, analysator::bitVon(11));
+    lücke->hängeUnbekannt(kStart + 8'000'000, 0);
+    f->zeige(lücke);
+    const QImage ohne = d->viewport()->grab().toImage();
+    const auto pixel = [&](double ns, int y) {
+        return QColor(ohne.pixel(int(std::lround(d->xVon(ns))), y));
+    };
+    const int tief11 = zeile11.bottom() - std::max(3, zeile11.height() / 5);
+    QVERIFY(pixel(kStart + 5'500'000, zeile10.bottom() - rand) != Zeitdiagramm::signalfarbe());
+    QVERIFY(pixel(kStart + 5'500'000, tief11) != Zeitdiagramm::signalfarbe());
+    QCOMPARE(pixel(kStart + 7'500'000, tief11), Zeitdiagramm::unbekanntfarbe());
 }
 
 void TestLogikanalysator::cursorsMeasureThePeriod() {
