@@ -382,7 +382,7 @@ void Zeitdiagramm::zeichneZeilen(QPainter& maler, const QRect& fläche) {
     const QFontMetrics maß(font());
     const std::vector<Spalte> spalten =
         spalten_.berechne(*aufnahme_, sichtAnfang_, sichtSpanne_, fläche.width());
-    zeichneLücken(maler, fläche, spalten);
+    zeichneLücken(maler, fläche, spalten, false);
 
     // Rows scrolled away stay under the axis.
     maler.save();
@@ -408,10 +408,11 @@ void Zeitdiagramm::zeichneZeilen(QPainter& maler, const QRect& fläche) {
         }
     }
     maler.restore();
+    zeichneLücken(maler, fläche, spalten, true);
 }
 
 void Zeitdiagramm::zeichneLücken(QPainter& maler, const QRect& fläche,
-                                 const std::vector<Spalte>& spalten) const {
+                                 const std::vector<Spalte>& spalten, bool beschriften) const {
     const QFontMetrics maß(font());
     const QString text = QStringLiteral("nicht gesehen");
     QColor grund = lückenfarbe();
@@ -421,16 +422,20 @@ void Zeitdiagramm::zeichneLücken(QPainter& maler, const QRect& fläche,
         [&](bool lücke, int von, int bis) {
             if (!lücke) return;
             const QRect r(fläche.left() + von, fläche.top() + 1, bis - von, fläche.height() - 1);
-            // Too narrow for the hatching to show: solid.
-            if (r.width() < 4) {
-                maler.fillRect(r, lückenfarbe());
-                return;
-            }
-            maler.fillRect(r, grund);
-            maler.fillRect(r, QBrush(lückenfarbe(), Qt::BDiagPattern));
-            if (maß.horizontalAdvance(text) + 8 <= r.width()) {
+            const int textbreite = maß.horizontalAdvance(text) + 8;
+            if (beschriften) {
+                // Over the rows, where it is wide enough.
+                if (textbreite > r.width()) return;
+                const QRect schild(r.center().x() - textbreite / 2, r.top() + 2, textbreite,
+                                   maß.height());
+                maler.fillRect(schild, hintergrund());
                 maler.setPen(lückenfarbe());
-                maler.drawText(r.adjusted(0, 2, 0, 0), Qt::AlignHCenter | Qt::AlignTop, text);
+                maler.drawText(schild, Qt::AlignCenter, text);
+            } else if (r.width() < 4) {
+                maler.fillRect(r, lückenfarbe());  // too narrow for the hatching to show
+            } else {
+                maler.fillRect(r, grund);
+                maler.fillRect(r, QBrush(lückenfarbe(), Qt::BDiagPattern));
             }
         });
 }

@@ -106,7 +106,7 @@ private:
     void zeichneAchse(QPainter& maler, const QRect& fläche) const;
     void zeichneZeilen(QPainter& maler, const QRect& fläche);
     void zeichneLücken(QPainter& maler, const QRect& fläche,
-                       const std::vector<analysator::Spalte>& spalten) const;
+                       const std::vector<analysator::Spalte>& spalten, bool beschriften) const;
     void zeichneLeitung(QPainter& maler, const QRect& band, int bit,
                         const std::vector<analysator::Spalte>& spalten) const;
     void zeichneBus(QPainter& maler, const QRect& band, const analysator::Bus& bus,
