@@ -88,6 +88,7 @@ Zeitdiagramm::Zeitdiagramm(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setMouseTracking(true);
     horizontalScrollBar()->setSingleStep(10);
     setAccessibleName(QStringLiteral("Zeitdiagramm"));
+    messeNamen();
     passeLeisteAn();
 }
 
@@ -101,6 +102,7 @@ void Zeitdiagramm::zeige(std::shared_ptr<const Aufnahme> aufnahme) {
     folgt = false;
     aufgeteilt_.assign(aufnahme_ ? aufnahme_->busse.size() : 0, false);
     ordneZeilen();
+    messeNamen();
     if (aufnahme_) spalten_.folge(*aufnahme_);
     allesZeigen();
 }
@@ -223,7 +225,7 @@ void Zeitdiagramm::geändert() {
     if (beiÄnderung) beiÄnderung();
 }
 
-int Zeitdiagramm::beschriftungsbreite() const {
+void Zeitdiagramm::messeNamen() {
     const QFontMetrics maß(font());
     // At least the room of the last signal pin's label, "17 /SelectIn".
     const std::string letzter = port::label(port::pin(port::kSignalPinCount));
@@ -236,7 +238,11 @@ int Zeitdiagramm::beschriftungsbreite() const {
             breite = std::max(breite, maß.horizontalAdvance(QString::fromStdString(b.name)));
         }
     }
-    return std::min(breite + 2 * maß.averageCharWidth(), viewport()->width() / 3);
+    namenBreite_ = breite + 2 * maß.averageCharWidth();
+}
+
+int Zeitdiagramm::beschriftungsbreite() const {
+    return std::min(namenBreite_, viewport()->width() / 3);
 }
 
 int Zeitdiagramm::achsenhöhe() const {
@@ -313,6 +319,11 @@ void Zeitdiagramm::scrollContentsBy(int dx, int dy) {
     if (leisteSetzen_ || dx == 0) return;
     folgt = false;
     setzeSicht(anfangNs() + horizontalScrollBar()->value() * leisteEinheit_, sichtSpanne_);
+}
+
+void Zeitdiagramm::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) messeNamen();
 }
 
 void Zeitdiagramm::resizeEvent(QResizeEvent* event) {

@@ -91,6 +91,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -115,6 +116,7 @@ private:
     void passeLeisteAn();
     void geändert();
     [[nodiscard]] int beschriftungsbreite() const;
+    void messeNamen();  // the labels' room, once per recording
     [[nodiscard]] int achsenhöhe() const;
     [[nodiscard]] int zeilenhöhe() const;
     [[nodiscard]] int zeileBei(int y) const;  // -1 for none
@@ -133,6 +135,7 @@ private:
     std::vector<Zeile> zeilen_;
     std::vector<bool> aufgeteilt_;  // per bus: shown as its bits
     int zeilenVersatz_ = 0;         // pixels of rows scrolled off the top
+    int namenBreite_ = 0;           // the widest label and its margins
     double sichtAnfang_ = 0;
     double sichtSpanne_ = 1e6;
     double leisteEinheit_ = 1;  // ns per scroll bar step
