@@ -697,6 +697,7 @@ void Zeitdiagramm::contextMenuEvent(QContextMenuEvent* event) {
     const int bus = busVon(zeile);
     if (event->pos().x() >= plotfläche().left() || bus < 0) return;
     const bool zusammen = zeilen_[std::size_t(zeile)].bus >= 0;
+    ziehen_ = Ziehen::Nichts;  // the menu takes the button's release
     QMenu menü(this);
     menü.addAction(
         zusammen ? QStringLiteral("In Bits aufteilen") : QStringLiteral("Zusammenfassen"),
