@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "befehle/gemeinsam.h"
 #include "logik/abbruch.h"
@@ -55,21 +57,30 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
     if (const auto s = dauerOption(parser, QStringLiteral("dauer"), kSekunden)) {
         e.dauerNs = static_cast<std::uint64_t>(alsNs(*s, kSekunden.sekunden));
     }
-    const bool flanke = parser.isSet(QStringLiteral("ausloeser"));
-    const bool muster = parser.isSet(QStringLiteral("ausloeser-muster"));
-    if (flanke && muster) {
-        throw Ablehnung(
-            QStringLiteral("--ausloeser und --ausloeser-muster schließen einander aus."));
-    }
-    if (flanke || muster) {
-        const QString wert = text(parser, flanke ? "ausloeser" : "ausloeser-muster");
-        const auto auslöser = flanke ? analysator::leseFlanke(wert.toStdString(), fehler)
-                                     : analysator::leseMuster(wert.toStdString(), fehler);
-        if (!auslöser) {
+    // One trigger at most: the option that names it and its reader.
+    struct Art {
+        const char* option;
+        std::optional<analysator::Auslöser> (*lies)(std::string_view, std::string&);
+    };
+    constexpr Art kArten[] = {{"ausloeser", analysator::leseFlanke},
+                              {"ausloeser-muster", analysator::leseMuster},
+                              {"ausloeser-puls", analysator::lesePuls}};
+    const Art* gewählt = nullptr;
+    for (const Art& art : kArten) {
+        if (!parser.isSet(QString::fromUtf8(art.option))) continue;
+        if (gewählt) {
             throw Ablehnung(
-                QStringLiteral("--%1: %2.")
-                    .arg(flanke ? QStringLiteral("ausloeser") : QStringLiteral("ausloeser-muster"),
-                         maskiert(QString::fromStdString(fehler))));
+                QStringLiteral("--%1 und --%2 schließen einander aus.")
+                    .arg(QString::fromUtf8(gewählt->option), QString::fromUtf8(art.option)));
+        }
+        gewählt = &art;
+    }
+    if (gewählt) {
+        const auto auslöser = gewählt->lies(text(parser, gewählt->option).toStdString(), fehler);
+        if (!auslöser) {
+            throw Ablehnung(QStringLiteral("--%1: %2.")
+                                .arg(QString::fromUtf8(gewählt->option),
+                                     maskiert(QString::fromStdString(fehler))));
         }
         e.auslöser = *auslöser;
     }
@@ -192,7 +203,8 @@ Befehl aufnehmen() {
         "Zeichnet die Leitungen als Logikanalysator auf und schreibt eine VCD-Datei.",
         "Tastet die gewählten Leitungen so schnell ab, wie der Port es erlaubt, speichert nur "
         "Änderungen und schreibt sie als VCD-Datei (für PulseView und GTKWave). Mit Auslöser "
-        "beginnt die Aufnahme an einer Flanke oder einem Muster, ein Vorlauf davor. Am Ende steht "
+        "beginnt die Aufnahme an einer Flanke, einem Muster oder am Ende eines Pulses bestimmter "
+        "Breite, ein Vorlauf davor. Am Ende steht "
         "je Leitung eine Zeile (Flanken, Frequenz, Tastgrad) und die erreichte Abtastrate auf der "
         "Standardfehlerausgabe. Strg+C beendet die Aufnahme mit vollständiger Datei.",
         {},
@@ -209,6 +221,10 @@ Befehl aufnehmen() {
             option("ausloeser-muster",
                    "Beginnt, wenn das Muster eintritt, z. B. \"2=1,15=0\" (elektrische Pegel).",
                    "MUSTER"),
+            option("ausloeser-puls",
+                   "Beginnt am Ende eines Pulses, der kürzer (<) oder länger (>) ist als "
+                   "angegeben, z. B. 10:hoch<1ms, 10:tief>500us oder 10:hoch>1ms<2ms.",
+                   "PIN:PEGEL<DAUER"),
             option("vorlauf", "Anteil der Dauer vor dem Auslöser in Prozent (Vorgabe 10).",
                    "PROZENT"),
             option("grenze",

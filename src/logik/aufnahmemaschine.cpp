@@ -141,6 +141,7 @@ void Aufnahmemaschine::starte(const Aufnahmeeinstellungen& einstellungen) {
     ring_.clear();
     ring_.shrink_to_fit();
     ringAnfang_ = 0;
+    gedächtnis_ = {};
     laufend_.reset();
     bereit_ = std::make_shared<Aufnahme>(leitungenFür(e_.pins), e_.grenzeBytes);
     {
@@ -227,6 +228,7 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
     std::uint64_t jetzt = uhr_.jetztNs();
     proben_.store(1, std::memory_order_relaxed);
     letzter_ = letzter;
+    scharfSeitNs_ = jetzt;
     verarbeite(jetzt, letzter, true);
     while (!fertig_) {
         for (std::size_t k = 0; k < kBlock; ++k) {
@@ -253,6 +255,8 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
             } else {
                 laufend_->setzeBisNs(jetzt);
             }
+        } else {
+            löseAusNachWartezeit(jetzt);
         }
     }
 }
@@ -270,7 +274,7 @@ bool Aufnahmemaschine::verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste)
         }
         return true;
     }
-    if (löstAus(e_.auslöser, letzter_, pegel, erste)) {
+    if (löstAus(e_.auslöser, gedächtnis_, letzter_, pegel, zeitNs, erste)) {
         löseAus(zeitNs, pegel);
         return !fertig_;
     }
@@ -344,8 +348,16 @@ void Aufnahmemaschine::schließe(std::uint64_t zeitNs, Ende grund) {
     }
 }
 
+void Aufnahmemaschine::löseAusNachWartezeit(std::uint64_t jetztNs) {
+    if (e_.autoNachNs != 0 && jetztNs - scharfSeitNs_ >= e_.autoNachNs) {
+        löseAus(jetztNs, letzter_);
+    }
+}
+
 void Aufnahmemaschine::schärfe(std::uint64_t zeitNs, Pegel pegel) {
     wartet_.store(true, std::memory_order_release);
+    scharfSeitNs_ = zeitNs;
+    gedächtnis_ = {};
     bereit_ = std::make_shared<Aufnahme>(leitungenFür(e_.pins), e_.grenzeBytes);
     if (e_.auslöser.art == Auslöser::Art::Keiner) {
         löseAus(zeitNs, pegel);

@@ -78,6 +78,11 @@ struct Aufnahmeeinstellungen {
     std::size_t grenzeBytes = 256 * kMiB;
     Auslöser auslöser;
     bool wiederholen = false;  // a new capture after each one that ran its duration
+    // Armed this long without a trigger, a capture starts anyway, as if the
+    // trigger had come then (0: it waits for the trigger).
+    std::uint64_t autoNachNs = 0;
+    bool echtzeit = false;  // the sampling thread under real-time scheduling
+    bool abtasten = false;  // the simulated port polled instead of its change log
 };
 
 // Which registers a choice of pins needs, and for each a table from the
@@ -112,8 +117,9 @@ const char* endeText(Ende ende);
 // share of the limit; at the trigger those within the pre-trigger time
 // start a new Aufnahme (its first change gives the levels at the window's
 // start), whose nullpunktNs is the trigger. Without a trigger the first
-// sample starts it. A repeating run arms again after each capture that ran
-// its duration. Memory that runs out below the limit ends the capture as
+// sample starts it; with autoNachNs, so does the first block of samples
+// that ends that long after arming. A repeating run arms again after each
+// capture that ran its duration. Memory that runs out below the limit ends the capture as
 // the limit does, with what it holds.
 class Aufnahmemaschine {
 public:
@@ -156,6 +162,8 @@ private:
     void löseAus(std::uint64_t zeitNs, Pegel pegel);
     void schließe(std::uint64_t zeitNs, Ende grund);
     void schärfe(std::uint64_t zeitNs, Pegel pegel);
+    // After each block of samples: armed too long, the capture starts.
+    void löseAusNachWartezeit(std::uint64_t jetztNs);
 
     Portleser& leser_;
     Aufnahmeuhr& uhr_;
@@ -178,6 +186,8 @@ private:
     // stamped late by an allocation.
     std::shared_ptr<Aufnahme> bereit_;
     Pegel letzter_ = 0;
+    Auslösergedächtnis gedächtnis_;
+    std::uint64_t scharfSeitNs_ = 0;  // armed since (the first sample's time at the start)
     std::uint64_t fensterEndeNs_ = 0;
     std::uint64_t vorlaufNs_ = 0;
     std::vector<Änderung> ring_;  // pre-trigger changes, oldest at ringAnfang_

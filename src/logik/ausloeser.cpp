@@ -1,5 +1,6 @@
 #include "ausloeser.h"
 
+#include "logik/dauerangabe.h"
 #include "port/digits.h"
 #include "port/pin_map.h"
 
@@ -41,6 +42,7 @@ const char* wort(Auslöser::Richtung richtung) {
 Pegel Auslöser::pins() const {
     switch (art) {
         case Art::Flanke:
+        case Art::Pulsbreite:
             return bitVon(pin);
         case Art::Muster:
             return maske;
@@ -50,7 +52,8 @@ Pegel Auslöser::pins() const {
     return 0;
 }
 
-bool löstAus(const Auslöser& a, Pegel vorher, Pegel jetzt, bool erste) {
+bool löstAus(const Auslöser& a, Auslösergedächtnis& g, Pegel vorher, Pegel jetzt,
+             std::uint64_t zeitNs, bool erste) {
     switch (a.art) {
         case Auslöser::Art::Keiner:
             return true;
@@ -65,6 +68,21 @@ bool löstAus(const Auslöser& a, Pegel vorher, Pegel jetzt, bool erste) {
         case Auslöser::Art::Muster: {
             const bool jetztWahr = (jetzt & a.maske) == a.wert;
             return jetztWahr && (erste || (vorher & a.maske) != a.wert);
+        }
+        case Auslöser::Art::Pulsbreite: {
+            const Pegel bit = bitVon(a.pin);
+            // A pulse already under way at arming has no known start.
+            if (erste) g.pulsOffen = false;
+            if (erste || ((vorher ^ jetzt) & bit) == 0) return false;
+            if (((jetzt & bit) != 0) == a.pulsHoch) {
+                g = {true, zeitNs};
+                return false;
+            }
+            if (!g.pulsOffen) return false;
+            g.pulsOffen = false;
+            const std::uint64_t breite = zeitNs - g.pulsAnfangNs;
+            return (a.kürzerAlsNs == 0 || breite < a.kürzerAlsNs) &&
+                   (a.längerAlsNs == 0 || breite > a.längerAlsNs);
         }
     }
     return false;
@@ -126,6 +144,55 @@ std::optional<Auslöser> leseMuster(std::string_view text, std::string& fehler) 
     return a;
 }
 
+std::optional<Auslöser> lesePuls(std::string_view text, std::string& fehler) {
+    const auto doppelpunkt = text.find(':');
+    const auto grenze = text.find_first_of("<>");
+    if (doppelpunkt == std::string_view::npos || grenze == std::string_view::npos ||
+        grenze < doppelpunkt) {
+        fehler = "„" + std::string(ohneRänder(text)) +
+                 "“ ist kein Puls wie 10:hoch<1ms, 10:tief>500us oder 10:hoch>1ms<2ms";
+        return std::nullopt;
+    }
+    const auto pin = signalpin(text.substr(0, doppelpunkt));
+    if (!pin) {
+        fehler = keinPin(text.substr(0, doppelpunkt));
+        return std::nullopt;
+    }
+    Auslöser a;
+    a.art = Auslöser::Art::Pulsbreite;
+    a.pin = *pin;
+    const std::string_view pegel =
+        ohneRänder(text.substr(doppelpunkt + 1, grenze - doppelpunkt - 1));
+    if (pegel != "hoch" && pegel != "tief") {
+        fehler = "„" + std::string(pegel) + "“ ist kein Pulspegel (hoch oder tief)";
+        return std::nullopt;
+    }
+    a.pulsHoch = pegel == "hoch";
+    std::string_view rest = text.substr(grenze);
+    while (!rest.empty()) {
+        const char zeichen = rest.front();
+        rest.remove_prefix(1);
+        const auto nächste = rest.find_first_of("<>");
+        const std::string_view wert = rest.substr(0, nächste);
+        std::uint64_t& ziel = zeichen == '<' ? a.kürzerAlsNs : a.längerAlsNs;
+        const auto ns = leseDauerNs(wert);
+        if (!ns || *ns == 0 || ziel != 0) {
+            fehler = "„" + std::string(ohneRänder(wert)) +
+                     (ziel != 0 ? "“ ist eine zweite Grenze derselben Art"
+                                : "“ ist keine Pulsbreite wie 1ms, 500us oder 2,5µs");
+            return std::nullopt;
+        }
+        ziel = *ns;
+        rest = nächste == std::string_view::npos ? std::string_view{} : rest.substr(nächste);
+    }
+    if (a.kürzerAlsNs != 0 && a.längerAlsNs >= a.kürzerAlsNs) {
+        fehler = "kein Puls ist länger als " + dauerKurz(a.längerAlsNs) + " und kürzer als " +
+                 dauerKurz(a.kürzerAlsNs);
+        return std::nullopt;
+    }
+    return a;
+}
+
 std::optional<Pegel> lesePins(std::string_view text, std::string& fehler) {
     Pegel pins = 0;
     std::string_view rest = text;
@@ -160,6 +227,12 @@ std::string text(const Auslöser& a) {
                 if (!t.empty()) t += ',';
                 t += std::to_string(pin) + ((a.wert & bitVon(pin)) ? "=1" : "=0");
             }
+            return t;
+        }
+        case Auslöser::Art::Pulsbreite: {
+            std::string t = std::to_string(a.pin) + (a.pulsHoch ? ":hoch" : ":tief");
+            if (a.längerAlsNs) t += ">" + dauerKurz(a.längerAlsNs);
+            if (a.kürzerAlsNs) t += "<" + dauerKurz(a.kürzerAlsNs);
             return t;
         }
     }

@@ -1,6 +1,7 @@
 #include "einheiten.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 namespace dravel::analysator {
@@ -58,6 +59,31 @@ QString mitVorsatz(double wert, const QString& einheit, int stellen, const QLoca
     const int vorKomma = betrag < 1 ? 1 : int(std::floor(std::log10(betrag))) + 1;
     return zahlen(ort).toString(zahl, 'f', std::max(0, stellen - vorKomma)) + QStringLiteral(" ") +
            QString::fromUtf8(vorsatz) + einheit;
+}
+
+QString rateText(double jeSekunde, const QLocale& ort) {
+    return mitVorsatz(jeSekunde, QStringLiteral("S/s"), 3, ort);
+}
+
+QString lückenText(const std::vector<Lücke>& lücken, std::uint64_t dauerNs, const QLocale& ort) {
+    if (lücken.empty()) return {};
+    std::uint64_t summe = 0, längste = 0;
+    for (const Lücke& l : lücken) {
+        const std::uint64_t breite = l.endeNs - std::min(l.anfangNs, l.endeNs);
+        summe += breite;
+        längste = std::max(längste, breite);
+    }
+    QString text =
+        lücken.size() == 1
+            ? QStringLiteral("1 Lücke, %1").arg(dauerText(double(summe), 4, ort))
+            : QStringLiteral("%1 Lücken, zusammen %2, längste %3")
+                  .arg(zahlen(ort).toString(qulonglong(lücken.size())),
+                       dauerText(double(summe), 4, ort), dauerText(double(längste), 4, ort));
+    if (dauerNs > 0) {
+        text += QStringLiteral(", %1 der Aufnahme")
+                    .arg(prozentText(100.0 * double(summe) / double(dauerNs), ort));
+    }
+    return text;
 }
 
 QString prozentText(double prozent, const QLocale& ort) {

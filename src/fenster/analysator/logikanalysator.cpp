@@ -16,6 +16,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
@@ -29,11 +33,13 @@
 #include "fenster/module1.h"
 #include "logik/aufnahme_vcd.h"
 #include "logik/ausloeser.h"
+#include "logik/echtzeit.h"
 #include "logik/einheiten.h"
 #include "logik/messung.h"
 #include "logik/vcd_laden.h"
 #include "port/pin_map.h"
 #include "port/port.h"
+#include "port/simulated_port.h"
 #include "zeitdiagramm.h"
 
 namespace dravel {
@@ -45,6 +51,13 @@ constexpr int kAnzeigeMs = 33;  // the live diagram's refresh, about 30 per seco
 constexpr int kMessVerzugMs = 120;
 constexpr int kTakteJeMessung = 15;
 constexpr int kSpalten = 7;
+constexpr QSize kGröße(1180, 760);  // the first window's, where the screen has room
+
+// The choices of the two combo boxes, in their order.
+enum AuslöserArt { kKeiner, kFlanke, kMuster, kPuls };
+enum Betrieb { kEinzeln, kNormal, kAuto, kRollen };
+// Auto mode waits for its trigger as long as a capture lasts, at least this.
+constexpr std::uint64_t kAutoMindestensNs = 100'000'000;
 
 // The capture engine on the bound port, beneath the session trace.
 class Maschinenquelle final : public Aufnahmequelle {
@@ -68,12 +81,12 @@ public:
     QString zustand() const override {
         if (!maschine_) return {};
         if (maschine_->wartetAufAuslöser()) return QStringLiteral("Wartet auf Auslöser");
-        const QString rate = QLocale().toString(maschine_->probenJeSekunde(), 'f', 0);
-        if (maschine_->läuft()) return QStringLiteral("Läuft · %1 Proben/s").arg(rate);
+        const QString rate = analysator::rateText(maschine_->probenJeSekunde());
+        if (maschine_->läuft()) return QStringLiteral("Läuft · %1").arg(rate);
         const auto a = maschine_->aktuelle();
         if (!a) return QStringLiteral("Angehalten vor dem Auslöser");
         const QString grund = QString::fromUtf8(analysator::endeText(a->ende()));
-        return QStringLiteral("Beendet: %1 · %2 Proben/s").arg(grund, rate);
+        return QStringLiteral("Beendet: %1 · %2").arg(grund, rate);
     }
 
 private:
@@ -84,6 +97,35 @@ private:
 
 QString pinText(int pin) {
     return QString::fromStdString(port::label(port::pin(pin)));
+}
+
+// Polling instead of the change log is a choice only the simulated port
+// has; before the first port call it is the one that will be bound.
+bool simulierterPort() {
+    port::Backend* b = port::boundBackend();
+    return !b || dynamic_cast<port::SimulatedPort*>(&b->unrecorded()) != nullptr;
+}
+
+// Why real-time scheduling is not to be had here, for the check box.
+QString echtzeitHindernis() {
+    using generator::echtzeit::Hindernis;
+    switch (generator::echtzeit::prüfe().hindernis) {
+        case Hindernis::KeinEchtzeitrecht:
+            return QStringLiteral(
+                "Nicht verfügbar: keine Berechtigung für Echtzeit-Scheduling. Abhilfe: als root "
+                "starten, „setcap cap_sys_nice,cap_ipc_lock+ep“ auf das Programm setzen oder "
+                "„rtprio 40“ und „memlock unlimited“ in /etc/security/limits.conf eintragen.");
+        case Hindernis::KeinSpeichersperren:
+        case Hindernis::Keines:
+            break;
+    }
+    return {};
+}
+
+void wähle(QComboBox* feld, const QVariant& index) {
+    bool gültig = false;
+    const int i = index.toInt(&gültig);
+    if (gültig && i >= 0 && i < feld->count()) feld->setCurrentIndex(i);
 }
 
 }  // namespace
@@ -102,15 +144,17 @@ Logikanalysator::Logikanalysator(QWidget* parent)
         return k;
     };
     AufnahmeStartStop = knopf("AufnahmeStartStop", QStringLiteral("Start"),
-                              QStringLiteral("Startet oder beendet die Aufnahme"));
+                              QStringLiteral("Startet oder beendet die Aufnahme (F5)"));
     AufnahmeStartStop->setMinimumWidth(
         AufnahmeStartStop->fontMetrics().horizontalAdvance(QStringLiteral("Stopp")) * 3);
     Oeffnen =
         knopf("Oeffnen", QStringLiteral("Öffnen…"),
               QStringLiteral(
-                  "Zeigt eine VCD-Datei: Aufnahme, Mitschnitt oder die eines anderen Programms"));
+                  "Zeigt eine VCD-Datei: Aufnahme, Mitschnitt oder die eines anderen Programms "
+                  "(Strg+O)"));
     Speichern = knopf("Speichern", QStringLiteral("Speichern…"),
-                      QStringLiteral("Schreibt die Aufnahme als VCD-Datei (PulseView, GTKWave)"));
+                      QStringLiteral("Schreibt die Aufnahme als VCD-Datei für PulseView und "
+                                     "GTKWave (Strg+S)"));
     BildSpeichern = knopf("BildSpeichern", QStringLiteral("Bild speichern…"),
                           QStringLiteral("Schreibt das Zeitdiagramm als PNG-Bild"));
     AllesZeigen = knopf("AllesZeigen", QStringLiteral("Alles zeigen"),
@@ -120,6 +164,9 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     auto* weiter =
         knopf("Verkleinern", QStringLiteral("−"), QStringLiteral("Verkleinern (Taste −)"));
     for (QPushButton* k : {näher, weiter}) k->setFixedWidth(k->sizeHint().height() + 6);
+    AufnahmeStartStop->setShortcut(Qt::Key_F5);
+    Oeffnen->setShortcut(QKeySequence::Open);
+    Speichern->setShortcut(QKeySequence::Save);
     Zustand = new QLabel(QStringLiteral("Bereit"), this);
     Zustand->setObjectName(QStringLiteral("Zustand"));
     Zustand->setWordWrap(true);
@@ -142,6 +189,8 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     CursorAnzeige = new QLabel(this);
     CursorAnzeige->setObjectName(QStringLiteral("CursorAnzeige"));
     CursorAnzeige->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Messbereich = new QLabel(this);
+    Messbereich->setObjectName(QStringLiteral("Messbereich"));
     Messwerte = new QTableWidget(0, kSpalten, this);
     Messwerte->setObjectName(QStringLiteral("Messwerte"));
     Messwerte->setHorizontalHeaderLabels(
@@ -158,6 +207,7 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     auto* untenOrdnung = new QVBoxLayout(unten);
     untenOrdnung->setContentsMargins(0, 0, 0, 0);
     untenOrdnung->addWidget(CursorAnzeige);
+    untenOrdnung->addWidget(Messbereich);
     untenOrdnung->addWidget(Messwerte);
     auto* rechts = new QSplitter(Qt::Vertical, this);
     rechts->addWidget(Diagramm);
@@ -168,8 +218,18 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     // Room for the 17 rows and for seven lines of the table below them.
     rechts->setSizes({470, 230});
 
+    // The settings scroll where the screen is too low for them.
+    auto* rollbar = new QScrollArea(this);
+    rollbar->setObjectName(QStringLiteral("EinstellungenRollbar"));
+    rollbar->setWidget(baueEinstellungen());
+    rollbar->setWidgetResizable(true);
+    rollbar->setFrameShape(QFrame::NoFrame);
+    rollbar->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    rollbar->setMinimumWidth(rollbar->widget()->sizeHint().width() +
+                             rollbar->verticalScrollBar()->sizeHint().width());
+    rollbar->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto* mitte = new QHBoxLayout;
-    mitte->addWidget(baueEinstellungen());
+    mitte->addWidget(rollbar);
     mitte->addWidget(rechts, 1);
     auto* ordnung = new QVBoxLayout(this);
     ordnung->setContentsMargins(8, 8, 8, 8);
@@ -203,7 +263,7 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     };
 
     zeige(nullptr);
-    resize(1180, 760);
+    ladeEinstellungen();
 }
 
 Logikanalysator::~Logikanalysator() {
@@ -218,8 +278,8 @@ QWidget* Logikanalysator::baueEinstellungen() {
 
     Ausloeser = new QComboBox(feld);
     Ausloeser->setObjectName(QStringLiteral("Ausloeser"));
-    Ausloeser->addItems(
-        {QStringLiteral("keiner (sofort)"), QStringLiteral("Flanke"), QStringLiteral("Muster")});
+    Ausloeser->addItems({QStringLiteral("keiner (sofort)"), QStringLiteral("Flanke"),
+                         QStringLiteral("Muster"), QStringLiteral("Pulsbreite")});
     AusloeserPin = new QComboBox(feld);
     AusloeserPin->setObjectName(QStringLiteral("AusloeserPin"));
     for (int pin = 1; pin <= port::kSignalPinCount; ++pin) {
@@ -235,6 +295,17 @@ QWidget* Logikanalysator::baueEinstellungen() {
     Muster->setObjectName(QStringLiteral("Muster"));
     Muster->setPlaceholderText(QStringLiteral("2=1, 15=0"));
     Muster->setToolTip(QStringLiteral("Pins und ihre Pegel, z. B. „2=1, 15=0“"));
+    Pulspegel = new QComboBox(feld);
+    Pulspegel->setObjectName(QStringLiteral("Pulspegel"));
+    Pulspegel->addItems({QStringLiteral("hoch"), QStringLiteral("tief")});
+    Pulspegel->setToolTip(QStringLiteral("Ein Puls auf Pegel hoch oder tief"));
+    Pulsbreite = new QLineEdit(feld);
+    Pulsbreite->setObjectName(QStringLiteral("Pulsbreite"));
+    Pulsbreite->setPlaceholderText(QStringLiteral("<1ms"));
+    Pulsbreite->setText(QStringLiteral("<1ms"));
+    Pulsbreite->setToolTip(QStringLiteral(
+        "Löst am Ende eines Pulses aus, der kürzer (<) oder länger (>) ist, z. B. „<1ms“, "
+        "„>500us“ oder „>1ms<2ms“"));
     Vorlauf = new QSpinBox(feld);
     Vorlauf->setObjectName(QStringLiteral("Vorlauf"));
     Vorlauf->setRange(0, 100);
@@ -248,9 +319,16 @@ QWidget* Logikanalysator::baueEinstellungen() {
     Dauer->setSpecialValueText(QStringLiteral("bis Stopp"));
     Dauer->setValue(1);
     Dauer->setSuffix(QStringLiteral(" s"));
-    Betrieb = new QComboBox(feld);
-    Betrieb->setObjectName(QStringLiteral("Betrieb"));
-    Betrieb->addItems({QStringLiteral("einmal"), QStringLiteral("wiederholt")});
+    Betriebsart = new QComboBox(feld);
+    Betriebsart->setObjectName(QStringLiteral("Betriebsart"));
+    Betriebsart->addItems({QStringLiteral("Einzeln"), QStringLiteral("Normal"),
+                           QStringLiteral("Auto"), QStringLiteral("Rollen")});
+    Betriebsart->setToolTip(
+        QStringLiteral("Einzeln: eine Aufnahme. Normal: nach jeder Aufnahme wieder scharf, die "
+                       "letzte bleibt bis zum nächsten Auslöser stehen. Auto: wie Normal, ohne "
+                       "Auslöser beginnt die Aufnahme nach ihrer Dauer (mindestens 0,1 s) "
+                       "trotzdem. Rollen: ohne Auslöser, die neuesten Sekunden (Dauer) laufen "
+                       "durch, bis Stopp oder zur Speichergrenze."));
     Grenze = new QSpinBox(feld);
     Grenze->setObjectName(QStringLiteral("Grenze"));
     // The command's rule: no more than the machine has.
@@ -259,15 +337,25 @@ QWidget* Logikanalysator::baueEinstellungen() {
     Grenze->setValue(256);
     Grenze->setSuffix(QStringLiteral(" MiB"));
     Grenze->setToolTip(QStringLiteral("Höchstens so viel Speicher für die Änderungen"));
+    Echtzeit = new QCheckBox(QStringLiteral("Echtzeit"), feld);
+    Echtzeit->setObjectName(QStringLiteral("Echtzeit"));
+    Abtasten = new QCheckBox(QStringLiteral("Abtasten"), feld);
+    Abtasten->setObjectName(QStringLiteral("Abtasten"));
 
     form->addRow(QStringLiteral("Auslöser:"), Ausloeser);
     form->addRow(QStringLiteral("Pin:"), AusloeserPin);
     form->addRow(QStringLiteral("Flanke:"), Flanke);
     form->addRow(QStringLiteral("Muster:"), Muster);
+    form->addRow(QStringLiteral("Puls:"), Pulspegel);
+    form->addRow(QStringLiteral("Breite:"), Pulsbreite);
     form->addRow(QStringLiteral("Vorlauf:"), Vorlauf);
     form->addRow(QStringLiteral("Dauer:"), Dauer);
-    form->addRow(QStringLiteral("Betrieb:"), Betrieb);
+    form->addRow(QStringLiteral("Betriebsart:"), Betriebsart);
     form->addRow(QStringLiteral("Speichergrenze:"), Grenze);
+    auto* schalter = new QHBoxLayout;
+    schalter->addWidget(Echtzeit);
+    schalter->addWidget(Abtasten);
+    form->addRow(schalter);
 
     auto* leitungen = new QGroupBox(QStringLiteral("Leitungen"), feld);
     auto* raster = new QGridLayout(leitungen);
@@ -292,16 +380,114 @@ QWidget* Logikanalysator::baueEinstellungen() {
     feld->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 
     connect(Ausloeser, &QComboBox::currentIndexChanged, this, [this] { passeAuslöserAn(); });
+    connect(Betriebsart, &QComboBox::currentIndexChanged, this, [this] { passeAuslöserAn(); });
     passeAuslöserAn();
+    passeSchalterAn();
     return feld;
 }
 
 void Logikanalysator::passeAuslöserAn() {
-    const int art = Ausloeser->currentIndex();
-    AusloeserPin->setEnabled(art == 1);
-    Flanke->setEnabled(art == 1);
-    Muster->setEnabled(art == 2);
-    Vorlauf->setEnabled(art != 0);
+    // Rolling knows no trigger; its duration is the stretch shown.
+    const bool rollen = Betriebsart->currentIndex() == kRollen;
+    const int art = rollen ? kKeiner : Ausloeser->currentIndex();
+    Ausloeser->setEnabled(!rollen);
+    AusloeserPin->setEnabled(art == kFlanke || art == kPuls);
+    Flanke->setEnabled(art == kFlanke);
+    Muster->setEnabled(art == kMuster);
+    Pulspegel->setEnabled(art == kPuls);
+    Pulsbreite->setEnabled(art == kPuls);
+    Vorlauf->setEnabled(art != kKeiner);
+    Dauer->setSpecialValueText(rollen ? QString() : QStringLiteral("bis Stopp"));
+    if (rollen && Dauer->value() == 0) Dauer->setValue(1);
+    Dauer->setMinimum(rollen ? 0.001 : 0);
+    Dauer->setToolTip(rollen ? QStringLiteral("So viele Sekunden zeigt das Rollen")
+                             : QStringLiteral("Länge der Aufnahme"));
+}
+
+void Logikanalysator::passeSchalterAn() {
+    // Asked at every start: the port may have changed, a right granted.
+    const QString hindernis = echtzeitHindernis();
+    Echtzeit->setEnabled(hindernis.isEmpty());
+    Echtzeit->setToolTip(hindernis.isEmpty()
+                             ? QStringLiteral("Der Abtastfaden läuft mit Echtzeit-Priorität "
+                                              "(SCHED_FIFO), sein Speicher gesperrt")
+                             : hindernis);
+    const bool simuliert = simulierterPort();
+    Abtasten->setEnabled(simuliert);
+    Abtasten->setToolTip(simuliert ? QStringLiteral("Tastet den simulierten Port ab, statt sein "
+                                                    "Änderungsprotokoll zu lesen")
+                                   : QStringLiteral("Nur am simulierten Port: ein echter Port "
+                                                    "wird immer abgetastet"));
+}
+
+// --- remembered settings ---------------------------------------------------
+
+std::unique_ptr<QSettings> Logikanalysator::gespeichert() {
+    return std::make_unique<QSettings>(QCoreApplication::applicationName(),
+                                       QStringLiteral("Logikanalysator"));
+}
+
+void Logikanalysator::merkeEinstellungen() const {
+    const auto s = gespeichert();
+    qulonglong pins = 0;
+    for (int pin = 1; pin <= port::kSignalPinCount; ++pin) {
+        if (Leitung[pin]->isChecked()) pins |= analysator::bitVon(pin);
+    }
+    s->setValue(QStringLiteral("leitungen"), pins);
+    for (const QComboBox* feld : {Betriebsart, Ausloeser, AusloeserPin, Flanke, Pulspegel}) {
+        s->setValue(feld->objectName(), feld->currentIndex());
+    }
+    for (const QLineEdit* feld : {Muster, Pulsbreite})
+        s->setValue(feld->objectName(), feld->text());
+    s->setValue(Vorlauf->objectName(), Vorlauf->value());
+    s->setValue(Grenze->objectName(), Grenze->value());
+    s->setValue(Dauer->objectName(), Dauer->value());
+    for (const QCheckBox* feld : {Echtzeit, Abtasten}) {
+        s->setValue(feld->objectName(), feld->isChecked());
+    }
+    s->setValue(QStringLiteral("geometrie"), saveGeometry());
+}
+
+void Logikanalysator::ladeEinstellungen() {
+    const auto s = gespeichert();
+    // Nothing chosen is no choice to come back to.
+    if (const qulonglong pins = s->value(QStringLiteral("leitungen")).toULongLong(); pins != 0) {
+        for (int pin = 1; pin <= port::kSignalPinCount; ++pin) {
+            Leitung[pin]->setChecked(pins & analysator::bitVon(pin));
+        }
+    }
+    // The run mode first: rolling sets a duration of its own.
+    for (QComboBox* feld : {Betriebsart, Ausloeser, AusloeserPin, Flanke, Pulspegel}) {
+        wähle(feld, s->value(feld->objectName()));
+    }
+    for (QLineEdit* feld : {Muster, Pulsbreite}) {
+        feld->setText(s->value(feld->objectName(), feld->text()).toString());
+    }
+    // The boxes keep a value to their range.
+    Vorlauf->setValue(s->value(Vorlauf->objectName(), Vorlauf->value()).toInt());
+    Grenze->setValue(s->value(Grenze->objectName(), Grenze->value()).toInt());
+    Dauer->setValue(s->value(Dauer->objectName(), Dauer->value()).toDouble());
+    for (QCheckBox* feld : {Echtzeit, Abtasten}) {
+        feld->setChecked(s->value(feld->objectName(), false).toBool());
+    }
+    const bool platziert = restoreGeometry(s->value(QStringLiteral("geometrie")).toByteArray());
+    passeGrößeAn(platziert ? size() : kGröße);
+}
+
+void Logikanalysator::passeGrößeAn(QSize gewünscht) {
+    const QScreen* bildschirm = screen();
+    if (!bildschirm) {
+        resize(gewünscht);
+        return;
+    }
+    // Room for the frame the window manager adds, which is not known
+    // before the window is shown.
+    const QRect frei = bildschirm->availableGeometry().marginsRemoved(QMargins(0, 0, 8, 40));
+    resize(gewünscht.boundedTo(frei.size()));
+    if (!frei.contains(geometry())) {
+        move(std::clamp(x(), frei.left(), std::max(frei.left(), frei.right() - width())),
+             std::clamp(y(), frei.top(), std::max(frei.top(), frei.bottom() - height())));
+    }
 }
 
 void Logikanalysator::setzeQuelle(std::unique_ptr<Aufnahmequelle> quelle) {
@@ -322,13 +508,21 @@ std::optional<analysator::Aufnahmeeinstellungen> Logikanalysator::einstellungen(
         return std::nullopt;
     }
     std::string grund;
+    const int betrieb = Betriebsart->currentIndex();
+    const int art = betrieb == kRollen ? kKeiner : Ausloeser->currentIndex();
+    const int pin = AusloeserPin->currentData().toInt();
     std::optional<analysator::Auslöser> auslöser = analysator::Auslöser{};
-    if (Ausloeser->currentIndex() == 1) {
+    if (art == kFlanke) {
         auslöser->art = analysator::Auslöser::Art::Flanke;
-        auslöser->pin = AusloeserPin->currentData().toInt();
+        auslöser->pin = pin;
         auslöser->richtung = analysator::Auslöser::Richtung(Flanke->currentData().toInt());
-    } else if (Ausloeser->currentIndex() == 2) {
+    } else if (art == kMuster) {
         auslöser = analysator::leseMuster(Muster->text().toStdString(), grund);
+    } else if (art == kPuls) {
+        // The command line's notation, pin and level taken from their boxes.
+        const QString puls = QStringLiteral("%1:%2%3").arg(pin).arg(Pulspegel->currentText(),
+                                                                    Pulsbreite->text().trimmed());
+        auslöser = analysator::lesePuls(puls.toStdString(), grund);
     }
     if (!auslöser) {
         fehler = QStringLiteral("Auslöser: %1").arg(QString::fromStdString(grund));
@@ -337,8 +531,13 @@ std::optional<analysator::Aufnahmeeinstellungen> Logikanalysator::einstellungen(
     e.auslöser = *auslöser;
     e.vorlaufAnteil = Vorlauf->value() / 100.0;
     e.dauerNs = std::uint64_t(std::llround(Dauer->value() * 1e9));
-    e.wiederholen = Betrieb->currentIndex() == 1;
+    e.wiederholen = betrieb == kNormal || betrieb == kAuto;
+    if (betrieb == kAuto) e.autoNachNs = std::max(e.dauerNs, kAutoMindestensNs);
+    // Rolling: one capture until stopped; the duration is the view's.
+    if (betrieb == kRollen) e.dauerNs = 0;
     e.grenzeBytes = std::size_t(Grenze->value()) * analysator::kMiB;
+    e.echtzeit = Echtzeit->isEnabled() && Echtzeit->isChecked();
+    e.abtasten = Abtasten->isEnabled() && Abtasten->isChecked();
     return e;
 }
 
@@ -349,6 +548,8 @@ void Logikanalysator::AufnahmeStartStop_Click() {
         halteAufnahme();
         return;
     }
+    passeSchalterAn();
+    merkeEinstellungen();
     QString fehler;
     const auto e = einstellungen(fehler);
     if (!e || !quelle_->starte(*e, fehler)) {
@@ -362,7 +563,7 @@ void Logikanalysator::AufnahmeStartStop_Click() {
     setWindowTitle(QStringLiteral("Logikanalysator"));
     zeige(nullptr);
     // The view spans the set duration and fills from the left, then rolls.
-    laufSpanneNs_ = e->dauerNs > 0 ? double(e->dauerNs) : 1e9;
+    laufSpanneNs_ = Dauer->value() > 0 ? Dauer->value() * 1e9 : 1e9;
     AufnahmeStartStop->setText(QStringLiteral("Stopp"));
     Anzeigetakt->start();
     Anzeigetakt_Timer();
@@ -413,9 +614,14 @@ void Logikanalysator::zeigeZustand() {
     Zustand->setToolTip(quelle_->läuft() ? hinweis_ : QString());
     if (a) {
         const QString menge = QLocale().toString(qulonglong(a->anzahl()));
-        const QString änderungen =
+        QString änderungen =
             (a->anzahl() == 1 ? QStringLiteral("%1 Änderung") : QStringLiteral("%1 Änderungen"))
                 .arg(menge);
+        // What the capture did not see, beside what it saw.
+        const std::uint64_t anfang = a->anzahl() > 0 ? (*a)[0].zeitNs : a->nullpunktNs;
+        const QString lücken =
+            analysator::lückenText(a->lücken(), a->bisNs() - std::min(a->bisNs(), anfang));
+        if (!lücken.isEmpty()) änderungen += QStringLiteral(" · ") + lücken;
         text = text.isEmpty() ? änderungen : QStringLiteral("%1 · %2").arg(text, änderungen);
         // A file's state is its own, not the last run's.
         if (!dateiname_.isEmpty()) {
@@ -430,6 +636,7 @@ void Logikanalysator::closeEvent(QCloseEvent* event) {
     // No port access after the window is gone.
     halteAufnahme();
     Messtakt->stop();
+    merkeEinstellungen();
     QWidget::closeEvent(event);
 }
 
@@ -462,14 +669,32 @@ void Logikanalysator::messeJetzt() {
 
     const int zeilen = aufnahme ? int(aufnahme->leitungen().size()) : 0;
     Messwerte->setRowCount(zeilen);
+    Messbereich->clear();
     if (!aufnahme) return;
-    const auto von = std::uint64_t(std::max(0.0, Diagramm->sichtAnfang()));
-    const auto bis =
-        std::uint64_t(std::max(0.0, Diagramm->sichtAnfang() + Diagramm->sichtSpanne()));
+    // Between the cursors where both are set, otherwise what is in view.
+    double von = Diagramm->sichtAnfang(), bis = von + Diagramm->sichtSpanne();
+    QString bereich = QStringLiteral("sichtbarer Ausschnitt %1 … %2");
+    if (a && b) {
+        von = std::min(*a, *b);
+        bis = std::max(*a, *b);
+        bereich = QStringLiteral("zwischen den Cursorn %1 … %2");
+    } else if (aufnahme->anzahl() > 0 && von <= double((*aufnahme)[0].zeitNs) &&
+               bis >= double(aufnahme->bisNs())) {
+        bereich = QStringLiteral("ganze Aufnahme");
+    }
+    if (bereich.contains(QLatin1Char('%'))) {
+        bereich = bereich.arg(analysator::dauerText(von - null), analysator::dauerText(bis - null));
+    }
+    Messbereich->setText(QStringLiteral("Messbereich: ") + bereich);
+    // A cursor snapped to an edge takes that edge in: one nanosecond more
+    // each side, since the stretch's first moment gives levels, not edges.
+    const double rand = a && b ? 1 : 0;
+    const auto vonNs = std::uint64_t(std::max(0.0, von - rand));
+    const auto bisNs = std::uint64_t(std::max(0.0, bis + rand));
     const QString leer = QStringLiteral("–");
     for (int z = 0; z < zeilen; ++z) {
         const analysator::Leitung& l = aufnahme->leitungen()[std::size_t(z)];
-        const analysator::Messwerte m = analysator::messe(*aufnahme, l.bit, von, bis);
+        const analysator::Messwerte m = analysator::messe(*aufnahme, l.bit, vonNs, bisNs);
         const QStringList werte{
             QString::fromStdString(l.name),
             QLocale().toString(qulonglong(m.flanken)),

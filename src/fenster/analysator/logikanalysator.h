@@ -18,6 +18,7 @@ class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSettings;
 class QSpinBox;
 class QTableWidget;
 class QTimer;
@@ -50,13 +51,17 @@ public:
 // timing diagram that rolls while the capture runs, measures between two
 // cursors and per line, and saves and opens VCD files. One per program
 // (Module1); closing it stops a capture. While nothing is captured it
-// neither reads the port nor runs a timer.
+// neither reads the port nor runs a timer. Its settings and geometry are
+// remembered from one window to the next.
 //
 // Plain member functions connected by pointer; no Q_OBJECT.
 class Logikanalysator final : public QWidget {
 public:
     explicit Logikanalysator(QWidget* parent = nullptr);
     ~Logikanalysator() override;
+
+    // Where the window keeps its settings.
+    static std::unique_ptr<QSettings> gespeichert();
 
     // Replaces the capture engine (tests); the window owns it.
     void setzeQuelle(std::unique_ptr<Aufnahmequelle> quelle);
@@ -95,11 +100,16 @@ public:
     QLineEdit* Muster = nullptr;
     QSpinBox* Vorlauf = nullptr;
     QDoubleSpinBox* Dauer = nullptr;
-    QComboBox* Betrieb = nullptr;
+    QComboBox* Pulspegel = nullptr;
+    QLineEdit* Pulsbreite = nullptr;
+    QComboBox* Betriebsart = nullptr;  // Einzeln, Normal, Auto, Rollen
     QSpinBox* Grenze = nullptr;
+    QCheckBox* Echtzeit = nullptr;
+    QCheckBox* Abtasten = nullptr;
     std::array<QCheckBox*, port::kSignalPinCount + 1> Leitung{};  // elements 1..17
     QLabel* Zustand = nullptr;
     QLabel* CursorAnzeige = nullptr;
+    QLabel* Messbereich = nullptr;  // over which stretch the table measures
     QTableWidget* Messwerte = nullptr;
     QTimer* Anzeigetakt = nullptr;  // ~30 Hz, only while capturing
     QTimer* Messtakt = nullptr;     // once, shortly after the view settles
@@ -111,6 +121,10 @@ private:
     QWidget* baueEinstellungen();
     void Anzeigetakt_Timer();
     void passeAuslöserAn();
+    void passeSchalterAn();
+    void merkeEinstellungen() const;
+    void ladeEinstellungen();
+    void passeGrößeAn(QSize gewünscht);
     void zeigeZustand();
     void halteAufnahme();
 
