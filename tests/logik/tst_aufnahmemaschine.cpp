@@ -139,6 +139,14 @@ private slots:
                                           << "10=0, 13=0" << qulonglong(300 * kUs);
         QTest::newRow("pattern comes true") << "muster"
                                             << "10=1,13=0" << qulonglong(400 * kUs);
+        // Select's high from the start ends at 300 µs, but its start was
+        // not seen; its next high pulse is 20 µs, its low one too.
+        QTest::newRow("short high pulse") << "puls"
+                                          << "13:hoch<50us" << qulonglong(340 * kUs);
+        QTest::newRow("short low pulse") << "puls"
+                                         << "13:tief<50us" << qulonglong(320 * kUs);
+        QTest::newRow("long low pulse") << "puls"
+                                        << "10:tief>100us<300us" << qulonglong(400 * kUs);
     }
     // The capture starts at the trigger's sample; the pre-trigger (here
     // half of 300 µs) holds the levels at the window's start and the
@@ -157,8 +165,8 @@ private slots:
         Aufnahmeeinstellungen e = einstellungen(bitVon(10) | bitVon(13), 300 * kUs);
         e.vorlaufAnteil = 0.5;
         std::string fehler;
-        const auto a = art == "flanke" ? leseFlanke(auslöser.toStdString(), fehler)
-                                       : leseMuster(auslöser.toStdString(), fehler);
+        const auto lies = art == "flanke" ? leseFlanke : art == "muster" ? leseMuster : lesePuls;
+        const auto a = lies(auslöser.toStdString(), fehler);
         QVERIFY2(a, fehler.c_str());
         e.auslöser = *a;
         const auto aufnahme = nimmAuf(port, e);
@@ -217,6 +225,42 @@ private slots:
                 QCOMPARE(neue[i]->nullpunktNs % (10 * kUs) / 100, std::uint64_t(50));
             }
         }
+    }
+
+    // Auto: armed longer than its wait, a capture starts without a trigger.
+    // Normal: re-armed, the last capture stays the current one meanwhile.
+    void autoStartsWithoutTriggerNormalKeepsTheLast() {
+        Skriptport port(stufen({{0, kAck}, {100 * kUs, 0}}));  // one falling edge only
+        Aufnahmemaschine maschine(port, port);
+        Aufnahmeeinstellungen e = einstellungen(bitVon(10), 50 * kUs);
+        e.auslöser = *leseFlanke("10:fallend", *std::make_unique<std::string>());
+        e.wiederholen = true;
+        maschine.starte(e);
+        QTRY_VERIFY(maschine.aktuelle() && maschine.aktuelle()->ende() == Ende::Dauer &&
+                    maschine.wartetAufAuslöser());
+        QCOMPARE(maschine.aktuelle()->nullpunktNs / kUs, std::uint64_t(100));
+        maschine.halte();
+        QCOMPARE(maschine.aktuelle()->ende(), Ende::Dauer);
+
+        // Auto with a trigger that never comes: a capture at the end of the
+        // first block of samples past the wait, and again after each.
+        e.autoNachNs = 1000 * kUs;
+        Skriptport ruhig(stufen({{0, kAck}}));
+        Aufnahmemaschine automatisch(ruhig, ruhig);
+        std::vector<std::uint64_t> nullpunkte;
+        automatisch.beiNeuerAufnahme = [&](std::shared_ptr<Aufnahme> a) {
+            nullpunkte.push_back(a->nullpunktNs);
+        };
+        automatisch.starte(e);
+        QTRY_VERIFY(automatisch.aktuelle() && automatisch.aktuelle()->nullpunktNs > 3000 * kUs);
+        automatisch.halte();
+        const std::uint64_t block = Aufnahmemaschine::kBlock * 100;
+        std::uint64_t scharf = 0;
+        for (const std::uint64_t t : nullpunkte) {
+            QVERIFY(t >= scharf + 1000 * kUs && t <= scharf + 1000 * kUs + block);
+            scharf = t + 45 * kUs;  // armed again at the end: 50 µs less the pre-trigger
+        }
+        QVERIFY(nullpunkte.size() >= 3);
     }
 
     // Memory that runs out before the limit ends the capture as the limit

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
 
@@ -45,6 +46,10 @@ void beantworteNächstenDialog(std::function<void(QWidget*)> antwort, int frist)
 }
 
 void richteTestanwendungEin() {
+    // What the windows remember goes to a folder of this run alone: never
+    // the user's settings, never another test's that runs beside it.
+    static QTemporaryDir einstellungen;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(einstellungen.path()));
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     app::richteAnwendungEin();
 }

@@ -22,7 +22,7 @@ port::RecordingPort& installiereAufzeichnungMitSimulation();
 void beantworteNächstenDialog(std::function<void(QWidget*)> antwort, int frist = 5000);
 
 // Common test set-up: application names, German buttons, fonts, a fixed
-// German locale.
+// German locale, and a settings folder of its own.
 void richteTestanwendungEin();
 
 // A double click in the middle of `ziel` as a window system delivers it:

@@ -3,10 +3,16 @@
 // one window from the menu that stops its capture and the port when closed.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +23,7 @@
 #include "fenster/module1.h"
 #include "fenster/steuerung/steuerung.h"
 #include "logik/ausloeser.h"
+#include "logik/einheiten.h"
 #include "test_support.h"
 
 using namespace dravel;
@@ -58,11 +65,12 @@ public:
     }
     bool läuft() const override { return läuft_; }
     std::shared_ptr<const Aufnahme> aktuelle() const override { return aufnahme; }
-    QString zustand() const override { return läuft_ ? QStringLiteral("Läuft") : QString(); }
+    QString zustand() const override { return läuft_ ? QStringLiteral("Läuft") : ende; }
 
     std::shared_ptr<Aufnahme> aufnahme;
     analysator::Aufnahmeeinstellungen gesehen;
     bool läuft_ = false;
+    QString ende;  // the state once stopped
     bool& gehalten;
     explicit Skript(bool& g) : gehalten(g) {}
 };
@@ -71,13 +79,34 @@ qsizetype analysatoren() {
     return test::offeneFenster<Logikanalysator>().size();
 }
 
+// Everything a window remembers, as text.
+QStringList stand(const Logikanalysator* f) {
+    QString pins;
+    for (int pin = 1; pin <= port::kSignalPinCount; ++pin)
+        pins += f->Leitung[pin]->isChecked() ? '1' : '0';
+    QStringList s{pins};
+    for (const QComboBox* c :
+         {f->Betriebsart, f->Ausloeser, f->AusloeserPin, f->Flanke, f->Pulspegel}) {
+        s << c->currentText();
+    }
+    s << f->Muster->text() << f->Pulsbreite->text() << f->Vorlauf->text() << f->Dauer->text()
+      << f->Grenze->text() << QString::number(f->Echtzeit->isChecked())
+      << QString::number(f->Abtasten->isChecked()) << QString::number(f->width())
+      << QString::number(f->height());
+    return s;
+}
+
 }  // namespace
 
 class TestLogikanalysator : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { test::richteTestanwendungEin(); }
-    void init() { port = &test::installiereAufzeichnung(); }
+    void init() {
+        port = &test::installiereAufzeichnung();
+        Logikanalysator::gespeichert()->clear();
+        gehalten = false;
+    }
     void cleanup() { Module1::ZurücksetzenFürTest(); }
     void captureIsDrawnAtItsLevels();
     void cursorsMeasureThePeriod();
@@ -88,6 +117,11 @@ private slots:
     void menuOpensOneWindowThatStopsWhenClosed();
     void edgeTriggerTakesThePinAndDirectionShown_data();
     void edgeTriggerTakesThePinAndDirectionShown();
+    void runModesReachTheEngine_data();
+    void runModesReachTheEngine();
+    void statusNamesGapsAndAFilesOwnFacts();
+    void settingsComeBackInANewWindow();
+    void windowFitsTheAvailableArea();
 
 private:
     Logikanalysator* zeige(std::shared_ptr<const Aufnahme> a) {
@@ -99,6 +133,7 @@ private:
         return f;
     }
     port::RecordingPort* port = nullptr;
+    bool gehalten = false;  // outlives the windows' script, which the cleanup ends
 };
 
 void TestLogikanalysator::captureIsDrawnAtItsLevels() {
@@ -256,7 +291,6 @@ void TestLogikanalysator::menuOpensOneWindowThatStopsWhenClosed() {
     QVERIFY(!f->Anzeigetakt->isActive());
     QCOMPARE(port->calls().size(), std::size_t(0));
 
-    bool gehalten = false;
     f->setzeQuelle(std::make_unique<Skript>(gehalten));
     f->AufnahmeStartStop->click();
     QVERIFY(f->Anzeigetakt->isActive());
@@ -277,22 +311,121 @@ void TestLogikanalysator::edgeTriggerTakesThePinAndDirectionShown_data() {
                                 << "fallend";
     QTest::newRow("17 beide") << "17 /SelectIn"
                               << "beide";
+    QTest::newRow("10 tiefer Puls") << "10 /Ack"
+                                    << "tief>500µs";
 }
 
 void TestLogikanalysator::edgeTriggerTakesThePinAndDirectionShown() {
     QFETCH(QString, pin);
     QFETCH(QString, flanke);
     Logikanalysator* f = Module1::Analysator();
-    bool gehalten = false;
+    auto skript = std::make_unique<Skript>(gehalten);
+    const Skript& quelle = *skript;
+    f->setzeQuelle(std::move(skript));
+    const bool puls = flanke.contains('>');
+    f->Ausloeser->setCurrentIndex(puls ? 3 : 1);
+    f->AusloeserPin->setCurrentText(pin);
+    f->Flanke->setCurrentText(flanke);
+    f->Pulspegel->setCurrentText(flanke.section('>', 0, 0));
+    f->Pulsbreite->setText('>' + flanke.section('>', 1));
+    f->AufnahmeStartStop->click();
+    QCOMPARE(QString::fromStdString(analysator::text(quelle.gesehen.auslöser)),
+             pin.section(' ', 0, 0) + ':' + flanke);
+}
+
+void TestLogikanalysator::runModesReachTheEngine_data() {
+    QTest::addColumn<QString>("art");
+    QTest::addColumn<bool>("wiederholt");
+    QTest::addColumn<bool>("automatisch");
+    QTest::addColumn<bool>("rollt");
+    QTest::newRow("Einzeln") << "Einzeln" << false << false << false;
+    QTest::newRow("Normal") << "Normal" << true << false << false;
+    QTest::newRow("Auto") << "Auto" << true << true << false;
+    QTest::newRow("Rollen") << "Rollen" << false << false << true;
+}
+
+// Rolling: no trigger, no end, the newest seconds of the duration in view.
+void TestLogikanalysator::runModesReachTheEngine() {
+    QFETCH(QString, art);
+    QFETCH(bool, wiederholt);
+    QFETCH(bool, automatisch);
+    QFETCH(bool, rollt);
+    Logikanalysator* f = Module1::Analysator();
     auto skript = std::make_unique<Skript>(gehalten);
     const Skript& quelle = *skript;
     f->setzeQuelle(std::move(skript));
     f->Ausloeser->setCurrentIndex(1);
-    f->AusloeserPin->setCurrentText(pin);
-    f->Flanke->setCurrentText(flanke);
+    f->Betriebsart->setCurrentText(art);
+    f->Dauer->setValue(2);
     f->AufnahmeStartStop->click();
-    QCOMPARE(QString::fromStdString(analysator::text(quelle.gesehen.auslöser)),
-             pin.section(' ', 0, 0) + ':' + flanke);
+    QCOMPARE(quelle.gesehen.wiederholen, wiederholt);
+    QCOMPARE(quelle.gesehen.autoNachNs, automatisch ? 2'000'000'000ULL : 0ULL);
+    QCOMPARE(quelle.gesehen.dauerNs, rollt ? 0ULL : 2'000'000'000ULL);
+    QCOMPARE(quelle.gesehen.auslöser.art == analysator::Auslöser::Art::Keiner, rollt);
+    QCOMPARE(f->Diagramm->sichtSpanne(), 2e9);
+}
+
+// The status names the gaps of what is shown; a file's status is the
+// file's, without the rate of the capture before it.
+void TestLogikanalysator::statusNamesGapsAndAFilesOwnFacts() {
+    QCOMPARE(analysator::rateText(97.14e6), QStringLiteral("97,1 MS/s"));
+    Logikanalysator* f = Module1::Analysator();
+    auto skript = std::make_unique<Skript>(gehalten);
+    skript->ende = QStringLiteral("Beendet: Dauer · 97,1 MS/s");
+    f->setzeQuelle(std::move(skript));
+    auto a = rechteck();
+    a->hängeLücke({kStart + 1'000'000, kStart + 3'000'000});
+    a->hängeLücke({kStart + 5'000'000, kStart + 6'000'000});
+    f->zeige(a);
+    QVERIFY2(f->Zustand->text().contains(QStringLiteral("97,1 MS/s · 21 Änderungen · 2 Lücken, "
+                                                        "zusammen 3,000 ms, längste 2,000 ms, "
+                                                        "30,0 % der Aufnahme")),
+             qPrintable(f->Zustand->text()));
+    QTemporaryDir ordner;
+    const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
+    QString fehler;
+    QVERIFY2(f->speichere(pfad, fehler), qPrintable(fehler));
+    QVERIFY2(f->öffne(pfad, fehler), qPrintable(fehler));
+    QVERIFY2(f->Zustand->text().startsWith(QStringLiteral("a.vcd · 21 Änderungen")),
+             qPrintable(f->Zustand->text()));
+    QVERIFY2(!f->Zustand->text().contains(QStringLiteral("S/s")), qPrintable(f->Zustand->text()));
+}
+
+void TestLogikanalysator::settingsComeBackInANewWindow() {
+    Logikanalysator* f = Module1::Analysator();
+    const QStringList vorgabe = stand(f);
+    f->Leitung[2]->setChecked(false);
+    f->Betriebsart->setCurrentIndex(2);
+    f->Ausloeser->setCurrentIndex(3);
+    for (QComboBox* c : {f->AusloeserPin, f->Flanke, f->Pulspegel}) c->setCurrentIndex(1);
+    f->Muster->setText(QStringLiteral("2=1"));
+    f->Pulsbreite->setText(QStringLiteral(">2ms"));
+    f->Vorlauf->setValue(25);
+    f->Dauer->setValue(0.5);
+    f->Grenze->setValue(64);
+    f->Echtzeit->setChecked(true);
+    f->Abtasten->setChecked(true);
+    f->resize(640, 480);
+    const QStringList gewählt = stand(f);
+    QCOMPARE(gewählt.size(), vorgabe.size());
+    for (qsizetype i = 0; i < gewählt.size(); ++i)
+        QVERIFY2(gewählt[i] != vorgabe[i], qPrintable(gewählt[i]));
+    f->close();
+    QTRY_COMPARE(analysatoren(), 0);
+    QCOMPARE(stand(Module1::Analysator()), gewählt);
+}
+
+void TestLogikanalysator::windowFitsTheAvailableArea() {
+    for (int fenster = 0; fenster < 2; ++fenster) {
+        Logikanalysator* f = Module1::Analysator();
+        const QSize frei = f->screen()->availableGeometry().size();
+        QVERIFY2(f->width() <= frei.width() && f->height() <= frei.height(),
+                 qPrintable(QStringLiteral("%1×%2").arg(f->width()).arg(f->height())));
+        // A size remembered from a larger screen shrinks to this one.
+        f->resize(frei * 2);
+        f->close();
+        QTRY_COMPARE(analysatoren(), 0);
+    }
 }
 
 QTEST_MAIN(TestLogikanalysator)
