@@ -254,8 +254,11 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     connect(Anzeigetakt, &QTimer::timeout, this, [this] { Anzeigetakt_Timer(); });
     connect(Messtakt, &QTimer::timeout, this, [this] { messeJetzt(); });
     // Ending the program closes no window: the capture's thread must not
-    // outlive the port it reads.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { halteAufnahme(); });
+    // outlive the port it reads, and the settings are kept here too.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        halteAufnahme();
+        merkeEinstellungen();
+    });
     Diagramm->beiÄnderung = [this] {
         // The table waits until the view settles: measuring a long view
         // reads every change in it.
@@ -437,8 +440,9 @@ void Logikanalysator::merkeEinstellungen() const {
     for (const QComboBox* feld : {Betriebsart, Ausloeser, AusloeserPin, Flanke, Pulspegel}) {
         s->setValue(feld->objectName(), feld->currentIndex());
     }
-    for (const QLineEdit* feld : {Muster, Pulsbreite})
+    for (const QLineEdit* feld : {Muster, Pulsbreite}) {
         s->setValue(feld->objectName(), feld->text());
+    }
     s->setValue(Vorlauf->objectName(), Vorlauf->value());
     s->setValue(Grenze->objectName(), Grenze->value());
     s->setValue(Dauer->objectName(), Dauer->value());
@@ -688,9 +692,9 @@ void Logikanalysator::messeJetzt() {
     Messbereich->setText(QStringLiteral("Messbereich: ") + bereich);
     // A cursor snapped to an edge takes that edge in: one nanosecond more
     // each side, since the stretch's first moment gives levels, not edges.
-    const double rand = a && b ? 1 : 0;
-    const auto vonNs = std::uint64_t(std::max(0.0, von - rand));
-    const auto bisNs = std::uint64_t(std::max(0.0, bis + rand));
+    const double saum = a && b ? 1 : 0;
+    const auto vonNs = std::uint64_t(std::max(0.0, von - saum));
+    const auto bisNs = std::uint64_t(std::max(0.0, bis + saum));
     const QString leer = QStringLiteral("–");
     for (int z = 0; z < zeilen; ++z) {
         const analysator::Leitung& l = aufnahme->leitungen()[std::size_t(z)];
