@@ -91,6 +91,7 @@ bool schreibeDatei(const std::string& pfad, std::uint64_t bytes, std::uint64_t& 
 // Runs `arbeit` in a child; its wall time and its own peak resident memory.
 struct Ergebnis {
     double sekunden = 0;
+    double cpu = 0;  // user and system: less at the mercy of other processes than the wall clock
     double spitzeMb = 0;
     bool ok = false;
 };
@@ -105,6 +106,8 @@ Ergebnis imKind(F arbeit) {
     if (kind < 0 || ::wait4(kind, &status, 0, &nutzung) != kind) return e;
     e.sekunden = std::chrono::duration<double>(Uhr::now() - anfang).count();
     e.spitzeMb = double(nutzung.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+    const auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    e.cpu = s(nutzung.ru_utime) + s(nutzung.ru_stime);
     e.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return e;
 }
@@ -152,10 +155,10 @@ int main(int argc, char** argv) {
         return a && a->anzahl() > 0;
     });
     if (eigene) std::remove(pfad.c_str());
-    std::printf("%-34s %8s %10s %12s\n", "", "Zeit", "MB/s", "Spitze RSS");
+    std::printf("%-30s %8s %8s %8s %12s\n", "", "Zeit", "CPU", "MB/s", "Spitze RSS");
     const auto zeile = [mb](const char* name, const Ergebnis& e) {
-        std::printf("%-34s %7.2fs %10.0f %9.0f MB%s\n", name, e.sekunden, double(mb) / e.sekunden,
-                    e.spitzeMb, e.ok ? "" : "  (fehlgeschlagen)");
+        std::printf("%-30s %7.2fs %7.2fs %8.0f %9.0f MB%s\n", name, e.sekunden, e.cpu,
+                    double(mb) / e.sekunden, e.spitzeMb, e.ok ? "" : "  (fehlgeschlagen)");
     };
     zeile("Datei lesen (Zeilen zählen)", lesen);
     zeile("ladeVcd", laden);
