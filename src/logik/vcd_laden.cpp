@@ -346,7 +346,8 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
         if (wort.size() > 1 && wort[0] == '$' && wort != "$var" && wort != "$timescale" &&
             wort != "$comment" && wort != "$enddefinitions") {
             // $version, $date, $scope, $upscope and those of other writers.
-            if (!wörter.bisEnde(inhalt)) return kaputt(zitat(wort) + " ohne $end");
+            const std::string schlüsselwort = zitat(wort);  // reading on may move the word
+            if (!wörter.bisEnde(inhalt)) return kaputt(schlüsselwort + " ohne $end");
         } else if (wort == "$timescale") {
             if (!wörter.bisEnde(inhalt)) return kaputt("$timescale ohne $end");
             einheitFs = zeiteinheit(inhalt);
@@ -371,14 +372,15 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
             Signal signal;
             signal.breite = breite;
             long erster = breite - 1, letzter = 0;
-            if (bereich(zusatz, erster, letzter)) {
-                if (breite == 1) name += zusatz;
-            } else if (const std::size_t klammer = name.rfind('[');
-                       klammer != std::string::npos && breite > 1 &&
+            const std::size_t klammer = name.rfind('[');
+            if (breite > 1 && bereich(zusatz, erster, letzter)) {
+                // "data [7:0]"
+            } else if (breite > 1 && klammer != std::string::npos &&
                        bereich(std::string_view(name).substr(klammer), erster, letzter)) {
-                name.erase(klammer);
+                name.erase(klammer);  // "data[7:0]"
             } else {
                 erster = breite - 1, letzter = 0;
+                if (zusatz.starts_with('[')) name += zusatz;  // "a [3]": a bit of a vector
             }
             if (art == "real" || art == "realtime" || art == "string") {
                 ++reelle;
@@ -473,6 +475,7 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
         return !ziffern.empty() &&
                std::all_of(ziffern.begin(), ziffern.end(), [](char c) { return ziffer(c) >= 0; });
     };
+    std::string wert;  // of a vector
     while (!voll && wörter.nächstes(wort)) {
         const char c = wort[0];
         if (c == '#') {
@@ -491,14 +494,16 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
             const bool skalar = ziffer(c) >= 0;
             std::string_view kennung = wort.substr(1), ziffern = wort.substr(0, 1);
             if (!skalar) {
-                ziffern = wort.substr(1);
+                // Kept aside: reading the identifier may read on and move the piece.
+                wert.assign(wort.substr(1));
+                ziffern = wert;
                 if (!wörter.nächstes(kennung)) return kaputt("Wert ohne Signal");
             }
             const int i = kennungen.finde(kennung);
             if (i < 0) return kaputt("unbekanntes Signal " + zitat(kennung));
             const Signal& s = signale[std::size_t(i)];
             if (s.art == Signal::Art::Aus || c == 'r' || c == 'R') continue;
-            if (!gültig(ziffern)) return kaputt("Wert " + zitat(wort));
+            if (!gültig(ziffern)) return kaputt("Wert " + zitat(ziffern));
             if (s.art == Signal::Art::Leitungen) {
                 setze(s, ziffern);
             } else if (const int z = ziffer(ziffern.back()); z == 1 && !inLücke) {

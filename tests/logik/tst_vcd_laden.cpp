@@ -156,11 +156,11 @@ void TestVcdLaden::foreignFilesLoadWithTheirEdges_data() {
     // its first digit where that is x or z; x and z keep the level.
     QTest::newRow("iverilog: vector, x/z, 1ps on its own line")
         << QByteArray(
-               "$version Icarus $end\n$timescale\n\t1ps\n$end\n$var wire 1 ! a $end\n"
+               "$version Icarus $end\n$timescale\n\t1ps\n$end\n$var wire 1 ! a [0:0] $end\n"
                "$var wire 4 \" v [3:0] $end\n$var real 1 # r $end\n$enddefinitions $end\n"
                "#0\n$dumpvars\n0!\nb101 \"\nr1.5 #\n$end\n#9000000\n1!\nbx0 \"\n"
                "#15000000\nz!\nb1 \"\n#20000000\n")
-        << "a v[3]@0 v[2]@0 v[1]@0 v[0]@0 v(1,2,3,4) | 0=14 9000=5 15000=11 9000?e 15000?1"
+        << "a[0:0] v[3]@0 v[2]@0 v[1]@0 v[0]@0 v(1,2,3,4) | 0=14 9000=5 15000=11 9000?e 15000?1"
         << "1 reelle Variable ausgelassen";
     QTest::newRow("sigrok: values on the time line, no $dumpvars")
         << QByteArray(
@@ -205,11 +205,15 @@ void TestVcdLaden::foreignFilesLoadWithTheirEdges() {
 // hand.
 void TestVcdLaden::largeFileLoadsInPiecesAndStopsWhenCancelled() {
     constexpr int kStück = 1 << 20;  // the loader's piece
-    QByteArray text = "$timescale 1ns $end\n$var wire 1 ! a $end\n$enddefinitions $end\n";
-    text += QByteArray(kStück - 3 - text.size(), ' ');
-    for (int i = 0; text.size() < 3 * kStück; ++i) {
-        text += "#" + QByteArray::number(1000000 + i) + (i % 2 ? " 1!\n" : " 0!\n");
-        if (text.size() > 2 * kStück - 100 && text.size() < 2 * kStück) {
+    QByteArray text =
+        "$timescale 1ns $end\n$var wire 1 ! a $end\n$var wire 2 vv v $end\n"
+        "$enddefinitions $end\n";
+    // Lines of 19 bytes, the first at 13 bytes before the first seam: it
+    // cuts a vector's value, the second seam its identifier.
+    text += QByteArray(kStück - 13 - text.size(), ' ');
+    for (int i = 0; text.size() < 3 * kStück + kStück / 2; ++i) {
+        text += "#" + QByteArray::number(1000000 + i) + (i % 2 ? " 1! b01 vv\n" : " 0! b10 vv\n");
+        if (text.size() > 3 * kStück - 100 && text.size() < 3 * kStück) {
             text += "$comment " + QByteArray(200, '-') + " $end\n";
         }
     }
