@@ -328,10 +328,17 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
     std::vector<Bus> busse;
     std::vector<Signal> signale;
     Kennungen kennungen;
+    // A file that ends early for a cancel or a read error is not at fault.
     const auto kaputt = [&](const std::string& grund) {
-        fehler = wörter.abgebrochen() ? kLadenAbgebrochen
-                                      : "Die Datei ist keine lesbare VCD-Datei: Zeile " +
-                                            std::to_string(wörter.zeile()) + ": " + grund + ".";
+        if (wörter.abgebrochen()) {
+            fehler = kLadenAbgebrochen;
+        } else if (wörter.lesefehler() != 0) {
+            fehler = "Die Datei lässt sich nicht zu Ende lesen: " +
+                     port::errnoText(wörter.lesefehler()) + ".";
+        } else {
+            fehler = "Die Datei ist keine lesbare VCD-Datei: Zeile " +
+                     std::to_string(wörter.zeile()) + ": " + grund + ".";
+        }
         return nullptr;
     };
 
@@ -522,13 +529,7 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
             return kaputt("unbekanntes Wort " + zitat(wort));
         }
     }
-    if (wörter.abgebrochen()) return kaputt("");
-    if (wörter.lesefehler() != 0) {
-        fehler =
-            "Die Datei lässt sich nicht zu Ende lesen: " + port::errnoText(wörter.lesefehler()) +
-            ".";
-        return nullptr;
-    }
+    if (wörter.abgebrochen() || wörter.lesefehler() != 0) return kaputt("");
     schließeZeit();
     if (inLücke) aufnahme->hängeLücke({lückeSeit, letzteZeit});
     if (hinweis) {
