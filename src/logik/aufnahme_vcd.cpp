@@ -89,6 +89,8 @@ void leseAngaben(const std::string& kommentar, Aufnahmeangaben& angaben) {
         const std::string_view schlüssel = zeile.substr(0, gleich), wert = zeile.substr(gleich + 1);
         if (schlüssel == "ausloeser_ns") {
             angaben.auslöserNs = zahlAus(wert);
+        } else if (schlüssel == "aufloesung_ns") {
+            angaben.auflösungNs = zahlAus(wert);
         } else if (schlüssel == "ende") {
             for (const auto& [e, s] : kEndeSchlüssel) {
                 if (wert == s) angaben.ende = e;

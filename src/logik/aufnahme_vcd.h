@@ -39,6 +39,7 @@ struct Aufnahmeangaben {
     bool aufnahme = false;  // the file is a capture, not a trace
     std::optional<std::uint64_t> auslöserNs;
     std::optional<Ende> ende;
+    std::optional<std::uint64_t> auflösungNs;
 };
 void leseAngaben(const std::string& kommentar, Aufnahmeangaben& angaben);
 

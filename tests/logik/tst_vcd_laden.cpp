@@ -21,6 +21,9 @@ private slots:
     void sessionTraceOpensWithItsLines();
     void filesLoadAsTheySayOrAreRefusedBriefly_data();
     void filesLoadAsTheySayOrAreRefusedBriefly();
+    void foreignFilesLoadWithTheirEdges_data();
+    void foreignFilesLoadWithTheirEdges();
+    void largeFileLoadsInPiecesAndStopsWhenCancelled();
     void capturesOpenInGtkwaveAndSigrok();
     void whatCannotBeOpenedIsSaidInGerman_data();
     void whatCannotBeOpenedIsSaidInGerman();
@@ -93,12 +96,6 @@ void TestVcdLaden::filesLoadAsTheySayOrAreRefusedBriefly_data() {
         << datei("", "1ns", "D0", "#0\n1\x01\x7f\t") << "„\\x01\\x7F“" << 0ull << 0 << 0 << "";
     QTest::newRow("100 s wraps") << datei("", "100 s", "D0", "#0\n1!\n#200000000\n0!\n")
                                  << "zu groß" << 0ull << 0 << 0 << "";
-    QTest::newRow("another program, 1ps on its own line")
-        << QByteArray(
-               "$version Icarus $end\n$timescale\n\t1ps\n$end\n$var wire 1 ! a $end\n"
-               "$var wire 8 \" v $end\n$enddefinitions $end\n#0 0! bx \" #9000000 1! "
-               "#15000000 x! #20000000")
-        << "" << 0ull << 3 << dauer << "1 Wert x/z als tief gezeigt; 1 Vektor ausgelassen";
     QTest::newRow("fault names its line")
         << datei("", "1ns", "D0", "#0\n1!\n#x\n") << "Zeile 12:" << 0ull << 0 << 0 << "";
     QTest::newRow("1 s, large stamps")
@@ -123,6 +120,126 @@ void TestVcdLaden::filesLoadAsTheySayOrAreRefusedBriefly() {
     QVERIFY(a->leitungen().front().name.size() < 100);
     // How a capture ended and what is not shown as the file holds it are said.
     QTEST(QString::fromStdString(hinweis), "hinweis");
+}
+
+namespace {
+// A recording in one line: its lines ("v[3]@0": a bit of bus 0), its buses
+// with their bits, then "|" and the changes "time=levels", lines of unknown
+// level "time?mask", gaps "[start,end)" and the time resolution "~ns".
+QString beschreibung(const analysator::Aufnahme& a) {
+    QStringList t;
+    for (const auto& l : a.leitungen())
+        t << QString::fromStdString(l.name) + (l.bus >= 0 ? "@" + QString::number(l.bus) : "");
+    for (const auto& bus : a.busse) {
+        QStringList bits;
+        for (const int bit : bus.bits) bits << QString::number(bit);
+        t << QString::fromStdString(bus.name) + "(" + bits.join(',') + ")";
+    }
+    t << "|";
+    for (std::size_t i = 0; i < a.anzahl(); ++i)
+        t << QStringLiteral("%1=%2").arg(a[i].zeitNs).arg(a[i].pegel, 0, 16);
+    for (const auto& u : a.unbekannt())
+        t << QStringLiteral("%1?%2").arg(u.zeitNs).arg(u.pegel, 0, 16);
+    for (const auto& l : a.lücken()) t << QStringLiteral("[%1,%2)").arg(l.anfangNs).arg(l.endeNs);
+    if (a.auflösungNs() > 0) t << QStringLiteral("~%1").arg(a.auflösungNs());
+    return t.join(' ');
+}
+}  // namespace
+
+// Files of other programs and a capture's own facts load with the right
+// lines, edges, unknown levels and gaps.
+void TestVcdLaden::foreignFilesLoadWithTheirEdges_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("erwartet");
+    QTest::addColumn<QString>("hinweis");
+    // A vector value shorter than the vector is extended with 0, or with
+    // its first digit where that is x or z; x and z keep the level.
+    QTest::newRow("iverilog: vector, x/z, 1ps on its own line")
+        << QByteArray(
+               "$version Icarus $end\n$timescale\n\t1ps\n$end\n$var wire 1 ! a [0:0] $end\n"
+               "$var wire 4 \" v [3:0] $end\n$var real 1 # r $end\n$enddefinitions $end\n"
+               "#0\n$dumpvars\n0!\nb101 \"\nr1.5 #\n$end\n#9000000\n1!\nbx0 \"\n"
+               "#15000000\nz!\nb1 \"\n#20000000\n")
+        << "a[0:0] v[3]@0 v[2]@0 v[1]@0 v[0]@0 v(1,2,3,4) | 0=14 9000=5 15000=11 9000?e 15000?1"
+        << "1 reelle Variable ausgelassen";
+    QTest::newRow("sigrok: values on the time line, no $dumpvars")
+        << QByteArray(
+               "$timescale 1 us $end\n$scope module libsigrok $end\n$var wire 1 ! D0 $end\n"
+               "$var wire 1 \" D1 $end\n$upscope $end\n$enddefinitions $end\n"
+               "#0 1! 0\"\n#10 0! 1\"\n#25 1!\n#30\n")
+        << "D0 D1 | 0=1 10000=2 25000=3"
+        << "";
+    QTest::newRow("capture with gaps")
+        << QByteArray(
+               "$comment\ndravel_aufnahme=1\naufloesung_ns=250\n$end\n$timescale 1ns $end\n"
+               "$var wire 1 ! Pin2_D0 $end\n$var wire 1 \" nicht_gesehen $end\n"
+               "$enddefinitions $end\n#0\n0!\n0\"\n#1000\n1\"\n#6000\n0\"\n1!\n"
+               "#8000\n1\"\n#9000\n")
+        << "2 D0 | 0=0 6000=1 [1000,6000) [8000,9000) ~250"
+        << "";
+    // The first 64 lines are kept, a vector whole or not at all.
+    QByteArray viele = "$timescale 1ns $end\n";
+    QString namen;
+    for (int i = 0; i < 60; ++i) {
+        viele += "$var wire 1 k" + QByteArray::number(i) + " w" + QByteArray::number(i) + " $end\n";
+        namen += QStringLiteral("w%1 ").arg(i);
+    }
+    viele +=
+        "$var wire 8 v v [7:0] $end\n$var wire 1 ! x $end\n$enddefinitions $end\n"
+        "#5 1k59 b1 v 1!\n";
+    QTest::newRow("more than 64 lines") << viele << namen + "| 5=800000000000000"
+                                        << "9 Leitungen ausgelassen (mehr als 64)";
+}
+
+void TestVcdLaden::foreignFilesLoadWithTheirEdges() {
+    QFETCH(QByteArray, text);
+    std::string fehler, hinweis;
+    const auto a = analysator::ladeVcdText(text.toStdString(), fehler, &hinweis);
+    QVERIFY2(a, fehler.c_str());
+    QTEST(beschreibung(*a), "erwartet");
+    QTEST(QString::fromStdString(hinweis), "hinweis");
+}
+
+// A file of several pieces loads as its text does, words and comments
+// across the pieces' seams included; cancelled, it stops after the piece in
+// hand.
+void TestVcdLaden::largeFileLoadsInPiecesAndStopsWhenCancelled() {
+    constexpr int kStück = 1 << 20;  // the loader's piece
+    QByteArray text =
+        "$timescale 1ns $end\n$var wire 1 ! a $end\n$var wire 2 vv v $end\n"
+        "$enddefinitions $end\n";
+    // Lines of 19 bytes, the first at 13 bytes before the first seam: it
+    // cuts a vector's value, the second seam its identifier.
+    text += QByteArray(kStück - 13 - text.size(), ' ');
+    for (int i = 0; text.size() < 3 * kStück + kStück / 2; ++i) {
+        text += "#" + QByteArray::number(1000000 + i) + (i % 2 ? " 1! b01 vv\n" : " 0! b10 vv\n");
+        if (text.size() > 3 * kStück - 100 && text.size() < 3 * kStück) {
+            text += "$comment " + QByteArray(200, '-') + " $end\n";
+        }
+    }
+    QTemporaryDir ordner;
+    QFile datei(ordner.filePath(QStringLiteral("gross.vcd")));
+    QVERIFY(datei.open(QIODevice::WriteOnly) && datei.write(text) == text.size());
+    datei.close();
+    std::string fehler;
+    const auto ganz = analysator::ladeVcdText(text.toStdString(), fehler);
+    QVERIFY2(ganz, fehler.c_str());
+    const auto stückweise = analysator::ladeVcd(datei.fileName().toStdString(), fehler);
+    QVERIFY2(stückweise, fehler.c_str());
+    QCOMPARE(beschreibung(*stückweise), beschreibung(*ganz));
+
+    std::atomic<bool> abbrechen{false};
+    std::uint64_t gelesen = 0, gesamt = 0;
+    analysator::Ladefortschritt fortschritt{[&](std::uint64_t g, std::uint64_t s) {
+                                                gelesen = g;
+                                                gesamt = s;
+                                                abbrechen = true;
+                                            },
+                                            &abbrechen};
+    QVERIFY(!analysator::ladeVcd(datei.fileName().toStdString(), fehler, nullptr, &fortschritt));
+    QCOMPARE(fehler, std::string(analysator::kLadenAbgebrochen));
+    QCOMPARE(gelesen, std::uint64_t(kStück));
+    QCOMPARE(gesamt, std::uint64_t(text.size()));
 }
 
 // GTKWave's own loader (not vcd2fst's lenient reader) and sigrok read a

@@ -40,6 +40,7 @@
 #include "port/pin_map.h"
 #include "port/port.h"
 #include "port/simulated_port.h"
+#include "vcd_oeffnen.h"
 #include "zeitdiagramm.h"
 
 namespace dravel {
@@ -731,12 +732,17 @@ bool Logikanalysator::öffne(const QString& pfad, QString& fehler) {
         fehler = QString::fromStdString(grund);
         return false;
     }
+    zeigeDatei(pfad, std::move(aufnahme), QString::fromStdString(hinweis));
+    return true;
+}
+
+void Logikanalysator::zeigeDatei(const QString& pfad, std::shared_ptr<const Aufnahme> aufnahme,
+                                 const QString& hinweis) {
     halteAufnahme();
     dateiname_ = QFileInfo(pfad).fileName();
-    dateihinweis_ = QString::fromStdString(hinweis);
-    zeige(aufnahme);
+    dateihinweis_ = hinweis;
+    zeige(std::move(aufnahme));
     setWindowTitle(QStringLiteral("Logikanalysator – %1").arg(dateiname_));
-    return true;
 }
 
 bool Logikanalysator::speichere(const QString& pfad, QString& fehler) const {
@@ -774,8 +780,16 @@ void Logikanalysator::Oeffnen_Click() {
         QFileDialog::getOpenFileName(this, QStringLiteral("Aufnahme öffnen"), QString(),
                                      QStringLiteral("VCD-Dateien (*.vcd);;Alle Dateien (*)"));
     if (pfad.isEmpty()) return;
-    QString fehler;
-    if (!öffne(pfad, fehler)) meldeFehler(this, fehler);
+    // In the background: a file of gigabytes takes a while.
+    ladeVcdImHintergrund(this, pfad,
+                         [this, pfad](std::unique_ptr<Aufnahme> aufnahme, const QString& fehler,
+                                      const QString& hinweis) {
+                             if (aufnahme) {
+                                 zeigeDatei(pfad, std::move(aufnahme), hinweis);
+                             } else if (!fehler.isEmpty()) {
+                                 meldeFehler(this, fehler);
+                             }
+                         });
 }
 
 void Logikanalysator::Speichern_Click() {

@@ -127,6 +127,9 @@ private:
     void passeGrößeAn(QSize gewünscht);
     void zeigeZustand();
     void halteAufnahme();
+    // Shows a recording loaded from `pfad`.
+    void zeigeDatei(const QString& pfad, std::shared_ptr<const analysator::Aufnahme> aufnahme,
+                    const QString& hinweis);
 
     std::unique_ptr<Aufnahmequelle> quelle_;
     QString dateiname_;        // of the recording opened, for the title
