@@ -146,7 +146,7 @@ void zeile(const char* last, const char* art, const std::string& pausen, const c
 std::string pausentext(Pausenplan p, bool echtzeit) {
     if (!echtzeit || p.abstandNs == 0) return "keine";
     char t[48];
-    std::snprintf(t, sizeof t, "%.2f ms/%.0f ms", double(p.dauerNs) * 1e-6,
+    std::snprintf(t, sizeof t, "%.2f ms/%.1f ms", double(p.dauerNs) * 1e-6,
                   double(p.abstandNs) * 1e-6);
     return t;
 }
@@ -175,8 +175,9 @@ int main(int argc, char* argv[]) {
         {false, {}},
         {true, {}},
         {true, {1'000'000, 100'000}},
-        {true, {10'000'000, 600'000}},
-        {true, analysator::kEchtzeitPausen},
+        {true, {10'000'000, 550'000}},
+        {true, analysator::pausenFür(generator::echtzeit::gedrosselterAnteil())},
+        {true, {100'000'000, 5'500'000}},
     };
     for (const int fresser : {0, 2}) {
         const char* last = fresser ? "2 Hogs" : "ruhig";

@@ -109,6 +109,13 @@ const char* endeText(Ende ende) {
     return "läuft noch";
 }
 
+Pausenplan pausenFür(double gedrosselt) {
+    constexpr std::uint64_t kPauseNs = 1'000'000;
+    if (!(gedrosselt > 0)) return {};
+    const double abstand = static_cast<double>(kPauseNs) / (std::min(gedrosselt, 0.5) * 1.1);
+    return {static_cast<std::uint64_t>(abstand), kPauseNs};
+}
+
 Aufnahmemaschine::Aufnahmemaschine(Portleser& leser, Aufnahmeuhr& uhr) : leser_(leser), uhr_(uhr) {}
 
 Aufnahmemaschine::~Aufnahmemaschine() {
@@ -233,13 +240,15 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
         echtzeit.emplace();
         if (echtzeit->wirkt()) generator::echtzeit::bleibAufEinerCpu();
     }
+    const Pausenplan pausenplan =
+        e_.pausen ? *e_.pausen : pausenFür(generator::echtzeit::gedrosselterAnteil());
     const bool pausen =
-        echtzeit && echtzeit->wirkt() && e_.pausen.abstandNs > 0 && e_.pausen.dauerNs > 0;
+        echtzeit && echtzeit->wirkt() && pausenplan.abstandNs > 0 && pausenplan.dauerNs > 0;
     startNs_.store(uhr.jetztNs(), std::memory_order_relaxed);
     Pegel letzter = probe();
     std::uint64_t jetzt = uhr.jetztNs();
     letzteUhrNs_ = jetzt;
-    std::uint64_t nächstePause = jetzt + e_.pausen.abstandNs;
+    std::uint64_t nächstePause = jetzt + pausenplan.abstandNs;
     proben_.store(1, std::memory_order_relaxed);
     letzter_ = letzter;
     verarbeite(jetzt, letzter, true);
@@ -290,9 +299,9 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
             }
         }
         if (pausen && jetzt >= nächstePause && !fertig_) {
-            const timespec dauer{0, static_cast<long>(e_.pausen.dauerNs)};
+            const timespec dauer{0, static_cast<long>(pausenplan.dauerNs)};
             ::clock_nanosleep(CLOCK_MONOTONIC, 0, &dauer, nullptr);
-            nächstePause = jetzt + e_.pausen.abstandNs;
+            nächstePause = jetzt + pausenplan.abstandNs;
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,16 +79,20 @@ constexpr Pegel kAllePins = ((Pegel{1} << 18) - 1) & ~Pegel{1};
 // below it while every scheduler hole (a time slice, 1 ms and more) is one.
 constexpr std::uint64_t kLückeAbNs = 20'000;
 
-// Short regular pauses of the sampling thread under real-time scheduling:
-// a thread that never sleeps is held back by the kernel for 50 ms of every
-// second (sched_rt_runtime_us), in one hole; pausing by itself spreads that
-// share over the second in holes of one pause. Each pause is a gap like
-// any other. Both 0: no pauses.
+// Short regular pauses of the sampling thread under real-time scheduling.
+// A thread that never sleeps is held back by the kernel for 50 ms of every
+// second (sched_rt_runtime_us), in one hole; pausing by itself for a little
+// more than that share spreads it over the second in holes of one pause.
+// Each pause is a gap like any other. Both 0: no pauses.
 struct Pausenplan {
     std::uint64_t abstandNs = 0;  // from the start of one pause to the next
     std::uint64_t dauerNs = 0;
 };
-constexpr Pausenplan kEchtzeitPausen{20'000'000, 1'100'000};
+// Pauses of 1 ms, 10 % more of them than the share the kernel holds back
+// (`gedrosselt`, 0..1): by default 1 ms every 18 ms. None where the kernel
+// holds back nothing. Shorter pauses cost more in all (each wake-up comes
+// late), longer ones make longer holes and miss the budget in some periods.
+Pausenplan pausenFür(double gedrosselt);
 
 struct Aufnahmeeinstellungen {
     std::uint16_t basis = 0x378;
@@ -98,9 +103,10 @@ struct Aufnahmeeinstellungen {
     Auslöser auslöser;
     bool wiederholen = false;  // a new capture after each one that ran its duration
     // The sampling thread under SCHED_FIFO on one CPU, memory locked, with
-    // `pausen`; where the permission is missing it samples as without.
+    // `pausen` (by default as the kernel's throttling asks); where the
+    // permission is missing it samples as without.
     bool echtzeit = false;
-    Pausenplan pausen = kEchtzeitPausen;
+    std::optional<Pausenplan> pausen;
 };
 
 // Which registers a choice of pins needs, and for each a table from the
