@@ -109,13 +109,6 @@ const char* endeText(Ende ende) {
     return "läuft noch";
 }
 
-Pausenplan pausenFür(double gedrosselt) {
-    constexpr std::uint64_t kPauseNs = 1'000'000;
-    if (!(gedrosselt > 0)) return {};
-    const double abstand = static_cast<double>(kPauseNs) / (std::min(gedrosselt, 0.5) * 1.1);
-    return {static_cast<std::uint64_t>(abstand), kPauseNs};
-}
-
 Aufnahmemaschine::Aufnahmemaschine(Portleser& leser, Aufnahmeuhr& uhr) : leser_(leser), uhr_(uhr) {}
 
 Aufnahmemaschine::~Aufnahmemaschine() {
@@ -236,12 +229,12 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
     };
     // Real-time for this thread only; pauses only where it took effect.
     std::optional<generator::echtzeit::Abschnitt> echtzeit;
+    Pausenplan pausenplan = e_.pausen;
     if (e_.echtzeit) {
         echtzeit.emplace();
-        if (echtzeit->wirkt()) generator::echtzeit::bleibAufEinerCpu();
+        const bool eineCpu = echtzeit->wirkt() && generator::echtzeit::bleibAufEinerCpu() < 0;
+        if (eineCpu && pausenplan.abstandNs == 0) pausenplan = kPausenAufEinerCpu;
     }
-    const Pausenplan pausenplan =
-        e_.pausen ? *e_.pausen : pausenFür(generator::echtzeit::gedrosselterAnteil());
     const bool pausen =
         echtzeit && echtzeit->wirkt() && pausenplan.abstandNs > 0 && pausenplan.dauerNs > 0;
     startNs_.store(uhr.jetztNs(), std::memory_order_relaxed);
@@ -252,8 +245,9 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
     proben_.store(1, std::memory_order_relaxed);
     letzter_ = letzter;
     verarbeite(jetzt, letzter, true);
-    // Samples per clock read, fitted as the loop runs; a gap never fits it.
-    std::size_t schritt = 16;
+    // Samples per clock read, fitted as the loop runs; from one, so that a
+    // slow port's first stretch is no gap.
+    std::size_t schritt = 1;
     std::size_t ungezählt = 0;  // samples not yet in proben_
     while (!fertig_) {
         const std::uint64_t blockAnfang = letzteUhrNs_;
@@ -273,13 +267,13 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
         jetzt = uhr.jetztNs();
         uhrGelesen(jetzt);
         ungezählt += k;
+        // Halved after a gap too: it may be the stride's own, where reads
+        // became slow.
         const std::uint64_t block = jetzt - blockAnfang;
-        if (block <= kLückeAbNs) {
-            if (block < kZielAbstandNs / 2 && schritt < kBlock) {
-                schritt *= 2;
-            } else if (block > kZielAbstandNs * 2 && schritt > 1) {
-                schritt /= 2;
-            }
+        if (block < kZielAbstandNs / 2 && schritt < kBlock) {
+            schritt *= 2;
+        } else if (block > kZielAbstandNs * 2 && schritt > 1) {
+            schritt /= 2;
         }
         // The counts, the stop and the window's end about every kBlock samples.
         if (!fertig_ && ungezählt < kBlock && !pausen) continue;

@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,20 +78,25 @@ constexpr Pegel kAllePins = ((Pegel{1} << 18) - 1) & ~Pegel{1};
 // below it while every scheduler hole (a time slice, 1 ms and more) is one.
 constexpr std::uint64_t kLückeAbNs = 20'000;
 
-// Short regular pauses of the sampling thread under real-time scheduling.
-// A thread that never sleeps is held back by the kernel for 50 ms of every
-// second (sched_rt_runtime_us), in one hole; pausing by itself for a little
-// more than that share spreads it over the second in holes of one pause.
-// Each pause is a gap like any other. Both 0: no pauses.
+// Regular pauses of the sampling thread under real-time scheduling, each a
+// gap like any other. A thread that never sleeps is held back by the
+// kernel for 50 ms of every second (sched_rt_runtime_us), in one hole;
+// pausing by itself for a little more than that share spreads it over the
+// second in holes of one pause, but costs more in all: each wake-up comes
+// late, and the pauses need a margin over the kernel's share (fewer,
+// longer ones miss its budget in some periods). Measured side by side
+// (bench/luecken_bench): spinning 5.6-6.7 % unseen, longest hole 54-60 ms;
+// 1 ms every 18 ms 6.4-7.9 %, longest 2-17 ms; 0.1 ms every 1 ms 12-14 %.
+// The smallest total is not to pause, so a capture does not by default,
+// except on a machine with one CPU: there the rest of the machine (the
+// window, the program that drives the lines) would get the kernel's share
+// only in one piece per second, so it pauses 1 ms every 18 ms, a little
+// more than that share. Both 0: no pauses.
 struct Pausenplan {
     std::uint64_t abstandNs = 0;  // from the start of one pause to the next
     std::uint64_t dauerNs = 0;
 };
-// Pauses of 1 ms, 10 % more of them than the share the kernel holds back
-// (`gedrosselt`, 0..1): by default 1 ms every 18 ms. None where the kernel
-// holds back nothing. Shorter pauses cost more in all (each wake-up comes
-// late), longer ones make longer holes and miss the budget in some periods.
-Pausenplan pausenFür(double gedrosselt);
+constexpr Pausenplan kPausenAufEinerCpu{18'000'000, 1'000'000};
 
 struct Aufnahmeeinstellungen {
     std::uint16_t basis = 0x378;
@@ -103,10 +107,9 @@ struct Aufnahmeeinstellungen {
     Auslöser auslöser;
     bool wiederholen = false;  // a new capture after each one that ran its duration
     // The sampling thread under SCHED_FIFO on one CPU, memory locked, with
-    // `pausen` (by default as the kernel's throttling asks); where the
-    // permission is missing it samples as without.
+    // `pausen`; where the permission is missing it samples as without.
     bool echtzeit = false;
-    std::optional<Pausenplan> pausen;
+    Pausenplan pausen;
 };
 
 // Which registers a choice of pins needs, and for each a table from the

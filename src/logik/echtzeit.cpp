@@ -5,7 +5,6 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 
-#include <fstream>
 #include <mutex>
 #include <string>
 
@@ -86,19 +85,6 @@ Abschnitt::~Abschnitt() {
 
 bool Abschnitt::wirkt() const {
     return wirkt_;
-}
-
-double gedrosselterAnteil() {
-    const auto lies = [](const char* pfad) {
-        long long wert = -1;
-        std::ifstream datei(pfad);
-        if (!(datei >> wert)) wert = -1;
-        return wert;
-    };
-    const long long laufzeit = lies("/proc/sys/kernel/sched_rt_runtime_us");
-    const long long periode = lies("/proc/sys/kernel/sched_rt_period_us");
-    if (laufzeit < 0 || periode <= 0 || laufzeit >= periode) return 0;
-    return 1.0 - static_cast<double>(laufzeit) / static_cast<double>(periode);
 }
 
 int bleibAufEinerCpu() {

@@ -49,11 +49,6 @@ private:
     sched_param altePriorität_{};
 };
 
-// The share of every period the kernel holds back from real-time threads
-// that never sleep (1 - sched_rt_runtime_us / sched_rt_period_us: 0.05 by
-// default), 0 where it holds back nothing.
-double gedrosselterAnteil();
-
 // Keeps the calling thread to the machine's last CPU where it has more than
 // one: a sampling thread that never sleeps is not moved between CPUs, and
 // the others keep the rest. Returns the CPU, or -1 where it stays free.

@@ -225,8 +225,7 @@ QList<QCommandLineOption> portOptionen() {
          QStringLiteral("DATEI.vcd")},
         {QStringLiteral("echtzeit"),
          QStringLiteral("Gibt dem Generator während eines Laufs und der Abtastung von aufnehmen "
-                        "Echtzeit-Vorrang (SCHED_FIFO; die Abtastung bleibt auf einer CPU und "
-                        "pausiert kurz in regelmäßigen Abständen, als Lücken vermerkt) und "
+                        "Echtzeit-Vorrang (SCHED_FIFO; die Abtastung bleibt auf einer CPU) und "
                         "sperrt den Speicher gegen Auslagern. Braucht root, CAP_SYS_NICE oder "
                         "ein rtprio-Limit.")},
     };
