@@ -198,7 +198,7 @@ bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::str
         bits.push_back(leitung.bit);
         if (namen.size() == höchstens) break;
     }
-    const std::uint64_t lückenbit = std::uint64_t{1} << namen.size();
+    const std::uint64_t lückenbit = lückenleitung ? std::uint64_t{1} << namen.size() : 0;
     if (lückenleitung) namen.push_back(kLückenleitung);
     schreiber.deklariereLeitungen(
         portAufnahme ? "aufnahme_" + std::string(basis) : std::string("aufnahme"),
