@@ -180,8 +180,9 @@ bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::str
     if (aufnahme.auflösungNs() > 0) {
         zeilen.push_back("aufloesung_ns=" + std::to_string(aufnahme.auflösungNs()));
     }
-    // A port capture always says what it did not see, be it nothing.
-    const bool lückenleitung = portAufnahme || !lücken.empty();
+    // A sampled capture always says what it did not see, be it nothing; a
+    // recording nobody sampled (resolution unknown) only where it has gaps.
+    const bool lückenleitung = aufnahme.auflösungNs() > 0 || !lücken.empty();
     if (lückenleitung) {
         zeilen.push_back("luecken=" + std::to_string(lücken.size()));
         zeilen.push_back("luecken_ns=" + std::to_string(lückenNs));

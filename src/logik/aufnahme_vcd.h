@@ -17,9 +17,9 @@ namespace dravel::analysator {
 // ASCII only, holds one sentence for people and the facts as lines of
 // "key=value": that moment on the trace's clock, the port, the trigger's
 // place, how the capture ended, its time resolution, its gaps' count and
-// total, and the sigrok/PulseView import setting. A port capture (or any
-// with gaps) has one more wire, kLückenleitung, 1 while the capture did not
-// see the lines. A GTKWave save file goes
+// total, and the sigrok/PulseView import setting. A sampled capture (one
+// with a time resolution, or with gaps) has one more wire, kLückenleitung,
+// 1 while the capture did not see the lines. A GTKWave save file goes
 // next to it (x.vcd -> x.gtkw) as with --trace. False and one German line in `fehler` when the file
 // cannot be written; `hinweis`, if given, receives the line that says why the save file is left
 // out.
