@@ -82,11 +82,11 @@ int dekodiereDatei(const QCommandLineParser& parser, const QStringList& argument
                      maskiert(QString::fromStdString(fehler)).toUtf8().constData());
         return 2;
     }
+    prüfeDekoderwunsch(*wunsch, aufnahme);
     if (!hinweis.empty()) {
         std::fprintf(stderr, "dravel: %s\n",
                      maskiert(QString::fromStdString(hinweis)).toUtf8().constData());
     }
-    prüfeDekoderwunsch(*wunsch, aufnahme);
     return dekodiereUndZeige(*wunsch, aufnahme);
 }
 
@@ -122,11 +122,7 @@ std::optional<Dekoderwunsch> leseDekoderwunsch(const QCommandLineParser& parser)
         if (!stapel) lehneAb("--dekoder " + fehler);
         wunsch.stapel.push_back(std::move(*stapel));
     }
-    for (const QString& filter : parser.values(QStringLiteral("annotationen"))) {
-        auto f = dekoder::leseFilter(filter.toStdString(), fehler);
-        if (!f) lehneAb("--annotationen " + fehler);
-        for (auto& eintrag : f->dekoder) wunsch.filter.dekoder.push_back(std::move(eintrag));
-    }
+    wunsch.filter = parser.values(QStringLiteral("annotationen"));
     if (parser.isSet(QStringLiteral("abtastrate"))) {
         wunsch.abtastrateHz = leseRate(parser.value(QStringLiteral("abtastrate")));
     }
@@ -139,25 +135,9 @@ void prüfeDekoderwunsch(const Dekoderwunsch& wunsch,
     if (!dekoder::Dekodierung::bereite(std::move(probe), wunsch.stapel, 1, fehler)) {
         lehneAb("--dekoder " + fehler);
     }
-    // A filter names decoders of the stacks.
-    for (const auto& [id, zeilen] : wunsch.filter.dekoder) {
-        const bool da = std::any_of(wunsch.stapel.begin(), wunsch.stapel.end(), [&](const auto& s) {
-            return std::any_of(s.begin(), s.end(), [&](const auto& a) { return a.id == id; });
-        });
-        if (!da)
-            lehneAb("--annotationen " + id + ": dieser Dekoder ist nicht mit --dekoder gewählt");
-        const auto art = dekoder::dekoder(id, fehler);
-        for (const std::string& zeile : zeilen) {
-            const bool bekannt = std::any_of(art->zeilen.begin(), art->zeilen.end(),
-                                             [&](const auto& z) { return z.id == zeile; }) ||
-                                 std::any_of(art->klassen.begin(), art->klassen.end(),
-                                             [&](const auto& k) { return k.first == zeile; });
-            if (!bekannt) {
-                std::string namen;
-                for (const auto& z : art->zeilen) namen += (namen.empty() ? "" : ", ") + z.id;
-                lehneAb("--annotationen " + id + "=" + zeile +
-                        ": diese Zeile gibt es nicht; es gibt: " + namen);
-            }
+    for (const QString& text : wunsch.filter) {
+        if (!dekoder::leseFilter(text.toStdString(), wunsch.stapel, fehler)) {
+            lehneAb("--annotationen " + fehler);
         }
     }
 }
@@ -186,11 +166,16 @@ int dekodiereUndZeige(const Dekoderwunsch& wunsch,
     std::stable_sort(annotationen.begin(), annotationen.end(), [](const auto& a, const auto& b) {
         return std::tie(a.anfangNs, a.instanz) < std::tie(b.anfangNs, b.instanz);
     });
+    dekoder::Filter filter;
+    for (const QString& text : wunsch.filter) {
+        auto gelesen = dekoder::leseFilter(text.toStdString(), wunsch.stapel, fehler);
+        for (auto& e : gelesen->klassen) filter.klassen.push_back(std::move(e));
+    }
     Ausgabe ausgabe;
     std::size_t gezeigt = 0;
     std::size_t überLücken = 0;
     for (const dekoder::Annotation& a : annotationen) {
-        if (!wunsch.filter.zeigt(a.dekoder, a.zeile, a.klasse)) continue;
+        if (!filter.zeigt(a.dekoder, a.klasse)) continue;
         ++gezeigt;
         überLücken += a.überLücke ? 1 : 0;
         schreibe(ausgabe, sekunden(a.anfangNs, nullpunkt) + '\t' + sekunden(a.endeNs, nullpunkt) +

@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -16,7 +17,7 @@ namespace dravel::app::befehl {
 
 struct Dekoderwunsch {
     std::vector<dekoder::Stapel> stapel;
-    dekoder::Filter filter;
+    QStringList filter;              // as given: read against the stacks once they are checked
     std::uint64_t abtastrateHz = 0;  // 0: from the capture
 };
 

@@ -43,7 +43,8 @@ int merkeMeldung(void*, int stufe, const char* format, va_list argumente) {
     std::vsnprintf(text, sizeof text, format, argumente);
     std::string& meldung = letzteMeldung();
     meldung = text;
-    while (!meldung.empty() && (meldung.back() == '.' || meldung.back() == '\n')) meldung.pop_back();
+    while (!meldung.empty() && (meldung.back() == '.' || meldung.back() == '\n'))
+        meldung.pop_back();
     return SRD_OK;
 }
 
@@ -257,43 +258,6 @@ std::optional<Stapel> leseStapel(const std::string& text, std::string& fehler) {
     return stapel;
 }
 
-std::optional<Filter> leseFilter(const std::string& text, std::string& fehler) {
-    Filter filter;
-    std::size_t anfang = 0;
-    while (anfang <= text.size()) {
-        const std::size_t komma = std::min(text.find(',', anfang), text.size());
-        const std::string teil = text.substr(anfang, komma - anfang);
-        const std::size_t gleich = std::min(teil.find('='), teil.size());
-        if (gleich == 0) {
-            fehler = "„" + text + "“: ein Dekoder ohne Namen (so: uart=rx-data:tx-data,i2c)";
-            return std::nullopt;
-        }
-        std::vector<std::string> namen;
-        std::size_t a = gleich + 1;
-        while (a <= teil.size()) {
-            const std::size_t doppelpunkt = std::min(teil.find(':', a), teil.size());
-            if (doppelpunkt > a) namen.push_back(teil.substr(a, doppelpunkt - a));
-            a = doppelpunkt + 1;
-        }
-        filter.dekoder.emplace_back(teil.substr(0, gleich), std::move(namen));
-        anfang = komma + 1;
-    }
-    return filter;
-}
-
-bool Filter::zeigt(const std::string& id, const std::string& zeile,
-                   const std::string& klasse) const {
-    if (dekoder.empty()) return true;
-    for (const auto& [name, namen] : dekoder) {
-        if (name != id) continue;
-        if (namen.empty()) return true;
-        for (const std::string& n : namen) {
-            if (n == zeile || n == klasse) return true;
-        }
-    }
-    return false;
-}
-
 std::vector<Beschreibung> alleDekoder(std::string& fehler) {
     const std::lock_guard sperre(bibliothek());
     std::vector<Beschreibung> alle;
@@ -314,6 +278,69 @@ std::optional<Beschreibung> dekoder(const std::string& id, std::string& fehler) 
     for (const Beschreibung& b : alleDekoder(fehler)) namen.push_back(b.id);
     if (fehler.empty()) fehler = "Dekoder „" + id + "“ gibt es nicht; es gibt: " + liste(namen);
     return std::nullopt;
+}
+
+std::optional<Filter> leseFilter(const std::string& text, const std::vector<Stapel>& stapel,
+                                 std::string& fehler) {
+    Filter filter;
+    std::size_t anfang = 0;
+    while (anfang <= text.size()) {
+        const std::size_t komma = std::min(text.find(',', anfang), text.size());
+        const std::string teil = text.substr(anfang, komma - anfang);
+        anfang = komma + 1;
+        const std::size_t gleich = std::min(teil.find('='), teil.size());
+        const std::string id = teil.substr(0, gleich);
+        const bool gewählt = std::any_of(stapel.begin(), stapel.end(), [&](const Stapel& s) {
+            return std::any_of(s.begin(), s.end(), [&](const Angabe& a) { return a.id == id; });
+        });
+        if (!gewählt) {
+            fehler = "„" + id + "“ ist nicht mit --dekoder gewählt (so: uart=rx-data:tx-data)";
+            return std::nullopt;
+        }
+        const auto art = dekoder(id, fehler);
+        if (!art) return std::nullopt;
+        std::vector<std::string> klassen;
+        std::size_t a = gleich + 1;
+        while (a <= teil.size()) {
+            const std::size_t doppelpunkt = std::min(teil.find(':', a), teil.size());
+            const std::string name = teil.substr(a, doppelpunkt - a);
+            a = doppelpunkt + 1;
+            if (name.empty()) continue;
+            if (std::any_of(art->klassen.begin(), art->klassen.end(),
+                            [&](const auto& k) { return k.first == name; })) {
+                klassen.push_back(name);
+                continue;
+            }
+            const auto zeile = std::find_if(art->zeilen.begin(), art->zeilen.end(),
+                                            [&](const Zeile& z) { return z.id == name; });
+            if (zeile == art->zeilen.end()) {
+                std::vector<std::string> namen;
+                for (const Zeile& z : art->zeilen) namen.push_back(z.id);
+                for (const auto& k : art->klassen) {
+                    if (std::find(namen.begin(), namen.end(), k.first) == namen.end()) {
+                        namen.push_back(k.first);
+                    }
+                }
+                fehler =
+                    id + "=" + name + ": diese Annotation gibt es nicht; es gibt: " + liste(namen);
+                return std::nullopt;
+            }
+            for (const int k : zeile->klassen) {
+                klassen.push_back(art->klassen.at(static_cast<std::size_t>(k)).first);
+            }
+        }
+        filter.klassen.emplace_back(id, std::move(klassen));
+    }
+    return filter;
+}
+
+bool Filter::zeigt(const std::string& dekoder, const std::string& klasse) const {
+    if (klassen.empty()) return true;
+    return std::any_of(klassen.begin(), klassen.end(), [&](const auto& eintrag) {
+        return eintrag.first == dekoder &&
+               (eintrag.second.empty() || std::find(eintrag.second.begin(), eintrag.second.end(),
+                                                    klasse) != eintrag.second.end());
+    });
 }
 
 std::uint64_t abtastrateFür(const Aufnahme& aufnahme) {
@@ -659,7 +686,8 @@ void Dekodierung::lauf() {
         const auto packe = [&](Pegel pegel, std::uint8_t* ziel) {
             std::memset(ziel, 0, breite);
             for (std::size_t k = 0; k < bits_.size(); ++k) {
-                if (pegel & analysator::bitVon(bits_[k])) ziel[k / 8] |= std::uint8_t(1u << (k % 8));
+                if (pegel & analysator::bitVon(bits_[k]))
+                    ziel[k / 8] |= std::uint8_t(1u << (k % 8));
             }
         };
         const Aufnahme& a = *aufnahme_;

@@ -78,13 +78,15 @@ using Stapel = std::vector<Angabe>;
 std::optional<Stapel> leseStapel(const std::string& text, std::string& fehler);
 
 // Which annotations to show, as sigrok-cli's -A: "uart=rx-data:tx-data,i2c"
-// (a decoder alone: all of its rows; rows or classes by id).
+// for decoders of `stapel` (a decoder alone: all of its annotations; a name
+// is an annotation class, else a row and stands for its classes). nullopt
+// and a German line naming what there is for a name that is neither.
 struct Filter {
-    std::vector<std::pair<std::string, std::vector<std::string>>> dekoder;
-    [[nodiscard]] bool zeigt(const std::string& dekoder, const std::string& zeile,
-                             const std::string& klasse) const;
+    std::vector<std::pair<std::string, std::vector<std::string>>> klassen;  // decoder, classes
+    [[nodiscard]] bool zeigt(const std::string& dekoder, const std::string& klasse) const;
 };
-std::optional<Filter> leseFilter(const std::string& text, std::string& fehler);
+std::optional<Filter> leseFilter(const std::string& text, const std::vector<Stapel>& stapel,
+                                 std::string& fehler);
 
 struct Annotation {
     std::uint64_t anfangNs = 0;  // on the capture's clock
