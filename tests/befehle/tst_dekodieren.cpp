@@ -1,5 +1,7 @@
 // dravel dekodieren and aufnehmen --dekoder: the same annotations as
 // sigrok-cli finds in the same file, and refusals before any work.
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -90,6 +92,34 @@ private slots:
         }
         QCOMPARE(gefunden.size(), 6);  // the class rx-data: one per byte
         QCOMPARE(gefunden, erwartet);
+    }
+
+    // Dravel's own decoder, as PulseView users load it: the folder it is
+    // installed in as SIGROKDECODE_DIR.
+    void handshakeDecoderLoadsInSigrokCli() {
+        const QString sigrok = QStandardPaths::findExecutable("sigrok-cli");
+        if (sigrok.isEmpty()) QSKIP("sigrok-cli fehlt (Paket sigrok-cli)");
+        QString vcd = "$timescale 1 ns $end\n";
+        const char* namen[] = {"Pin1_nStrobe", "Pin2_D0", "Pin3_D1", "Pin4_D2", "Pin5_D3",
+                               "Pin6_D4",      "Pin7_D5", "Pin8_D6", "Pin9_D7", "Pin10_nAck"};
+        for (int i = 0; i < 10; ++i)
+            vcd += QString("$var wire 1 %1 %2 $end\n").arg(char('a' + i)).arg(namen[i]);
+        // 'A' (D0 and D6) strobed from 2 to 3 µs, acknowledged from 5 to 10 µs.
+        vcd +=
+            "$enddefinitions $end\n#0\n1a\n0b\n0c\n0d\n0e\n0f\n0g\n0h\n0i\n1j\n"
+            "#1000\n1b\n1h\n#2000\n0a\n#3000\n1a\n#5000\n0j\n#10000\n1j\n#12000\n";
+        QFile datei(ordner_.filePath("a.vcd"));
+        QVERIFY(datei.open(QIODevice::WriteOnly) && datei.write(vcd.toLatin1()) > 0);
+        datei.close();
+        QStringList kanäle{"nstrobe=Pin1_nStrobe", "nack=Pin10_nAck"};
+        for (int i = 0; i < 8; ++i) kanäle << QString("d%1=Pin%2_D%1").arg(i).arg(i + 2);
+        qputenv("SIGROKDECODE_DIR",
+                QFileInfo(DRAVEL_PROGRAMM).dir().filePath("../share/dravel/decoders").toUtf8());
+        const Ergebnis e =
+            lauf(sigrok, {"-I", "vcd", "-i", datei.fileName(), "-P",
+                          "centronics:" + kanäle.join(':'), "-A", "centronics=bytes"});
+        qunsetenv("SIGROKDECODE_DIR");
+        QCOMPARE(e.ausgabe, QString("centronics-1: 41 (A)\n"));
     }
 
     void refusedWithOneLineAndStatus2_data() {
