@@ -499,6 +499,37 @@ std::optional<Dekodierung::Instanz> prüfe(const Angabe& angabe, const Beschreib
 
 }  // namespace
 
+namespace {
+
+// The stretches in which a decoder's lines were not seen: the capture's
+// gaps, and where a line it reads has no known level (a file's x or z).
+std::vector<Lücke> ungesehen(const Aufnahme& aufnahme, const std::vector<int>& bits,
+                             std::uint64_t endeNs) {
+    std::vector<Lücke> alle = aufnahme.lücken();
+    Pegel gelesen = 0;
+    for (const int bit : bits) gelesen |= analysator::bitVon(bit);
+    const std::vector<analysator::Änderung> unbekannt = aufnahme.unbekannt();
+    for (std::size_t i = 0; i < unbekannt.size(); ++i) {
+        if (!(unbekannt[i].pegel & gelesen)) continue;
+        const std::uint64_t bis = i + 1 < unbekannt.size() ? unbekannt[i + 1].zeitNs : endeNs;
+        alle.push_back({unbekannt[i].zeitNs, std::max(bis, unbekannt[i].zeitNs + 1)});
+    }
+    std::sort(alle.begin(), alle.end(),
+              [](const Lücke& a, const Lücke& b) { return a.anfangNs < b.anfangNs; });
+    // Merged, so that the ends rise with the starts for the search.
+    std::vector<Lücke> zusammen;
+    for (const Lücke& l : alle) {
+        if (!zusammen.empty() && l.anfangNs <= zusammen.back().endeNs) {
+            zusammen.back().endeNs = std::max(zusammen.back().endeNs, l.endeNs);
+        } else {
+            zusammen.push_back(l);
+        }
+    }
+    return zusammen;
+}
+
+}  // namespace
+
 std::unique_ptr<Dekodierung> Dekodierung::bereite(std::shared_ptr<const Aufnahme> aufnahme,
                                                   std::vector<Stapel> stapel,
                                                   std::uint64_t abtastrateHz, std::string& fehler) {
@@ -522,7 +553,7 @@ std::unique_ptr<Dekodierung> Dekodierung::bereite(std::shared_ptr<const Aufnahme
     d->endeNs_ = std::max(aufnahme->bisNs(),
                           d->änderungen_ > 0 ? (*aufnahme)[d->änderungen_ - 1].zeitNs : 0);
     d->endeNs_ = std::max(d->endeNs_, d->anfangNs_);
-    d->lücken_ = aufnahme->lücken();
+    d->lücken_ = ungesehen(*aufnahme, d->bits_, d->endeNs_);
     d->rateHz_ = abtastrateHz ? abtastrateHz : abtastrateFür(*aufnahme);
     d->aufnahme_ = std::move(aufnahme);
     return d;

@@ -95,7 +95,7 @@ struct Annotation {
     std::string zeile;               // the annotation row's id ("rx-data"), else the class's
     std::string klasse;              // "rx-data"
     std::vector<std::string> texte;  // longest first
-    bool überLücke = false;          // rests on levels the capture did not see
+    bool überLücke = false;          // rests on levels not seen: a gap, or x/z
     int instanz = 0;                 // which decoder of the session, counted through the stacks
 };
 
@@ -115,7 +115,8 @@ int leitungFür(const Aufnahme& aufnahme, const std::string& wert);
 // has no way to tell a running decoder of a gap, and a new session at each
 // gap would lose the frame that runs into it without a word: a gap is fed as
 // the levels held before it, and every annotation that overlaps one is
-// marked überLücke. Lines of unknown level count as low, as in the loader.
+// marked überLücke. Lines of unknown level (a file's x or z) count as low,
+// as in the loader, and mark what overlaps them as a gap does.
 class Dekodierung {
 public:
     // Checks the stacks against the decoders and the capture's lines; nullptr

@@ -99,6 +99,7 @@ class TestDekoder : public QObject {
 private slots:
     void uartGivesTheBytesSent_data();
     void uartGivesTheBytesSent();
+    void annotationsOverAGapAreMarked_data();
     void annotationsOverAGapAreMarked();
     void handshakeGivesBytesAndEachTimingFault_data();
     void handshakeGivesBytesAndEachTimingFault();
@@ -131,11 +132,24 @@ void TestDekoder::uartGivesTheBytesSent() {
              qPrintable(QString::number(erstes->anfangNs)));
 }
 
+void TestDekoder::annotationsOverAGapAreMarked_data() {
+    QTest::addColumn<bool>("lücke");  // else x/z on the line
+    QTest::newRow("Lücke") << true;
+    QTest::newRow("x/z auf der Leitung") << false;
+}
+
 void TestDekoder::annotationsOverAGapAreMarked() {
+    QFETCH(bool, lücke);
     const double bit = 1e9 / 9600;
     auto a = uart("ABC", 9600);
     // Through the middle of the second byte's frame (it starts at 1 ms + 11 bits).
-    a->hängeLücke({std::uint64_t(1e6 + 14 * bit), std::uint64_t(1e6 + 16 * bit)});
+    const auto anfang = std::uint64_t(1e6 + 14 * bit), ende = std::uint64_t(1e6 + 16 * bit);
+    if (lücke) {
+        a->hängeLücke({anfang, ende});
+    } else {
+        a->hängeUnbekannt(anfang, bitVon(0));
+        a->hängeUnbekannt(ende, 0);
+    }
     std::vector<bool> markiert;
     for (const auto& x : dekodiere(a, "uart:rx=0:baudrate=9600")) {
         if (x.klasse == "rx-data") markiert.push_back(x.überLücke);
