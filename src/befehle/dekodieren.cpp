@@ -64,7 +64,52 @@ std::string einzeilig(std::string text) {
     return text;
 }
 
+// What a decoder declares, as the user names it (sigrok-cli's --show).
+std::string beschreibung(const dekoder::Beschreibung& b) {
+    std::string text = b.id + " – " + b.langname + ": " + b.beschreibung + "\n";
+    if (b.eingaben != std::vector<std::string>{"logic"}) {
+        text += "  liest, was ein Dekoder darunter liefert: ";
+        for (const std::string& e : b.eingaben) text += e + " ";
+        text += "\n";
+    }
+    for (const dekoder::Kanal& k : b.kanäle) {
+        text += "  Kanal " + k.id + (k.pflicht ? " (Pflicht)" : "") + ": " + k.beschreibung + "\n";
+    }
+    for (const dekoder::Option& o : b.optionen) {
+        text += "  Option " + o.id + "=" + o.vorgabe + ": " + o.beschreibung;
+        for (std::size_t i = 0; i < o.werte.size(); ++i) {
+            text += (i == 0 ? " (" : ", ") + o.werte[i] + (i + 1 == o.werte.size() ? ")" : "");
+        }
+        text += "\n";
+    }
+    for (const dekoder::Zeile& z : b.zeilen)
+        text += "  Zeile " + z.id + ": " + z.beschreibung + "\n";
+    return text;
+}
+
+int zeigeDekoder(const QCommandLineParser& parser) {
+    std::string fehler;
+    std::vector<dekoder::Beschreibung> gezeigt;
+    if (parser.isSet(QStringLiteral("zeige"))) {
+        auto b = dekoder::dekoder(parser.value(QStringLiteral("zeige")).toStdString(), fehler);
+        if (!b) lehneAb("--zeige " + fehler);
+        gezeigt.push_back(std::move(*b));
+    } else {
+        gezeigt = dekoder::alleDekoder(fehler);
+        if (!fehler.empty()) lehneAb(fehler);
+    }
+    Ausgabe ausgabe;
+    for (const dekoder::Beschreibung& b : gezeigt) {
+        schreibe(ausgabe, gezeigt.size() == 1 ? beschreibung(b) : b.id + "\t" + b.langname + "\n");
+    }
+    return endstatus(ausgabe);
+}
+
 int dekodiereDatei(const QCommandLineParser& parser, const QStringList& argumente) {
+    if (parser.isSet(QStringLiteral("liste")) || parser.isSet(QStringLiteral("zeige"))) {
+        prüfeAnzahl(argumente, 0, 0, {});
+        return zeigeDekoder(parser);
+    }
     prüfeAnzahl(argumente, 1, 1, QStringLiteral("dekodieren braucht eine DATEI.vcd."));
     const auto wunsch = leseDekoderwunsch(parser);
     if (!wunsch) {
@@ -199,6 +244,10 @@ int dekodiereUndZeige(const Dekoderwunsch& wunsch,
 
 Befehl dekodieren() {
     std::vector<QCommandLineOption> optionen = dekoderOptionen();
+    optionen.emplace_back(QStringList{QStringLiteral("L"), QStringLiteral("liste")},
+                          QStringLiteral("Zeigt die Dekoder, einen je Zeile."));
+    optionen.push_back(
+        option("zeige", "Zeigt Kanäle, Optionen (mit Vorgabe) und Zeilen eines Dekoders.", "ID"));
     return {"dekodieren",
             "Dekodiert eine gespeicherte Aufnahme mit Protokolldekodern (UART, SPI, I²C, …).",
             "Liest eine VCD-Datei (eine Aufnahme, eine --trace-Sitzung oder die Datei eines "
