@@ -224,7 +224,7 @@ int dekodiereUndZeige(const Dekoderwunsch& wunsch,
         ++gezeigt;
         überLücken += a.überLücke ? 1 : 0;
         schreibe(ausgabe, sekunden(a.anfangNs, nullpunkt) + '\t' + sekunden(a.endeNs, nullpunkt) +
-                              '\t' + a.dekoder + '\t' + a.zeile + '\t' +
+                              '\t' + a.name + '\t' + a.zeile + '\t' +
                               einzeilig(a.texte.empty() ? std::string() : a.texte.front()) +
                               (a.überLücke ? "\tLücke\n" : "\n"));
     }

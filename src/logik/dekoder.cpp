@@ -17,6 +17,7 @@ namespace dravel::dekoder {
 
 struct Dekodierung::Instanz {
     Beschreibung art;
+    std::string name;  // the id, numbered where the session has it twice: "uart-2"
     std::vector<std::pair<std::string, int>> kanäle;  // channel id, sample bit
     std::vector<std::pair<std::string, std::string>> optionen;
 };
@@ -56,6 +57,8 @@ void beendeBibliothek() {
 // Under the lock: starts the library on first use.
 bool gestartet(std::string& fehler) {
     static int status = [] {
+        // Made before the handler at exit is registered, so destroyed after it.
+        letzteMeldung().clear();
         srd_log_callback_set(merkeMeldung, nullptr);
         const std::string ordner = eigenerOrdner();
         std::error_code fc;
@@ -428,7 +431,7 @@ std::optional<Dekodierung::Instanz> prüfe(const Angabe& angabe, const Beschreib
                                           std::string& fehler) {
     auto art = dekoder(angabe.id, fehler);
     if (!art) return std::nullopt;
-    Dekodierung::Instanz instanz{*art, {}, {}};
+    Dekodierung::Instanz instanz{*art, {}, {}, {}};
     const auto liest = [&](const std::string& was) {
         return std::find(art->eingaben.begin(), art->eingaben.end(), was) != art->eingaben.end();
     };
@@ -544,6 +547,21 @@ std::unique_ptr<Dekodierung> Dekodierung::bereite(std::shared_ptr<const Aufnahme
         }
         if (!instanzen.empty()) d->stapel_.push_back(std::move(instanzen));
     }
+    // Named as sigrok-cli names them where one decoder runs twice.
+    for (auto& s : d->stapel_) {
+        for (Instanz& instanz : s) {
+            int gleiche = 0, nummer = 0;
+            for (const auto& t : d->stapel_) {
+                for (const Instanz& andere : t) {
+                    if (andere.art.id != instanz.art.id) continue;
+                    ++gleiche;
+                    if (&andere == &instanz) nummer = gleiche;
+                }
+            }
+            instanz.name = instanz.art.id;
+            if (gleiche > 1) instanz.name += "-" + std::to_string(nummer);
+        }
+    }
     if (d->stapel_.empty()) {
         fehler = "kein Dekoder genannt (so: uart:rx=10:baudrate=9600)";
         return nullptr;
@@ -603,13 +621,14 @@ void annotationAngekommen(void* pdata, void* selbst) {
     const auto* inhalt = static_cast<const srd_proto_data_annotation*>(daten->data);
     const auto wo = std::find(r->instanzen.begin(), r->instanzen.end(), daten->pdo->di);
     const int nummer = static_cast<int>(wo - r->instanzen.begin());
-    const Beschreibung* art = nullptr;
+    const Dekodierung::Instanz* instanz = nullptr;
     int i = 0;
     for (const auto& s : *r->stapel) {
-        for (const auto& instanz : s) {
-            if (i++ == nummer) art = &instanz.art;
+        for (const auto& x : s) {
+            if (i++ == nummer) instanz = &x;
         }
     }
+    const Beschreibung* art = instanz ? &instanz->art : nullptr;
     if (!art || inhalt->ann_class < 0 ||
         static_cast<std::size_t>(inhalt->ann_class) >= art->klassen.size()) {
         return;
@@ -621,6 +640,7 @@ void annotationAngekommen(void* pdata, void* selbst) {
     a.endeNs = r->anfangNs + static_cast<std::uint64_t>(std::llround(
                                  static_cast<long double>(daten->end_sample) * r->nsJeProbe));
     a.dekoder = art->id;
+    a.name = instanz->name;
     a.klasse = art->klassen[static_cast<std::size_t>(inhalt->ann_class)].first;
     a.zeile = a.klasse;
     for (const Zeile& z : art->zeilen) {

@@ -92,6 +92,7 @@ struct Annotation {
     std::uint64_t anfangNs = 0;  // on the capture's clock
     std::uint64_t endeNs = 0;
     std::string dekoder;             // "uart"
+    std::string name;                // "uart", "uart-2" where the session runs it twice
     std::string zeile;               // the annotation row's id ("rx-data"), else the class's
     std::string klasse;              // "rx-data"
     std::vector<std::string> texte;  // longest first
