@@ -347,19 +347,24 @@ bool Filter::zeigt(const std::string& dekoder, const std::string& klasse) const 
 }
 
 std::uint64_t abtastrateFür(const Aufnahme& aufnahme) {
-    std::uint64_t ns = aufnahme.auflösungNs();
-    if (ns == 0) {
-        std::uint64_t kürzeste = 0;
-        const std::size_t n = aufnahme.anzahl();
-        for (std::size_t i = 1; i < n; ++i) {
-            const std::uint64_t d = aufnahme[i].zeitNs - aufnahme[i - 1].zeitNs;
-            if (d > 0 && (kürzeste == 0 || d < kürzeste)) kürzeste = d;
-        }
-        // Eight samples a pulse, so that a decoder finds the middle of a bit.
-        ns = kürzeste / 8;
+    std::uint64_t kürzeste = 0;
+    const std::size_t n = aufnahme.anzahl();
+    for (std::size_t i = 1; i < n; ++i) {
+        const std::uint64_t d = aufnahme[i].zeitNs - aufnahme[i - 1].zeitNs;
+        if (d > 0 && (kürzeste == 0 || d < kürzeste)) kürzeste = d;
     }
     constexpr std::uint64_t kGrößte = 1'000'000'000;
     constexpr std::uint64_t kKleinste = 1'000;
+    std::uint64_t ns = aufnahme.auflösungNs();
+    if (ns == 0) {
+        // Eight samples a pulse, so that a decoder finds the middle of a bit.
+        ns = kürzeste / 8;
+        if (kürzeste == 0) return kKleinste;  // nothing changes: nothing to find
+    } else {
+        // A fast port's resolution would cost the decoders far more samples
+        // than its pulses need: 32 in the shortest are plenty.
+        ns = std::max(ns, kürzeste / 32);
+    }
     if (ns == 0) return kGrößte;
     return std::clamp<std::uint64_t>(kGrößte / ns, kKleinste, kGrößte);
 }
