@@ -2,7 +2,6 @@
 
 #include <glib.h>
 #include <libsigrokdecode/libsigrokdecode.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -11,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <set>
 
 namespace dravel::dekoder {
 
@@ -31,22 +29,34 @@ std::mutex& bibliothek() {
     return sperre;
 }
 
-std::string& letzteMeldung() {
-    static std::string meldung;
+// The library's last complaint (a decoder's Python error above all), kept
+// for the one line the user gets instead of printed in between. Decoders
+// complain from threads of their own.
+struct Meldung {
+    std::mutex sperre;
+    std::string text;
+};
+Meldung& letzteMeldung() {
+    static Meldung meldung;
     return meldung;
 }
 
-// The library's complaints (a decoder's Python error above all) are kept
-// for the one line the user gets, not printed in between.
 int merkeMeldung(void*, int stufe, const char* format, va_list argumente) {
     if (stufe > SRD_LOG_ERR) return SRD_OK;
     char text[512];
     std::vsnprintf(text, sizeof text, format, argumente);
-    std::string& meldung = letzteMeldung();
-    meldung = text;
-    while (!meldung.empty() && (meldung.back() == '.' || meldung.back() == '\n'))
-        meldung.pop_back();
+    std::string zeile = text;
+    while (!zeile.empty() && (zeile.back() == '.' || zeile.back() == '\n')) zeile.pop_back();
+    Meldung& m = letzteMeldung();
+    const std::lock_guard sperre(m.sperre);
+    m.text = std::move(zeile);
     return SRD_OK;
+}
+
+std::string nimmMeldung() {
+    Meldung& m = letzteMeldung();
+    const std::lock_guard sperre(m.sperre);
+    return std::exchange(m.text, {});
 }
 
 void beendeBibliothek() {
@@ -58,7 +68,7 @@ void beendeBibliothek() {
 bool gestartet(std::string& fehler) {
     static int status = [] {
         // Made before the handler at exit is registered, so destroyed after it.
-        letzteMeldung().clear();
+        nimmMeldung();
         srd_log_callback_set(merkeMeldung, nullptr);
         const std::string ordner = eigenerOrdner();
         std::error_code fc;
@@ -86,8 +96,8 @@ std::string alsText(GVariant* wert, Option::Typ& typ) {
     if (g_variant_is_of_type(wert, G_VARIANT_TYPE_DOUBLE)) {
         typ = Option::Typ::Kommazahl;
         char text[64];
-        std::snprintf(text, sizeof text, "%g", g_variant_get_double(wert));
-        return text;
+        const auto ende = std::to_chars(text, text + sizeof text, g_variant_get_double(wert)).ptr;
+        return std::string(text, ende);
     }
     typ = Option::Typ::Text;
     if (g_variant_is_of_type(wert, G_VARIANT_TYPE_STRING)) {
@@ -97,16 +107,11 @@ std::string alsText(GVariant* wert, Option::Typ& typ) {
 }
 
 Beschreibung beschreibe(const srd_decoder* d) {
-    Beschreibung b{textVon(d->id),
-                   textVon(d->name),
-                   textVon(d->longname),
-                   textVon(d->desc),
-                   {},
-                   {},
-                   {},
-                   {},
-                   {},
-                   {}};
+    Beschreibung b;
+    b.id = textVon(d->id);
+    b.name = textVon(d->name);
+    b.langname = textVon(d->longname);
+    b.beschreibung = textVon(d->desc);
     for (const GSList* l = d->inputs; l; l = l->next)
         b.eingaben.emplace_back(textVon(static_cast<const char*>(l->data)));
     for (const GSList* l = d->outputs; l; l = l->next)
@@ -167,6 +172,14 @@ long double nsJeProbe(std::uint64_t rateHz) {
     return 1e9L / static_cast<long double>(rateHz);
 }
 
+// Numbers as the user types them, whatever the locale says.
+template <typename Zahl>
+Zahl zahlAus(const std::string& text) {
+    Zahl zahl{};
+    std::from_chars(text.data(), text.data() + text.size(), zahl);
+    return zahl;
+}
+
 // The first sample at or after `ns` after the start.
 std::uint64_t probeAb(std::uint64_t ns, std::uint64_t rateHz) {
     return static_cast<std::uint64_t>(std::ceil(static_cast<long double>(ns) / nsJeProbe(rateHz)));
@@ -175,9 +188,9 @@ std::uint64_t probeAb(std::uint64_t ns, std::uint64_t rateHz) {
 GVariant* wertFür(const Option& option, const std::string& text) {
     switch (option.typ) {
         case Option::Typ::Ganzzahl:
-            return g_variant_new_int64(std::strtoll(text.c_str(), nullptr, 10));
+            return g_variant_new_int64(zahlAus<std::int64_t>(text));
         case Option::Typ::Kommazahl:
-            return g_variant_new_double(std::strtod(text.c_str(), nullptr));
+            return g_variant_new_double(zahlAus<double>(text));
         case Option::Typ::Text:
             break;
     }
@@ -217,7 +230,7 @@ const char* typText(Option::Typ typ) {
 
 bool gleicheZahl(const Option& option, const std::string& a, const std::string& b) {
     if (option.typ == Option::Typ::Text) return a == b;
-    return std::strtod(a.c_str(), nullptr) == std::strtod(b.c_str(), nullptr);
+    return zahlAus<double>(a) == zahlAus<double>(b);
 }
 
 }  // namespace
@@ -687,11 +700,11 @@ void Dekodierung::lauf() {
     srd_session* sitzung = nullptr;
     const auto scheitere = [&](const std::string& was) {
         fehler = was;
-        if (!letzteMeldung().empty()) fehler += ": " + letzteMeldung();
+        if (const std::string meldung = nimmMeldung(); !meldung.empty()) fehler += ": " + meldung;
     };
     {
         const std::lock_guard sperre(bibliothek());
-        letzteMeldung().clear();
+        nimmMeldung();
         if (gestartet(fehler) && srd_session_new(&sitzung) == SRD_OK) {
             for (const auto& s : stapel_) {
                 srd_decoder_inst* unten = nullptr;
