@@ -30,9 +30,9 @@ std::uint64_t leseRate(const QString& text) {
     if (faktor != 1) zahl.chop(1);
     bool ok = false;
     const double wert = zahl.replace(u',', u'.').toDouble(&ok) * faktor;
-    if (!ok || !(wert >= 1) || wert > 1e10) {
+    if (!ok || !(wert >= 1) || wert > 1e9) {
         throw Ablehnung(QStringLiteral("--abtastrate „%1“: erwartet Proben je Sekunde von 1 bis "
-                                       "10G, z. B. 1M oder 250k.")
+                                       "1G (die Zeiten sind Nanosekunden), z. B. 1M oder 250k.")
                             .arg(maskiert(text)));
     }
     return static_cast<std::uint64_t>(wert);
@@ -199,29 +199,37 @@ int dekodiereUndZeige(const Dekoderwunsch& wunsch,
                      maskiert(QString::fromStdString(fehler)).toUtf8().constData());
         return 2;
     }
-    dekodierung->starte();
-    while (!dekodierung->fertig()) {
-        const auto jetzt = std::chrono::duration_cast<std::chrono::nanoseconds>(
-            std::chrono::steady_clock::now().time_since_epoch());
-        if (!warteBis(jetzt.count() + 20'000'000)) dekodierung->brichAb();
-    }
-    const bool gelungen = dekodierung->warte();
-    std::vector<dekoder::Annotation> annotationen = dekodierung->abholen();
-    // The decoders of a session run in threads of their own: one order for
-    // every run.
-    std::stable_sort(annotationen.begin(), annotationen.end(), [](const auto& a, const auto& b) {
-        return std::tie(a.anfangNs, a.instanz) < std::tie(b.anfangNs, b.instanz);
-    });
     dekoder::Filter filter;
     for (const QString& text : wunsch.filter) {
         auto gelesen = dekoder::leseFilter(text.toStdString(), wunsch.stapel, fehler);
         for (auto& e : gelesen->klassen) filter.klassen.push_back(std::move(e));
     }
+    // Collected as they come, without those not shown: a long capture's
+    // rows of bits need not all wait in memory for the bytes.
+    std::vector<dekoder::Annotation> annotationen;
+    const auto hole = [&] {
+        for (dekoder::Annotation& a : dekodierung->abholen()) {
+            if (filter.zeigt(a.dekoder, a.klasse)) annotationen.push_back(std::move(a));
+        }
+    };
+    dekodierung->starte();
+    while (!dekodierung->fertig()) {
+        const auto jetzt = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+        if (!warteBis(jetzt.count() + 20'000'000)) dekodierung->brichAb();
+        hole();
+    }
+    const bool gelungen = dekodierung->warte();
+    hole();
+    // The decoders of a session run in threads of their own: one order for
+    // every run.
+    std::stable_sort(annotationen.begin(), annotationen.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.anfangNs, a.instanz) < std::tie(b.anfangNs, b.instanz);
+    });
     Ausgabe ausgabe;
     std::size_t gezeigt = 0;
     std::size_t überLücken = 0;
     for (const dekoder::Annotation& a : annotationen) {
-        if (!filter.zeigt(a.dekoder, a.klasse)) continue;
         ++gezeigt;
         überLücken += a.überLücke ? 1 : 0;
         schreibe(ausgabe, sekunden(a.anfangNs, nullpunkt) + '\t' + sekunden(a.endeNs, nullpunkt) +
@@ -235,11 +243,10 @@ int dekodiereUndZeige(const Dekoderwunsch& wunsch,
                      maskiert(QString::fromStdString(dekodierung->fehler())).toUtf8().constData());
         return 2;
     }
-    std::fprintf(stderr, "dravel: %zu %s bei %" PRIu64 " Proben/s%s\n", gezeigt,
-                 gezeigt == 1 ? "Annotation" : "Annotationen", dekodierung->abtastrate(),
-                 überLücken
-                     ? (", " + std::to_string(überLücken) + " über Lücken der Aufnahme").c_str()
-                     : "");
+    std::fprintf(
+        stderr, "dravel: %zu %s bei %" PRIu64 " Proben/s%s\n", gezeigt,
+        gezeigt == 1 ? "Annotation" : "Annotationen", dekodierung->abtastrate(),
+        überLücken ? (", " + std::to_string(überLücken) + " über Lücken oder x/z").c_str() : "");
     return status;
 }
 

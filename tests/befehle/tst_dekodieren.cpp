@@ -132,7 +132,7 @@ private slots:
         QTest::newRow("Filter") << QStringList{"-P", "uart:rx=10", "-A", "uart=rx-daten"}
                                 << "es gibt: rx-data-bits, rx-data,";
         QTest::newRow("Abtastrate")
-            << QStringList{"-P", "uart:rx=10", "--abtastrate", "0"} << "von 1 bis 10G";
+            << QStringList{"-P", "uart:rx=10", "--abtastrate", "0"} << "von 1 bis 1G";
         QTest::newRow("ohne Dekoder") << QStringList{} << "braucht --dekoder";
         QTest::newRow("aufnehmen, Leitung nicht gewählt")
             << QStringList{"aufnehmen", "--leitungen", "11", "-P", "uart:rx=10"}
