@@ -382,6 +382,20 @@ std::uint64_t abtastrateFür(const Aufnahme& aufnahme) {
     return std::clamp<std::uint64_t>(kGrößte / ns, kKleinste, kGrößte);
 }
 
+namespace {
+
+// The pin a line is, by its name: "10 /Ack" in a capture and in a capture's
+// file loaded, "Pin10_nAck" as the file writes it; 0 for another name.
+int pinVon(std::string_view name) {
+    if (name.starts_with("Pin")) name.remove_prefix(3);
+    int pin = 0;
+    const auto [p, ec] = std::from_chars(name.data(), name.data() + name.size(), pin);
+    const bool folgt = p != name.data() + name.size() && (*p == ' ' || *p == '_');
+    return ec == std::errc{} && folgt && pin >= 1 && pin <= 25 ? pin : 0;
+}
+
+}  // namespace
+
 int leitungFür(const Aufnahme& aufnahme, const std::string& wert) {
     const std::vector<Leitung>& leitungen = aufnahme.leitungen();
     for (const Leitung& l : leitungen) {
@@ -390,16 +404,13 @@ int leitungFür(const Aufnahme& aufnahme, const std::string& wert) {
     int zahl = -1;
     const auto [p, ec] = std::from_chars(wert.data(), wert.data() + wert.size(), zahl);
     if (ec != std::errc{} || p != wert.data() + wert.size() || zahl < 0) return -1;
-    // A pin: "10 /Ack" in a capture, "Pin10_nAck" in its file.
-    const std::string alsPin = std::to_string(zahl);
+    bool pins = false;
     for (const Leitung& l : leitungen) {
-        if (l.name.starts_with(alsPin + " ") || l.name.starts_with("Pin" + alsPin + "_")) {
-            return l.bit;
-        }
+        const int pin = pinVon(l.name);
+        if (pin == zahl) return l.bit;
+        pins = pins || pin > 0;
     }
-    const bool pins = std::any_of(leitungen.begin(), leitungen.end(), [](const Leitung& l) {
-        return l.name.starts_with("Pin") && l.name.find('_') != std::string::npos;
-    });
+    // Where the lines are pins, a number is a pin, never a line's index.
     if (pins) return -1;
     for (const Leitung& l : leitungen) {
         if (l.bit == zahl) return l.bit;

@@ -126,6 +126,9 @@ private slots:
         QTest::addColumn<QStringList>("argumente");
         QTest::addColumn<QString>("meldung");
         QTest::newRow("unbekannter Dekoder") << QStringList{"-P", "uat:rx=10"} << "es gibt: ac97";
+        // In a capture's file 0 is no pin, though it is the index of pin 10's line.
+        QTest::newRow("Pin, nicht Index")
+            << QStringList{"-P", "uart:rx=0"} << "rx=0: diese Leitung gibt es nicht; es gibt: 10 ";
         QTest::newRow("fehlender Kanal")
             << QStringList{"-P", "spi:mosi=10"} << "der Kanal clk fehlt";
         QTest::newRow("Optionstyp") << QStringList{"-P", "uart:rx=10:baudrate=x"} << "ganze Zahl";
