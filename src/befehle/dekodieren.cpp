@@ -152,7 +152,8 @@ std::vector<QCommandLineOption> dekoderOptionen() {
                            QStringLiteral("FILTER")),
         option("abtastrate",
                "Proben je Sekunde für die Dekoder, z. B. 1M (Vorgabe: die Auflösung der "
-               "Aufnahme, doch höchstens 32 Proben im kürzesten Abstand zweier Änderungen; "
+               "Aufnahme, doch höchstens 32 Proben im kürzesten Abstand zweier Änderungen "
+               "der dekodierten Leitungen; "
                "ohne Auflösung 8 darin).",
                "RATE"),
     };

@@ -359,12 +359,18 @@ bool Filter::zeigt(const std::string& dekoder, const std::string& klasse) const 
     });
 }
 
-std::uint64_t abtastrateFür(const Aufnahme& aufnahme) {
+std::uint64_t abtastrateFür(const Aufnahme& aufnahme, Pegel leitungen) {
     std::uint64_t kürzeste = 0;
     const std::size_t n = aufnahme.anzahl();
+    std::optional<std::uint64_t> letzte;  // the last change of these lines
+    Pegel vorher = n > 0 ? aufnahme[0].pegel : 0;
     for (std::size_t i = 1; i < n; ++i) {
-        const std::uint64_t d = aufnahme[i].zeitNs - aufnahme[i - 1].zeitNs;
+        const analysator::Änderung ä = aufnahme[i];
+        if (!((ä.pegel ^ vorher) & leitungen)) continue;
+        vorher = ä.pegel;
+        const std::uint64_t d = letzte ? ä.zeitNs - *letzte : 0;
         if (d > 0 && (kürzeste == 0 || d < kürzeste)) kürzeste = d;
+        letzte = ä.zeitNs;
     }
     constexpr std::uint64_t kGrößte = 1'000'000'000;
     constexpr std::uint64_t kKleinste = 1'000;
@@ -601,7 +607,9 @@ std::unique_ptr<Dekodierung> Dekodierung::bereite(std::shared_ptr<const Aufnahme
                           d->änderungen_ > 0 ? (*aufnahme)[d->änderungen_ - 1].zeitNs : 0);
     d->endeNs_ = std::max(d->endeNs_, d->anfangNs_);
     d->lücken_ = ungesehen(*aufnahme, d->bits_, d->endeNs_);
-    d->rateHz_ = abtastrateHz ? abtastrateHz : abtastrateFür(*aufnahme);
+    Pegel gelesen = 0;
+    for (const int bit : d->bits_) gelesen |= analysator::bitVon(bit);
+    d->rateHz_ = abtastrateHz ? abtastrateHz : abtastrateFür(*aufnahme, gelesen);
     d->aufnahme_ = std::move(aufnahme);
     return d;
 }

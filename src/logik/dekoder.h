@@ -101,10 +101,10 @@ struct Annotation {
 };
 
 // The sample rate for a capture when the user names none: its time
-// resolution, but no more than 32 samples in its shortest interval between
-// changes; without a resolution 8 samples in that interval; between 1 kHz
-// and 1 GHz.
-std::uint64_t abtastrateFür(const Aufnahme& aufnahme);
+// resolution, but no more than 32 samples in the shortest interval between
+// changes of `leitungen` (those decoded); without a resolution 8 samples in
+// that interval; between 1 kHz and 1 GHz.
+std::uint64_t abtastrateFür(const Aufnahme& aufnahme, Pegel leitungen = ~Pegel{0});
 
 // Which line of the capture a channel value names: the pin number where the
 // lines are pins ("10", also in a Dravel capture loaded from its file),
