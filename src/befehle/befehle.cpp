@@ -101,7 +101,7 @@ QString befehlsvorschlag(QStringView wort) {
     static const std::pair<const char*, const char*> kEnglisch[] = {
         {"read", "lesen"},    {"write", "schreiben"}, {"watch", "beobachten"},
         {"play", "muster"},   {"pattern", "muster"},  {"monitor", "beobachten"},
-        {"check", "pruefen"}, {"doctor", "pruefen"},
+        {"check", "pruefen"}, {"doctor", "pruefen"},  {"decode", "dekodieren"},
     };
     for (const auto& [englisch, deutsch] : kEnglisch) {
         if (wort.compare(QLatin1String(englisch), Qt::CaseInsensitive) == 0) {
