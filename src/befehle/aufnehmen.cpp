@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -188,9 +189,15 @@ int nimmAuf(const Aufnehmen& a, std::unique_ptr<port::SorgfältigeDatei> datei) 
         qPrintable(analysator::mitVorsatz(maschine.probenJeSekunde(),
                                           QStringLiteral(" Abtastwerte/s"), 4, deutsch)),
         analysator::endeText(aufnahme->ende()));
-    if (const int signal = abbruchsignal()) return 128 + signal;
-    const int dekodiert = a.dekoder ? dekodiereUndZeige(*a.dekoder, aufnahme) : 0;
-    if (dekodiert != 0) return dekodiert;
+    const int signal = abbruchsignal();
+    // Ctrl+C is how a capture without a duration ends: its decoders still
+    // run, and a second Ctrl+C stops them.
+    if (a.dekoder && (signal == 0 || signal == SIGINT)) {
+        if (signal) fangeAbbruchAb();
+        const int dekodiert = dekodiereUndZeige(*a.dekoder, aufnahme);
+        if (dekodiert != 0 && !signal) return dekodiert;
+    }
+    if (signal) return 128 + signal;
     return gespeichert ? 0 : 1;
 }
 

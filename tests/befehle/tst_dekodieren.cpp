@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <csignal>
 
 #include "logik/aufnahme_vcd.h"
 #include "logik/aufnahmemaschine.h"
@@ -120,6 +121,27 @@ private slots:
                           "centronics:" + kanäle.join(':'), "-A", "centronics=bytes"});
         qunsetenv("SIGROKDECODE_DIR");
         QCOMPARE(e.ausgabe, QString("centronics-1: 41 (A)\n"));
+    }
+
+    // Ctrl+C ends a capture, not its decoding (here it waited for a trigger).
+    void captureEndedByCtrlCIsStillDecoded() {
+        QProcess p;
+        QProcessEnvironment umgebung = QProcessEnvironment::systemEnvironment();
+        umgebung.insert("XDG_RUNTIME_DIR", ordner_.path());
+        p.setProcessEnvironment(umgebung);
+        p.start(DRAVEL_PROGRAMM,
+                {"aufnehmen", "--port", "sim", "--leitungen", "10", "--ausloeser", "10:fallend",
+                 "--ausgabe", ordner_.filePath("c.vcd"), "-P", "uart:rx=10"});
+        QString fehler;
+        for (int i = 0; i < 400 && !fehler.contains("warte auf den Auslöser"); ++i) {
+            p.waitForReadyRead(50);
+            fehler += QString::fromUtf8(p.readAllStandardError());
+        }
+        QCOMPARE(::kill(static_cast<pid_t>(p.processId()), SIGINT), 0);
+        QVERIFY(p.waitForFinished(20'000));
+        fehler += QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 128 + SIGINT);
+        QVERIFY2(fehler.contains("0 Annotationen bei"), qPrintable(fehler));
     }
 
     void refusedWithOneLineAndStatus2_data() {
