@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "befehle/befehle_logik.h"
+#include "befehle/dekodieren.h"
 #include "befehle/gemeinsam.h"
 #include "logik/abbruch.h"
 #include "logik/aufnahme_vcd.h"
@@ -32,6 +34,7 @@ struct Aufnehmen {
     Aufnahmeeinstellungen einstellungen;
     QString ausgabe;
     bool lückenlos = false;
+    std::optional<Dekoderwunsch> dekoder;
 };
 
 QString text(const QCommandLineParser& parser, const char* name) {
@@ -103,6 +106,12 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
     e.grenzeBytes = static_cast<std::size_t>(grenzeMiB) * analysator::kMiB;
     if (const QString grund = steuerzeichenImNamen(a.ausgabe); !grund.isEmpty()) {
         throw Ablehnung(QStringLiteral("--ausgabe „%1“: %2.").arg(maskiert(a.ausgabe), grund));
+    }
+    // The decoders are checked against the chosen lines before the port opens.
+    a.dekoder = leseDekoderwunsch(parser);
+    if (a.dekoder) {
+        prüfeDekoderwunsch(*a.dekoder, std::make_shared<analysator::Aufnahme>(
+                                           analysator::leitungenFür(e.pins), 0));
     }
     return a;
 }
@@ -207,13 +216,21 @@ int nimmAuf(const Aufnehmen& a, std::unique_ptr<port::SorgfältigeDatei> datei) 
         std::fputs("dravel: --lueckenlos: Die Aufnahme hat Lücken (die Datei ist geschrieben).\n",
                    stderr);
     }
-    return aufnahmestatus(abbruchsignal(), gespeichert, a.lückenlos, lücken.anzahl);
+    const int signal = abbruchsignal();
+    // Ctrl+C is how a capture without a duration ends: its decoders still
+    // run, and a second Ctrl+C stops them.
+    if (a.dekoder && (signal == 0 || signal == SIGINT)) {
+        if (signal) fangeAbbruchAb();
+        const int dekodiert = dekodiereUndZeige(*a.dekoder, aufnahme);
+        if (dekodiert != 0 && !signal) return dekodiert;
+    }
+    return aufnahmestatus(signal, gespeichert, a.lückenlos, lücken.anzahl);
 }
 
 }  // namespace
 
 Befehl aufnehmen() {
-    return {
+    Befehl befehl{
         "aufnehmen",
         "Zeichnet die Leitungen als Logikanalysator auf und schreibt eine VCD-Datei.",
         "Tastet die gewählten Leitungen so schnell ab, wie der Port es erlaubt, speichert nur "
@@ -268,6 +285,8 @@ Befehl aufnehmen() {
             }
             return nimmAuf(a, std::move(datei));
         }};
+    for (QCommandLineOption& o : dekoderOptionen()) befehl.optionen.push_back(std::move(o));
+    return befehl;
 }
 
 }  // namespace dravel::app::befehl

@@ -24,6 +24,7 @@ Befehl beobachten();
 Befehl muster();
 Befehl aufnehmen();
 Befehl prüfen();
+Befehl dekodieren();
 }  // namespace befehl
 
 namespace {
@@ -39,8 +40,8 @@ using befehl::Befehl;
 
 const std::vector<Befehl>& befehle() {
     static const std::vector<Befehl> tabelle{
-        befehl::lesen(),  befehl::schreiben(), befehl::beobachten(),
-        befehl::muster(), befehl::aufnehmen(), befehl::prüfen(),
+        befehl::lesen(),     befehl::schreiben(), befehl::beobachten(), befehl::muster(),
+        befehl::aufnehmen(), befehl::prüfen(),    befehl::dekodieren(),
     };
     return tabelle;
 }
@@ -100,7 +101,7 @@ QString befehlsvorschlag(QStringView wort) {
     static const std::pair<const char*, const char*> kEnglisch[] = {
         {"read", "lesen"},    {"write", "schreiben"}, {"watch", "beobachten"},
         {"play", "muster"},   {"pattern", "muster"},  {"monitor", "beobachten"},
-        {"check", "pruefen"}, {"doctor", "pruefen"},
+        {"check", "pruefen"}, {"doctor", "pruefen"},  {"decode", "dekodieren"},
     };
     for (const auto& [englisch, deutsch] : kEnglisch) {
         if (wort.compare(QLatin1String(englisch), Qt::CaseInsensitive) == 0) {
