@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace dravel::port {
+
+class ChangeLogReader;
 
 // One way of reaching I/O ports. Inp32/Out32 forward every call to exactly one
 // backend; everything behind this interface (a simulated port, raw I/O, the
@@ -38,6 +41,15 @@ public:
     // logic analyzer reads through it so that its samples stay out of the
     // session trace; address grants sit beneath the trace and still apply.
     virtual Backend& unrecorded() { return *this; }
+
+    // A reader of the log of every write to the port from now on, for a
+    // capture that misses none; nullptr where the backend keeps no log.
+    virtual std::shared_ptr<ChangeLogReader> changeLog() { return nullptr; }
+
+    // Where the backend keeps the monotonic clock's time (ns) of its own
+    // last write as its log holds it; nullptr where it keeps none. A trace
+    // stamps writes with it, so that trace and log agree to the nanosecond.
+    [[nodiscard]] virtual const std::uint64_t* lastWriteTime() const { return nullptr; }
 };
 
 }  // namespace dravel::port

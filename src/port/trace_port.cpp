@@ -74,6 +74,9 @@ TraceRecorder::TraceRecorder(Einstellungen einstellungen, std::unique_ptr<VcdWri
       schreiber_(std::move(schreiber)),
       pfad_(std::move(einstellungen.pfad)),
       epoche_(einstellungen.epoche),
+      epocheNs_(static_cast<std::uint64_t>(
+          std::chrono::duration_cast<std::chrono::nanoseconds>(epoche_.time_since_epoch())
+              .count())),
       takt_(einstellungen.takt),
       melde_(einstellungen.melde ? std::move(einstellungen.melde)
                                  : std::function<void(const std::string&)>(aufStandardfehler)),
@@ -183,6 +186,11 @@ void TraceRecorder::schreibfadenSchleife() {
                                                    static_cast<long double>(jetzt.zähler - a.zähler)
                                              : 0.0L;
             ring_.leere([&](TraceEvent e) {
+                if (e.inNs) {
+                    e.zeit = einmalig(e.zeit);
+                    schreiber_->formatiere(e);
+                    return;
+                }
                 const long double ns =
                     static_cast<long double>(a.ns) +
                     (static_cast<long double>(e.zeit) - static_cast<long double>(a.zähler)) *
@@ -231,7 +239,9 @@ bool TraceRecorder::beende() {
 }
 
 TracePort::TracePort(std::unique_ptr<Backend> dahinter, std::shared_ptr<TraceRecorder> recorder)
-    : dahinter_(std::move(dahinter)), recorder_(std::move(recorder)) {
+    : dahinter_(std::move(dahinter)),
+      recorder_(std::move(recorder)),
+      schreibzeit_(dahinter_->lastWriteTime()) {
     recorder_->nenneBackend(dahinter_->name());
 }
 

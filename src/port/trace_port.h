@@ -72,6 +72,21 @@ public:
         if (!ring_.versuche(ereignis)) warteAufPlatz(ereignis);
     }
 
+    // One access at a time the backend took on the monotonic clock (ns):
+    // the trace then holds the very time the backend's own log holds.
+    void zeichneAufBei(bool gelesen, std::uint16_t port, std::uint8_t wert,
+                       std::uint64_t monotonNs) noexcept {
+        if (!aktiv_) return;
+        const TraceEvent ereignis{monotonNs > epocheNs_ ? monotonNs - epocheNs_ : 0, port, wert,
+                                  gelesen, true};
+        if (!ring_.versuche(ereignis)) warteAufPlatz(ereignis);
+    }
+    static std::uint64_t monotonNs() noexcept {
+        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                              std::chrono::steady_clock::now().time_since_epoch())
+                                              .count());
+    }
+
     // True when accesses are stamped with the time-stamp counter.
     [[nodiscard]] bool nutztZähler() const { return zähler_; }
 
@@ -120,6 +135,7 @@ private:
     std::unique_ptr<VcdWriter> schreiber_;  // owned by the writer thread while it runs
     std::string pfad_;
     std::chrono::steady_clock::time_point epoche_;
+    std::uint64_t epocheNs_;  // the same on the monotonic clock
     std::chrono::milliseconds takt_;
     std::function<void(const std::string&)> melde_;
     bool zähler_;
@@ -160,12 +176,21 @@ public:
 
     std::uint8_t read(std::uint16_t port) override {
         const std::uint8_t wert = dahinter_->read(port);
-        recorder_->zeichneAuf(true, port, wert);
+        if (schreibzeit_) {
+            // On the clock the writes carry, so that the file's order holds.
+            recorder_->zeichneAufBei(true, port, wert, TraceRecorder::monotonNs());
+        } else {
+            recorder_->zeichneAuf(true, port, wert);
+        }
         return wert;
     }
     void write(std::uint16_t port, std::uint8_t value) override {
         dahinter_->write(port, value);
-        recorder_->zeichneAuf(false, port, value);
+        if (schreibzeit_) {
+            recorder_->zeichneAufBei(false, port, value, *schreibzeit_);
+        } else {
+            recorder_->zeichneAuf(false, port, value);
+        }
     }
     [[nodiscard]] std::string name() const override { return dahinter_->name(); }
     [[nodiscard]] std::uint8_t controlBitsNotReadBack() const override {
@@ -177,6 +202,8 @@ public:
 private:
     std::unique_ptr<Backend> dahinter_;
     std::shared_ptr<TraceRecorder> recorder_;
+    // The backend's time of its last write, where it keeps one.
+    const std::uint64_t* schreibzeit_;
 };
 
 }  // namespace dravel::port
