@@ -20,11 +20,9 @@ using Registers = SimulatedRegisters;
 // Write numbers count modulo 2^48, the room the word has for them.
 constexpr std::uint64_t kNumberMask = (std::uint64_t{1} << (64 - Registers::kNumberShift)) - 1;
 
-std::uint64_t monotonicNs() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
-}
+// How far before the clock's reading a reader says it has everything: a
+// writer's counter clock may stamp a little before the clock itself.
+constexpr std::uint64_t kStampSlackNs = 1000;
 }  // namespace
 
 PlugWiring::PlugWiring(bool loopback) {
@@ -77,7 +75,7 @@ LoggedChange ChangeLogReader::next() {
         const std::uint64_t ahead = (taken - next_) & kNumberMask;
         if (ahead == 0) {
             waitingSinceNs_ = 0;
-            return {LoggedChange::Kind::None, std::max(now, lastNs_), 0, {}};
+            return {LoggedChange::Kind::None, std::max(now - kStampSlackNs, lastNs_), 0, {}};
         }
         if (ahead > kNumberMask / 2) {
             // The count went back: this process's mapping of the file was
@@ -180,7 +178,7 @@ void SimulatedPort::store(int shift, std::uint8_t value) {
         after = ((before & keep) | std::uint64_t{value} << shift) + Registers::kOneWrite;
     } while (!word.compare_exchange_weak(before, after, kStore, std::memory_order_relaxed));
     if (!log_) return;
-    lastWriteNs_ = monotonicNs();
+    lastWriteNs_ = clock_.nowNs();
     log_->append(Registers::numberOf(before), lastWriteNs_, after);
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "backend.h"
+#include "counter_clock.h"
 #include "legacy_bases.h"
 #include "pin_map.h"
 #include "simulated_registers.h"
@@ -129,6 +130,7 @@ private:
     std::shared_ptr<SimulatedRegisters> registers_;
     std::shared_ptr<ChangeLog> log_;
     PlugWiring wiring_;
+    CounterClock clock_;
     std::uint64_t lastWriteNs_ = 0;
 };
 
