@@ -7,6 +7,7 @@
 namespace dravel::port {
 
 class ChangeLogReader;
+struct WriteStamps;
 
 // One way of reaching I/O ports. Inp32/Out32 forward every call to exactly one
 // backend; everything behind this interface (a simulated port, raw I/O, the
@@ -46,10 +47,11 @@ public:
     // capture that misses none; nullptr where the backend keeps no log.
     virtual std::shared_ptr<ChangeLogReader> changeLog() { return nullptr; }
 
-    // Where the backend keeps the monotonic clock's time (ns) of its own
-    // last write as its log holds it; nullptr where it keeps none. A trace
-    // stamps writes with it, so that trace and log agree to the nanosecond.
-    [[nodiscard]] virtual const std::uint64_t* lastWriteTime() const { return nullptr; }
+    // The clock the backend stamps its writes with for its log, and the
+    // time of its own last write; nullptr where it keeps no log. A trace
+    // takes its times from here, so that trace and log agree to the
+    // nanosecond and the trace's reads fall in order between the writes.
+    virtual WriteStamps* writeStamps() { return nullptr; }
 };
 
 }  // namespace dravel::port

@@ -178,8 +178,8 @@ void SimulatedPort::store(int shift, std::uint8_t value) {
         after = ((before & keep) | std::uint64_t{value} << shift) + Registers::kOneWrite;
     } while (!word.compare_exchange_weak(before, after, kStore, std::memory_order_relaxed));
     if (!log_) return;
-    lastWriteNs_ = clock_.nowNs();
-    log_->append(Registers::numberOf(before), lastWriteNs_, after);
+    stamps_.lastWriteNs = stamps_.clock.nowNs();
+    log_->append(Registers::numberOf(before), stamps_.lastWriteNs, after);
 }
 
 void SimulatedPort::write(std::uint16_t port, std::uint8_t value) {

@@ -116,9 +116,7 @@ public:
     void write(std::uint16_t port, std::uint8_t value) override;
     [[nodiscard]] std::string name() const override;
     std::shared_ptr<ChangeLogReader> changeLog() override;
-    [[nodiscard]] const std::uint64_t* lastWriteTime() const override {
-        return log_ ? &lastWriteNs_ : nullptr;
-    }
+    WriteStamps* writeStamps() override { return log_ ? &stamps_ : nullptr; }
 
     [[nodiscard]] std::uint16_t base() const { return base_; }
 
@@ -130,8 +128,7 @@ private:
     std::shared_ptr<SimulatedRegisters> registers_;
     std::shared_ptr<ChangeLog> log_;
     PlugWiring wiring_;
-    CounterClock clock_;
-    std::uint64_t lastWriteNs_ = 0;
+    WriteStamps stamps_;
 };
 
 // The simulated port the user's processes share, as with a real port on the

@@ -222,7 +222,7 @@ bool TraceRecorder::beende() {
 TracePort::TracePort(std::unique_ptr<Backend> dahinter, std::shared_ptr<TraceRecorder> recorder)
     : dahinter_(std::move(dahinter)),
       recorder_(std::move(recorder)),
-      schreibzeit_(dahinter_->lastWriteTime()) {
+      stempel_(dahinter_->writeStamps()) {
     recorder_->nenneBackend(dahinter_->name());
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "counter_clock.h"
 #include "dravel_version.h"
 #include "port.h"
 #include "trace_buffer.h"
@@ -80,11 +81,6 @@ public:
         const TraceEvent ereignis{monotonNs > epocheNs_ ? monotonNs - epocheNs_ : 0, port, wert,
                                   gelesen, true};
         if (!ring_.versuche(ereignis)) warteAufPlatz(ereignis);
-    }
-    static std::uint64_t monotonNs() noexcept {
-        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                              std::chrono::steady_clock::now().time_since_epoch())
-                                              .count());
     }
 
     // True when accesses are stamped with the time-stamp counter.
@@ -176,9 +172,8 @@ public:
 
     std::uint8_t read(std::uint16_t port) override {
         const std::uint8_t wert = dahinter_->read(port);
-        if (schreibzeit_) {
-            // On the clock the writes carry, so that the file's order holds.
-            recorder_->zeichneAufBei(true, port, wert, TraceRecorder::monotonNs());
+        if (stempel_) {
+            recorder_->zeichneAufBei(true, port, wert, stempel_->clock.nowNs());
         } else {
             recorder_->zeichneAuf(true, port, wert);
         }
@@ -186,8 +181,8 @@ public:
     }
     void write(std::uint16_t port, std::uint8_t value) override {
         dahinter_->write(port, value);
-        if (schreibzeit_) {
-            recorder_->zeichneAufBei(false, port, value, *schreibzeit_);
+        if (stempel_) {
+            recorder_->zeichneAufBei(false, port, value, stempel_->lastWriteNs);
         } else {
             recorder_->zeichneAuf(false, port, value);
         }
@@ -202,8 +197,8 @@ public:
 private:
     std::unique_ptr<Backend> dahinter_;
     std::shared_ptr<TraceRecorder> recorder_;
-    // The backend's time of its last write, where it keeps one.
-    const std::uint64_t* schreibzeit_;
+    // The backend's clock for its writes, where it keeps a log.
+    WriteStamps* stempel_;
 };
 
 }  // namespace dravel::port
