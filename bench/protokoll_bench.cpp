@@ -7,10 +7,15 @@
 //    `muster --zeitbasis 0` runs it) and bare writes, on the shared port with
 //    and without the log, alternating, best of several rounds.
 //
-//   protokoll_bench [--runden N]
+// 3. With --vergleich PROGRAMM (another build of dravel, e.g. main's):
+//    `muster 10 --zeitbasis 0` on the shared port, this build's and that one's
+//    alternating, best of the rounds.
+//
+//   protokoll_bench [--runden N] [--vergleich PROGRAMM]
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -95,6 +100,55 @@ void spieleMuster() {
     posix_spawn_file_actions_destroy(&aktionen);
 }
 
+// Steps per second of `PROGRAMM muster 10 --leitung 0 --zeitbasis 0`: by the
+// clock from its statistics line, and by the processor time the kernel
+// counted for it (less that of a run of two steps: the start and the end).
+struct Rate {
+    double wand = 0;
+    double cpu = 0;
+};
+double laufe(const char* programm, std::uint64_t schritte, std::string& text) {
+    const std::string durchläufe = std::to_string(schritte / 2);
+    const char* argumente[] = {
+        programm,        "muster",           "10",   "--leitung", "0", "--zeitbasis", "0",
+        "--durchlaeufe", durchläufe.c_str(), nullptr};
+    int rohr[2];
+    if (pipe(rohr) != 0) return 0;
+    posix_spawn_file_actions_t aktionen;
+    posix_spawn_file_actions_init(&aktionen);
+    posix_spawn_file_actions_adddup2(&aktionen, rohr[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&aktionen, rohr[0]);
+    pid_t pid = 0;
+    const bool gestartet = posix_spawn(&pid, programm, &aktionen, nullptr,
+                                       const_cast<char**>(argumente), environ) == 0;
+    posix_spawn_file_actions_destroy(&aktionen);
+    close(rohr[1]);
+    char puffer[4096];
+    for (ssize_t n; (n = read(rohr[0], puffer, sizeof puffer)) > 0;) text.append(puffer, n);
+    close(rohr[0]);
+    rusage verbrauch{};
+    if (gestartet) wait4(pid, nullptr, 0, &verbrauch);
+    const double cpu = double(verbrauch.ru_utime.tv_sec + verbrauch.ru_stime.tv_sec) +
+                       double(verbrauch.ru_utime.tv_usec + verbrauch.ru_stime.tv_usec) * 1e-6;
+    return cpu;
+}
+
+Rate musterSchritte(const char* programm, std::uint64_t schritte) {
+    std::string text;
+    const double cpu = laufe(programm, schritte, text);
+    const std::size_t stelle = text.find("mittlere Periode ");
+    if (stelle == std::string::npos) return {};
+    std::string zahl = text.substr(stelle + 17, 16);
+    for (char& c : zahl) c = c == ',' ? '.' : c;
+    const double periodeUs = std::atof(zahl.c_str());
+    std::string leerText;
+    const double leer = laufe(programm, 2, leerText);
+    Rate r;
+    r.wand = periodeUs > 0 ? 1e6 / periodeUs : 0;
+    r.cpu = cpu > leer ? double(schritte) / (cpu - leer) : 0;
+    return r;
+}
+
 void messeAufnahme(const char* name, bool abtasten) {
     Out32(kBasis, 0);  // D3 low: every step of the pattern is a change
     analysator::PortOhneMitschnitt leser;
@@ -136,8 +190,15 @@ private:
     bool weiter_ = true;
 };
 
-// Steps per second of the engine at time base 0.
-double generatorSchritte(bool mitProtokoll, std::uint64_t schritte) {
+double fadenCpuSekunden() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Steps per second of the engine at time base 0, by the clock and by this
+// thread's processor time.
+Rate generatorSchritte(bool mitProtokoll, std::uint64_t schritte) {
     port::SharedRegisters geteilt = port::sharedRegisters(kBasis, {});
     port::installBackend(std::make_unique<port::SimulatedPort>(
         kBasis, port::SimulatedPort::Plug::None, geteilt.registers,
@@ -145,9 +206,12 @@ double generatorSchritte(bool mitProtokoll, std::uint64_t schritte) {
     generator::Systemuhr uhr;
     Lauf lauf(schritte / 2);
     generator::Ausgabemaschine maschine(uhr);
+    const double cpu0 = fadenCpuSekunden();
     const generator::Laufstatistik s = maschine.lauf(lauf, {-1, 0, 0}, {});
+    const double cpu = fadenCpuSekunden() - cpu0;
     port::releaseBackend();
-    return s.mittlerePeriodeUs > 0 ? 1e6 / s.mittlerePeriodeUs : 0;
+    return {s.mittlerePeriodeUs > 0 ? 1e6 / s.mittlerePeriodeUs : 0,
+            cpu > 0 ? double(s.schritte) / cpu : 0};
 }
 
 // Nanoseconds per bare write.
@@ -164,8 +228,10 @@ double schreibNs(bool mitProtokoll, std::uint64_t anzahl) {
 
 int main(int argc, char* argv[]) {
     int runden = 5;
+    const char* vergleich = nullptr;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--runden") == 0) runden = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--vergleich") == 0) vergleich = argv[i + 1];
     }
     // The shared port of a runtime folder of its own.
     char ordner[] = "/tmp/protokoll_bench.XXXXXX";
@@ -189,22 +255,44 @@ int main(int argc, char* argv[]) {
 
     constexpr std::uint64_t kSchritte = 2'000'000;
     constexpr std::uint64_t kSchreibe = 20'000'000;
-    double ohne = 0, mit = 0, schreibOhne = 1e9, schreibMit = 1e9;
+    Rate ohne, mit;
+    double schreibOhne = 1e9, schreibMit = 1e9;
+    const auto besser = [](Rate& a, Rate b) {
+        a = {std::max(a.wand, b.wand), std::max(a.cpu, b.cpu)};
+    };
     for (int r = 0; r < runden; ++r) {
-        ohne = std::max(ohne, generatorSchritte(false, kSchritte));
-        mit = std::max(mit, generatorSchritte(true, kSchritte));
+        besser(ohne, generatorSchritte(false, kSchritte));
+        besser(mit, generatorSchritte(true, kSchritte));
         schreibOhne = std::min(schreibOhne, schreibNs(false, kSchreibe));
         schreibMit = std::min(schreibMit, schreibNs(true, kSchreibe));
     }
-    std::printf("Generator bei Zeitbasis 0 (%llu Schritte, beste von %d Runden), Last %s:\n",
-                static_cast<unsigned long long>(kSchritte), runden, last().c_str());
-    std::printf("  %-22s %12.0f Schritte/s\n", "ohne Protokoll", ohne);
-    std::printf("  %-22s %12.0f Schritte/s (%+.1f %%)\n", "mit Protokoll", mit,
-                (mit - ohne) / ohne * 100.0);
+    std::printf(
+        "Generator bei Zeitbasis 0 (%llu Schritte, beste von %d Runden; Schritte je Sekunde "
+        "Uhrzeit und je Sekunde Prozessorzeit), Last %s:\n",
+        static_cast<unsigned long long>(kSchritte), runden, last().c_str());
+    std::printf("  %-30s %10.0f /s %10.0f /s CPU\n", "ohne Protokoll", ohne.wand, ohne.cpu);
+    std::printf("  %-30s %10.0f /s %10.0f /s CPU (%+.1f %%, %+.1f %%)\n", "mit Protokoll", mit.wand,
+                mit.cpu, (mit.wand - ohne.wand) / ohne.wand * 100.0,
+                (mit.cpu - ohne.cpu) / ohne.cpu * 100.0);
     std::printf("Ein Schreibzugriff allein:\n");
-    std::printf("  %-22s %12.1f ns\n", "ohne Protokoll", schreibOhne);
-    std::printf("  %-22s %12.1f ns\n", "mit Protokoll", schreibMit);
+    std::printf("  %-30s %10.1f ns\n", "ohne Protokoll", schreibOhne);
+    std::printf("  %-30s %10.1f ns\n", "mit Protokoll", schreibMit);
 
+    if (vergleich) {
+        Rate hier, dort;
+        for (int r = 0; r < runden; ++r) {
+            besser(hier, musterSchritte(DRAVEL_PROGRAMM, kSchritte));
+            besser(dort, musterSchritte(vergleich, kSchritte));
+        }
+        std::printf(
+            "muster 10 --zeitbasis 0 (%llu Schritte, beste von %d Runden; Schritte je Sekunde "
+            "Uhrzeit und je Sekunde Prozessorzeit), Last %s:\n",
+            static_cast<unsigned long long>(kSchritte), runden, last().c_str());
+        std::printf("  %-30s %10.0f /s %10.0f /s CPU\n", vergleich, dort.wand, dort.cpu);
+        std::printf("  %-30s %10.0f /s %10.0f /s CPU (%+.1f %%, %+.1f %%)\n", "dieses Programm",
+                    hier.wand, hier.cpu, (hier.wand - dort.wand) / dort.wand * 100.0,
+                    (hier.cpu - dort.cpu) / dort.cpu * 100.0);
+    }
     std::filesystem::remove_all(ordner);
     return 0;
 }
