@@ -30,8 +30,8 @@ std::uint8_t PortOhneMitschnitt::lies(std::uint16_t adresse) {
     return backend_->read(adresse);
 }
 
-std::shared_ptr<port::ChangeLogReader> PortOhneMitschnitt::protokoll() {
-    return backend_->changeLog();
+std::shared_ptr<port::ChangeLogReader> PortOhneMitschnitt::protokoll(std::uint16_t basis) {
+    return backend_->changeLog(basis);
 }
 
 Speicherhöchstmaß größteGrenze() {
@@ -181,7 +181,8 @@ void Aufnahmemaschine::starteFaden() {
         const Abtastplan plan = plane(e_.basis, e_.pins | e_.auslöser.pins());
         try {
             // A port that logs its writes is followed, not polled.
-            const auto protokoll = e_.abtasten || plan.anzahl == 0 ? nullptr : leser_.protokoll();
+            const auto protokoll =
+                e_.abtasten || plan.anzahl == 0 ? nullptr : leser_.protokoll(e_.basis);
             if (protokoll) schleifeAusProtokoll(plan, *protokoll);
             switch (protokoll ? 0 : plan.anzahl) {
                 case 1:

@@ -26,9 +26,12 @@ class Portleser {
 public:
     virtual ~Portleser() = default;
     virtual std::uint8_t lies(std::uint16_t adresse) = 0;
-    // Where the port logs every write (the simulated one): a reader that
-    // follows the log from now on; nullptr where the port has to be polled.
-    virtual std::shared_ptr<port::ChangeLogReader> protokoll() { return nullptr; }
+    // Where the port at `basis` logs every write (the simulated one): a
+    // reader that follows the log from now on; nullptr where the port has
+    // to be polled.
+    virtual std::shared_ptr<port::ChangeLogReader> protokoll(std::uint16_t /*basis*/) {
+        return nullptr;
+    }
 };
 
 // The trace's clock: nanoseconds since the program started. Tests pass one
@@ -53,7 +56,7 @@ class PortOhneMitschnitt final : public Portleser {
 public:
     PortOhneMitschnitt();
     std::uint8_t lies(std::uint16_t adresse) override;
-    std::shared_ptr<port::ChangeLogReader> protokoll() override;
+    std::shared_ptr<port::ChangeLogReader> protokoll(std::uint16_t basis) override;
 
 private:
     std::shared_ptr<port::Backend> backend_;

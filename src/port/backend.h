@@ -43,9 +43,10 @@ public:
     // session trace; address grants sit beneath the trace and still apply.
     virtual Backend& unrecorded() { return *this; }
 
-    // A reader of the log of every write to the port from now on, for a
-    // capture that misses none; nullptr where the backend keeps no log.
-    virtual std::shared_ptr<ChangeLogReader> changeLog() { return nullptr; }
+    // A reader of the log of every write to the port at `base` from now
+    // on, for a capture that misses none; nullptr where the backend keeps
+    // no log of that port.
+    virtual std::shared_ptr<ChangeLogReader> changeLog(std::uint16_t /*base*/) { return nullptr; }
 
     // The clock the backend stamps its writes with for its log, and the
     // time of its own last write; nullptr where it keeps no log. A trace

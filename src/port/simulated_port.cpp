@@ -199,8 +199,8 @@ void SimulatedPort::write(std::uint16_t port, std::uint8_t value) {
     }
 }
 
-std::shared_ptr<ChangeLogReader> SimulatedPort::changeLog() {
-    if (!log_) return nullptr;
+std::shared_ptr<ChangeLogReader> SimulatedPort::changeLog(std::uint16_t base) {
+    if (!log_ || base != base_) return nullptr;  // elsewhere the bus is empty
     return std::make_shared<ChangeLogReader>(registers_, log_, wiring_);
 }
 

@@ -115,7 +115,7 @@ public:
     std::uint8_t read(std::uint16_t port) override;
     void write(std::uint16_t port, std::uint8_t value) override;
     [[nodiscard]] std::string name() const override;
-    std::shared_ptr<ChangeLogReader> changeLog() override;
+    std::shared_ptr<ChangeLogReader> changeLog(std::uint16_t base) override;
     WriteStamps* writeStamps() override { return log_ ? &stamps_ : nullptr; }
 
     [[nodiscard]] std::uint16_t base() const { return base_; }

@@ -99,7 +99,9 @@ public:
         ++gelesen;
         return port.read(adresse);
     }
-    std::shared_ptr<dravel::port::ChangeLogReader> protokoll() override { return port.changeLog(); }
+    std::shared_ptr<dravel::port::ChangeLogReader> protokoll(std::uint16_t basis) override {
+        return port.changeLog(basis);
+    }
 };
 
 Aufnahmeeinstellungen einstellungen(Pegel pins, std::uint64_t dauer) {
@@ -303,7 +305,7 @@ private slots:
         QFETCH(bool, abtasten);
         Protokollport p;
         Programmuhr uhr;
-        const auto mitgelesen = p.port.changeLog();  // the test's own reader of the log
+        const auto mitgelesen = p.port.changeLog(0x378);  // the test's own reader of the log
         mitgelesen->next();
         Aufnahmemaschine maschine(p, uhr);
         Aufnahmeeinstellungen e = einstellungen(bitVon(10), 0);

@@ -208,7 +208,7 @@ private slots:
         QFETCH(int, lücken);
         auto schreiber = sharedSimulatedPort(kBase, SimulatedPort::Plug::None, {});
         auto leser = sharedSimulatedPort(kBase, SimulatedPort::Plug::None, {});
-        const auto protokoll = leser->changeLog();
+        const auto protokoll = leser->changeLog(kBase);
         QVERIFY(protokoll);
         LoggedChange c = protokoll->next();
         const int start = c.values.data;
@@ -263,7 +263,7 @@ private slots:
         QFETCH(int, stecker);
         SimulatedPort port(kBase, SimulatedPort::Plug(stecker),
                            std::make_shared<SimulatedRegisters>(), std::make_shared<ChangeLog>());
-        const auto protokoll = port.changeLog();
+        const auto protokoll = port.changeLog(kBase);
         protokoll->next();
         const std::pair<int, int> schreibe[] = {{0, 0x01}, {0, 0x1F}, {0, 0x0A}, {2, 0x24},
                                                 {0, 0x15}, {2, 0xFF}, {2, 0x04}, {0, 0x08}};
@@ -293,7 +293,7 @@ private slots:
         auto registers = std::make_shared<SimulatedRegisters>();
         auto log = std::make_shared<ChangeLog>();
         SimulatedPort port(kBase, SimulatedPort::Plug::None, registers, log);
-        const auto protokoll = port.changeLog();
+        const auto protokoll = port.changeLog(kBase);
         protokoll->next();
         for (std::uint8_t wert : {1, 2, 3}) port.write(kBase, wert);
         // The middle write's entry, with one word of another round.
