@@ -123,7 +123,8 @@ private slots:
         const QString ziel = laufzeit_->filePath("ziel");
         QFile zielDatei(ziel);
         QVERIFY(zielDatei.open(QIODevice::WriteOnly));
-        zielDatei.write(QByteArray(16, 'z'));  // the size of a register file
+        zielDatei.write(
+            QByteArray(qsizetype(sharedRegisterFileSize()), 'z'));  // the size of a register file
         zielDatei.close();
         QFile::setPermissions(ziel, QFile::ReadOwner | QFile::WriteOwner);
         QVERIFY(fall == 1 ? QFile::link(laufzeit_->path(), ordner())
@@ -147,7 +148,7 @@ private slots:
         QCOMPARE(int(eins->read(kBase)), 0x42);
         QCOMPARE(int(zwei->read(kBase)), 0x00);
         QVERIFY(zielDatei.open(QIODevice::ReadOnly));
-        QCOMPARE(zielDatei.readAll(), QByteArray(16, 'z'));
+        QCOMPARE(zielDatei.readAll(), QByteArray(qsizetype(sharedRegisterFileSize()), 'z'));
     }
 
     // Another process shortens or overwrites the file while a thread writes
@@ -157,7 +158,7 @@ private slots:
         QTest::addColumn<QByteArray>("inhalt");
         QTest::newRow("emptied") << QByteArray();
         QTest::newRow("shortened") << QByteArray(3, 'z');
-        QTest::newRow("overwritten") << QByteArray(16, 'z');
+        QTest::newRow("overwritten") << QByteArray(qsizetype(sharedRegisterFileSize()), 'z');
     }
     void damagedFileIsReplaced() {
         QFETCH(QByteArray, inhalt);
