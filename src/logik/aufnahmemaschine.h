@@ -17,7 +17,8 @@
 
 namespace dravel::port {
 class Backend;
-}
+class ChangeLogReader;
+}  // namespace dravel::port
 
 namespace dravel::analysator {
 
@@ -26,6 +27,12 @@ class Portleser {
 public:
     virtual ~Portleser() = default;
     virtual std::uint8_t lies(std::uint16_t adresse) = 0;
+    // Where the port at `basis` logs every write (the simulated one): a
+    // reader that follows the log from now on; nullptr where the port has
+    // to be polled.
+    virtual std::shared_ptr<port::ChangeLogReader> protokoll(std::uint16_t /*basis*/) {
+        return nullptr;
+    }
 };
 
 // The trace's clock: nanoseconds since the program started. Tests pass one
@@ -50,6 +57,7 @@ class PortOhneMitschnitt final : public Portleser {
 public:
     PortOhneMitschnitt();
     std::uint8_t lies(std::uint16_t adresse) override;
+    std::shared_ptr<port::ChangeLogReader> protokoll(std::uint16_t basis) override;
 
 private:
     std::shared_ptr<port::Backend> backend_;
@@ -158,6 +166,11 @@ const char* endeText(Ende ende);
 // that ends that long after arming. A repeating run arms again after each
 // capture that ran its duration. Memory that runs out below the limit ends the capture as
 // the limit does, with what it holds.
+//
+// Where the port logs its writes (Portleser::protokoll) and polling is not
+// asked for, the thread follows the log instead of sampling: every change
+// at the time it was written, however busy the machine; entries lost to a
+// reader that fell a whole log behind become gaps.
 class Aufnahmemaschine {
 public:
     static constexpr std::size_t kBlock = 1024;
@@ -196,6 +209,7 @@ private:
     void starteFaden();
     template <int N>
     void schleife(const Abtastplan& plan);
+    void schleifeAusProtokoll(const Abtastplan& plan, port::ChangeLogReader& protokoll);
     bool verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste);
     // Every clock read in the loop: the stretch since the last one is a
     // gap or counts for the time resolution.
