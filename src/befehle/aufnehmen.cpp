@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "befehle/dekodieren.h"
 #include "befehle/gemeinsam.h"
 #include "logik/abbruch.h"
 #include "logik/aufnahme_vcd.h"
@@ -27,6 +28,7 @@ using analysator::Aufnahmeeinstellungen;
 struct Aufnehmen {
     Aufnahmeeinstellungen einstellungen;
     QString ausgabe;
+    std::optional<Dekoderwunsch> dekoder;
 };
 
 QString text(const QCommandLineParser& parser, const char* name) {
@@ -88,6 +90,12 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
     e.grenzeBytes = static_cast<std::size_t>(grenzeMiB) * analysator::kMiB;
     if (const QString grund = steuerzeichenImNamen(a.ausgabe); !grund.isEmpty()) {
         throw Ablehnung(QStringLiteral("--ausgabe „%1“: %2.").arg(maskiert(a.ausgabe), grund));
+    }
+    // The decoders are checked against the chosen lines before the port opens.
+    a.dekoder = leseDekoderwunsch(parser);
+    if (a.dekoder) {
+        prüfeDekoderwunsch(*a.dekoder, std::make_shared<analysator::Aufnahme>(
+                                           analysator::leitungenFür(e.pins), 0));
     }
     return a;
 }
@@ -181,13 +189,15 @@ int nimmAuf(const Aufnehmen& a, std::unique_ptr<port::SorgfältigeDatei> datei) 
                                           QStringLiteral(" Abtastwerte/s"), 4, deutsch)),
         analysator::endeText(aufnahme->ende()));
     if (const int signal = abbruchsignal()) return 128 + signal;
+    const int dekodiert = a.dekoder ? dekodiereUndZeige(*a.dekoder, aufnahme) : 0;
+    if (dekodiert != 0) return dekodiert;
     return gespeichert ? 0 : 1;
 }
 
 }  // namespace
 
 Befehl aufnehmen() {
-    return {
+    Befehl befehl{
         "aufnehmen",
         "Zeichnet die Leitungen als Logikanalysator auf und schreibt eine VCD-Datei.",
         "Tastet die gewählten Leitungen so schnell ab, wie der Port es erlaubt, speichert nur "
@@ -231,6 +241,8 @@ Befehl aufnehmen() {
             }
             return nimmAuf(a, std::move(datei));
         }};
+    for (QCommandLineOption& o : dekoderOptionen()) befehl.optionen.push_back(std::move(o));
+    return befehl;
 }
 
 }  // namespace dravel::app::befehl
