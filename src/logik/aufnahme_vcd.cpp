@@ -89,6 +89,8 @@ void leseAngaben(const std::string& kommentar, Aufnahmeangaben& angaben) {
         const std::string_view schlüssel = zeile.substr(0, gleich), wert = zeile.substr(gleich + 1);
         if (schlüssel == "ausloeser_ns") {
             angaben.auslöserNs = zahlAus(wert);
+        } else if (schlüssel == "dekoder") {
+            angaben.dekoder.emplace_back(wert);
         } else if (schlüssel == "ende") {
             for (const auto& [e, s] : kEndeSchlüssel) {
                 if (wert == s) angaben.ende = e;
@@ -130,7 +132,7 @@ std::unique_ptr<port::VcdWriter> beginneVcd(std::unique_ptr<port::SorgfältigeDa
 }
 
 bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler,
-                  std::string* hinweis) {
+                  std::string* hinweis, const std::vector<std::string>& dekoder) {
     std::string grund;
     auto schreiber =
         port::VcdWriter::erzeuge(pfad, kopfOhneAufnahme(), port::standardbasen(), grund);
@@ -138,12 +140,13 @@ bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string
         fehler = anlegefehler(pfad, grund);
         return false;
     }
-    const bool gespeichert = speichereVcd(aufnahme, *schreiber, fehler);
+    const bool gespeichert = speichereVcd(aufnahme, *schreiber, fehler, dekoder);
     if (hinweis) *hinweis = schreiber->sicherungsmeldung();
     return gespeichert;
 }
 
-bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler) {
+bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler,
+                  const std::vector<std::string>& dekoder) {
     const std::size_t n = aufnahme.anzahl();
     const std::uint64_t anfang = n > 0 ? aufnahme[0].zeitNs : aufnahme.nullpunktNs;
     const std::uint64_t ende = std::max(aufnahme.bisNs(), n > 0 ? aufnahme[n - 1].zeitNs : anfang);
@@ -167,6 +170,7 @@ bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::str
     zeilen.push_back(std::string("ende=") + endeSchlüssel(aufnahme.ende()));
     zeilen.push_back("abtastwerte=" + std::to_string(aufnahme.proben()));
     zeilen.push_back("sigrok_downsample=" + std::to_string(abtastschritt(ende - anfang)));
+    for (const std::string& d : dekoder) zeilen.push_back("dekoder=" + d);
     schreiber.setzeKommentar(std::move(zeilen));
     std::vector<std::string> namen;
     std::vector<int> bits;

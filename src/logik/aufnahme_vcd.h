@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "logik/aufnahme.h"
 #include "port/vcd_writer.h"
@@ -20,8 +21,10 @@ namespace dravel::analysator {
 // next to it (x.vcd -> x.gtkw) as with --trace. False and one German line in `fehler` when the file
 // cannot be written; `hinweis`, if given, receives the line that says why the save file is left
 // out.
+// `dekoder`: the decoders chosen (as --dekoder spells them), a fact line
+// each, so that opening the file chooses them again.
 bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler,
-                  std::string* hinweis = nullptr);
+                  std::string* hinweis = nullptr, const std::vector<std::string>& dekoder = {});
 
 // The same in two steps, for a capture that may run for hours: the file,
 // opened and checked before it starts, gets its header at once (so a full
@@ -30,7 +33,8 @@ bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string
 // file is then undone as the writer undoes it.
 std::unique_ptr<port::VcdWriter> beginneVcd(std::unique_ptr<port::SorgfältigeDatei> datei,
                                             std::string& fehler);
-bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler);
+bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler,
+                  const std::vector<std::string>& dekoder = {});
 
 // What a file's header comments say of a capture, as far as they say it:
 // the "key=value" lines written above, and the sentence of files written
@@ -39,6 +43,7 @@ struct Aufnahmeangaben {
     bool aufnahme = false;  // the file is a capture, not a trace
     std::optional<std::uint64_t> auslöserNs;
     std::optional<Ende> ende;
+    std::vector<std::string> dekoder;
 };
 void leseAngaben(const std::string& kommentar, Aufnahmeangaben& angaben);
 

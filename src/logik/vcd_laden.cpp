@@ -293,6 +293,7 @@ std::unique_ptr<Aufnahme> ladeVcdText(const std::string& text, std::string& fehl
     aufnahme->beende(angaben.ende.value_or(Ende::Dauer));
     // The trigger of a capture, else the file's own time 0.
     aufnahme->nullpunktNs = angaben.auslöserNs.value_or(0);
+    aufnahme->dekoder = angaben.dekoder;
     return aufnahme;
 }
 

@@ -25,6 +25,7 @@
 #include <climits>
 #include <cmath>
 
+#include "dekoderbereich.h"
 #include "fenster/gemeinsam/symbol.h"
 #include "fenster/module1.h"
 #include "logik/aufnahme_vcd.h"
@@ -162,11 +163,13 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     auto* rechts = new QSplitter(Qt::Vertical, this);
     rechts->addWidget(Diagramm);
     rechts->addWidget(unten);
+    Dekoder = new Dekoderbereich(Diagramm, this);
+    rechts->addWidget(Dekoder);
     rechts->setStretchFactor(0, 3);
     rechts->setStretchFactor(1, 1);
     rechts->setChildrenCollapsible(false);
     // Room for the 17 rows and for seven lines of the table below them.
-    rechts->setSizes({470, 230});
+    rechts->setSizes({470, 230, 140});
 
     auto* mitte = new QHBoxLayout;
     mitte->addWidget(baueEinstellungen());
@@ -388,11 +391,13 @@ void Logikanalysator::Anzeigetakt_Timer() {
         Diagramm->rolle();
         Diagramm->folgt = false;
         messeJetzt();
+        Dekoder->dekodiere(quelle_->aktuelle());
     }
 }
 
 void Logikanalysator::halteAufnahme() {
     if (!quelle_) return;
+    const bool lief = quelle_->läuft();
     quelle_->halte();
     if (Anzeigetakt) Anzeigetakt->stop();
     if (AufnahmeStartStop) {
@@ -400,6 +405,7 @@ void Logikanalysator::halteAufnahme() {
         Diagramm->rolle();
         Diagramm->folgt = false;
         zeigeZustand();
+        if (lief) Dekoder->dekodiere(quelle_->aktuelle());
     }
 }
 
@@ -436,6 +442,7 @@ void Logikanalysator::closeEvent(QCloseEvent* event) {
 // --- showing and measuring -------------------------------------------------
 
 void Logikanalysator::zeige(std::shared_ptr<const Aufnahme> aufnahme) {
+    Dekoder->dekodiere(aufnahme);
     Diagramm->zeige(std::move(aufnahme));
     Speichern->setEnabled(Diagramm->aufnahme() != nullptr);
     zeigeZustand();
@@ -505,6 +512,8 @@ bool Logikanalysator::öffne(const QString& pfad, QString& fehler) {
     halteAufnahme();
     dateiname_ = QFileInfo(pfad).fileName();
     dateihinweis_ = QString::fromStdString(hinweis);
+    // A saved capture names the decoders it was looked at with.
+    if (!aufnahme->dekoder.empty()) Dekoder->setzeStapel(aufnahme->dekoder);
     zeige(aufnahme);
     setWindowTitle(QStringLiteral("Logikanalysator – %1").arg(dateiname_));
     return true;
@@ -517,7 +526,8 @@ bool Logikanalysator::speichere(const QString& pfad, QString& fehler) const {
         return false;
     }
     std::string grund, hinweis;
-    if (!analysator::speichereVcd(*aufnahme, pfad.toStdString(), grund, &hinweis)) {
+    if (!analysator::speichereVcd(*aufnahme, pfad.toStdString(), grund, &hinweis,
+                                  Dekoder->stapel())) {
         fehler = QString::fromStdString(grund);
         return false;
     }
