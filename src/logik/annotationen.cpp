@@ -85,11 +85,13 @@ void Annotationsliste::ordne() {
         if (ix.geordnet == ix.folge.size()) continue;
         const std::size_t ab = sortiere(ix.folge, ix.geordnet);
         ix.maxEnde.resize(ix.folge.size());
+        ix.anfang.resize(ix.folge.size());
         std::uint64_t größtes = ab > 0 ? ix.maxEnde[ab - 1] : 0;
         for (std::size_t k = ab; k < ix.folge.size(); ++k) {
             const Eintrag& e = einträge_[ix.folge[k]];
             größtes = std::max(größtes, std::max(e.endeNs, e.anfangNs + 1));
             ix.maxEnde[k] = größtes;
+            ix.anfang[k] = e.anfangNs;
         }
         ix.geordnet = ix.folge.size();
     }
@@ -122,16 +124,16 @@ std::vector<Kasten> Annotationsliste::berechne(std::uint32_t reihe, double anfan
         std::partition_point(ix.maxEnde.begin(), ix.maxEnde.begin() + std::ptrdiff_t(n),
                              [&](std::uint64_t ende) { return double(ende) <= anfangNs; }) -
         ix.maxEnde.begin());
-    while (i < n && double(einträge_[ix.folge[i]].anfangNs) < bisNs) {
+    while (i < n && double(ix.anfang[i]) < bisNs) {
         const Eintrag& e = einträge_[ix.folge[i]];
         const int c = std::clamp(int(std::floor(spalte(double(e.anfangNs)))), 0, breite - 1);
         // Those starting in the same column go into one band.
         const double nächste = anfangNs + (c + 1) * proSpalte;
-        const std::size_t k = std::size_t(
-            std::partition_point(
-                ix.folge.begin() + std::ptrdiff_t(i + 1), ix.folge.begin() + std::ptrdiff_t(n),
-                [&](std::uint32_t j) { return double(einträge_[j].anfangNs) < nächste; }) -
-            ix.folge.begin());
+        const std::size_t k =
+            std::size_t(std::partition_point(ix.anfang.begin() + std::ptrdiff_t(i + 1),
+                                             ix.anfang.begin() + std::ptrdiff_t(n),
+                                             [&](std::uint64_t t) { return double(t) < nächste; }) -
+                        ix.anfang.begin());
         std::uint64_t ende = 0;
         if (k - i <= kBandSuche) {
             for (std::size_t j = i; j < k; ++j) ende = std::max(ende, endeVon(j));

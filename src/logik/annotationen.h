@@ -51,6 +51,9 @@ public:
     [[nodiscard]] std::size_t anzahl() const { return einträge_.size(); }
     [[nodiscard]] const Eintrag& operator[](std::size_t i) const { return einträge_[i]; }
     [[nodiscard]] const std::vector<Reihe>& reihen() const { return reihen_; }
+    [[nodiscard]] std::size_t anzahlIn(std::uint32_t reihe) const {
+        return indizes_[reihe].folge.size();
+    }
     // Text k of annotation i (0 is the longest).
     [[nodiscard]] std::string_view text(std::size_t i, int k = 0) const;
 
@@ -67,6 +70,7 @@ public:
 private:
     struct Index {
         std::vector<std::uint32_t> folge;    // by start
+        std::vector<std::uint64_t> anfang;   // their starts, searched without a detour
         std::vector<std::uint64_t> maxEnde;  // the latest end up to here
         std::size_t geordnet = 0;            // how much of folge is sorted
     };

@@ -108,7 +108,11 @@ void DekoderDialog::filtere(const QString& text) {
         e->setHidden(!trifft);
         if (trifft && !erster) erster = e;
     }
-    if (erster && (!Liste->currentItem() || Liste->currentItem()->isHidden())) {
+    // A decoder named exactly goes first ("midi", not the "humidity" sensor).
+    const auto genau = Liste->findItems(text, Qt::MatchFixedString, 0);
+    if (!genau.isEmpty()) {
+        Liste->setCurrentItem(genau.front());
+    } else if (erster && (!Liste->currentItem() || Liste->currentItem()->isHidden())) {
         Liste->setCurrentItem(erster);
     }
 }

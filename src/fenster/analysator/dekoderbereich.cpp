@@ -348,7 +348,7 @@ void Dekoderbereich::hole() {
     for (const dekoder::Annotation& a : neu) liste_->füge(a);
     liste_->ordne();
     Fortschritt->setValue(int(dekodierung_->fortschritt() * 1000));
-    if (liste_->reihen().size() != reihenGezeigt_) zeigeZeilen();
+    if (reihenMitAnnotationen() != reihenGezeigt_) zeigeZeilen();
     if (!neu.empty()) {
         zeigeTabelle();
         diagramm_->viewport()->update();
@@ -370,19 +370,28 @@ bool Dekoderbereich::warte() {
     return gut;
 }
 
+std::size_t Dekoderbereich::reihenMitAnnotationen() const {
+    std::size_t n = 0;
+    for (std::uint32_t r = 0; r < liste_->reihen().size(); ++r) n += liste_->anzahlIn(r) > 0;
+    return n;
+}
+
 void Dekoderbereich::zeigeZeilen() {
-    // The decoders' names for the labels: "uart" → "UART: RX data".
+    // The rows with something in them, in the order the decoders declare
+    // them (a uart reading rx only leaves its tx rows empty); all while
+    // nothing is found, so the decoders chosen still show.
     std::vector<Zeitdiagramm::Zusatzzeile> zeilen;
     const auto& reihen = liste_->reihen();
-    for (std::size_t r = 0; r < reihen.size(); ++r) {
+    reihenGezeigt_ = reihenMitAnnotationen();
+    for (std::uint32_t r = 0; r < reihen.size(); ++r) {
+        if (reihenGezeigt_ > 0 && liste_->anzahlIn(r) == 0) continue;
         const auto bekannt = namen_.find(reihen[r].dekoder);
         const QString name =
             bekannt != namen_.end() ? bekannt->second : QString::fromStdString(reihen[r].dekoder);
         zeilen.push_back(
-            {QStringLiteral("%1: %2").arg(name, QString::fromStdString(reihen[r].name)), liste_,
-             std::uint32_t(r), farbe(reihen[r].instanz)});
+            {QStringLiteral("%1: %2").arg(name, QString::fromStdString(reihen[r].name)), liste_, r,
+             farbe(reihen[r].instanz)});
     }
-    reihenGezeigt_ = reihen.size();
     diagramm_->setzeZusatzzeilen(std::move(zeilen));
 }
 

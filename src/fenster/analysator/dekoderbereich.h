@@ -97,6 +97,7 @@ private:
     void zeigeListe();
     void zeigeTabelle();
     void zeigeZeilen();
+    [[nodiscard]] std::size_t reihenMitAnnotationen() const;
 
     Zeitdiagramm* diagramm_;
     std::shared_ptr<const analysator::Aufnahme> aufnahme_;
@@ -105,7 +106,7 @@ private:
     std::shared_ptr<dekoder::Annotationsliste> liste_;
     std::unique_ptr<dekoder::Dekodierung> dekodierung_;
     std::map<std::string, QString> namen_;  // "uart" → "UART", for the rows' labels
-    std::size_t reihenGezeigt_ = 0;
+    std::size_t reihenGezeigt_ = 0;         // rows with annotations when last shown
 };
 
 }  // namespace dravel

@@ -44,6 +44,9 @@ public:
     // Shows a recording (nullptr: none), the whole of it.
     void zeige(std::shared_ptr<const analysator::Aufnahme> aufnahme);
     [[nodiscard]] const analysator::Aufnahme* aufnahme() const { return aufnahme_.get(); }
+    [[nodiscard]] std::shared_ptr<const analysator::Aufnahme> aufnahmeGeteilt() const {
+        return aufnahme_;
+    }
 
     // The range the recording covers: its first change to how far it looked.
     [[nodiscard]] double anfangNs() const;

@@ -1,11 +1,14 @@
 // The analyzer's decoders: remembered in the settings and in a saved
 // capture, and what they find shown in the table and exported.
+#include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "fenster/analysator/dekoder_dialog.h"
 #include "fenster/analysator/dekoderbereich.h"
 #include "fenster/analysator/logikanalysator.h"
 #include "fenster/analysator/zeitdiagramm.h"
@@ -43,6 +46,7 @@ private slots:
     void init() { QSettings().clear(); }
     void decodersComeBackFromTheSettings();
     void savedCaptureBringsItsDecodersAndTheirFindings();
+    void dialogNamesTheChannelsAndOnlyTheOptionsChanged();
 };
 
 void TestDekoderbereich::decodersComeBackFromTheSettings() {
@@ -94,6 +98,21 @@ void TestDekoderbereich::savedCaptureBringsItsDecodersAndTheirFindings() {
     QCOMPARE(fenster.Diagramm->sichtAnfang() + fenster.Diagramm->sichtSpanne() / 2,
              double(a.anfangNs + a.endeNs) / 2);
     fenster.close();
+}
+
+void TestDekoderbereich::dialogNamesTheChannelsAndOnlyTheOptionsChanged() {
+    std::string fehler;
+    DekoderDialog dialog(dekoder::alleDekoder(fehler), uart(), {{"uart:rx=10", {"uart"}}});
+    QVERIFY(dialog.wähle("uart"));
+    auto* rx = dialog.findChild<QComboBox*>("Kanal(rx)");
+    QVERIFY(rx);
+    rx->setCurrentText("10 /Ack");
+    dialog.findChild<QLineEdit*>("Option(baudrate)")->setText("9600");
+    QCOMPARE(dialog.angabe(), std::string("uart:rx=10:baudrate=9600"));
+    // Stacked, it reads the decoder below.
+    QVERIFY(dialog.wähle("midi"));
+    QCOMPARE(dialog.ziel(), 0);
+    QCOMPARE(dialog.angabe(), std::string("midi"));
 }
 
 QTEST_MAIN(TestDekoderbereich)
