@@ -30,9 +30,9 @@ std::uint64_t leseRate(const QString& text) {
     if (faktor != 1) zahl.chop(1);
     bool ok = false;
     const double wert = zahl.replace(u',', u'.').toDouble(&ok) * faktor;
-    if (!ok || !(wert >= 1) || wert > 1e10) {
+    if (!ok || !(wert >= 1) || wert > 1e9) {
         throw Ablehnung(QStringLiteral("--abtastrate „%1“: erwartet Proben je Sekunde von 1 bis "
-                                       "10G, z. B. 1M oder 250k.")
+                                       "1G (die Zeiten sind Nanosekunden), z. B. 1M oder 250k.")
                             .arg(maskiert(text)));
     }
     return static_cast<std::uint64_t>(wert);
@@ -64,7 +64,52 @@ std::string einzeilig(std::string text) {
     return text;
 }
 
+// What a decoder declares, as the user names it (sigrok-cli's --show).
+std::string beschreibung(const dekoder::Beschreibung& b) {
+    std::string text = b.id + " – " + b.langname + ": " + b.beschreibung + "\n";
+    if (b.eingaben != std::vector<std::string>{"logic"}) {
+        text += "  liest, was ein Dekoder darunter liefert: ";
+        for (const std::string& e : b.eingaben) text += e + " ";
+        text += "\n";
+    }
+    for (const dekoder::Kanal& k : b.kanäle) {
+        text += "  Kanal " + k.id + (k.pflicht ? " (Pflicht)" : "") + ": " + k.beschreibung + "\n";
+    }
+    for (const dekoder::Option& o : b.optionen) {
+        text += "  Option " + o.id + "=" + o.vorgabe + ": " + o.beschreibung;
+        for (std::size_t i = 0; i < o.werte.size(); ++i) {
+            text += (i == 0 ? " (" : ", ") + o.werte[i] + (i + 1 == o.werte.size() ? ")" : "");
+        }
+        text += "\n";
+    }
+    for (const dekoder::Zeile& z : b.zeilen)
+        text += "  Zeile " + z.id + ": " + z.beschreibung + "\n";
+    return text;
+}
+
+int zeigeDekoder(const QCommandLineParser& parser) {
+    std::string fehler;
+    std::vector<dekoder::Beschreibung> gezeigt;
+    if (parser.isSet(QStringLiteral("zeige"))) {
+        auto b = dekoder::dekoder(parser.value(QStringLiteral("zeige")).toStdString(), fehler);
+        if (!b) lehneAb("--zeige " + fehler);
+        gezeigt.push_back(std::move(*b));
+    } else {
+        gezeigt = dekoder::alleDekoder(fehler);
+        if (!fehler.empty()) lehneAb(fehler);
+    }
+    Ausgabe ausgabe;
+    for (const dekoder::Beschreibung& b : gezeigt) {
+        schreibe(ausgabe, gezeigt.size() == 1 ? beschreibung(b) : b.id + "\t" + b.langname + "\n");
+    }
+    return endstatus(ausgabe);
+}
+
 int dekodiereDatei(const QCommandLineParser& parser, const QStringList& argumente) {
+    if (parser.isSet(QStringLiteral("liste")) || parser.isSet(QStringLiteral("zeige"))) {
+        prüfeAnzahl(argumente, 0, 0, {});
+        return zeigeDekoder(parser);
+    }
     prüfeAnzahl(argumente, 1, 1, QStringLiteral("dekodieren braucht eine DATEI.vcd."));
     const auto wunsch = leseDekoderwunsch(parser);
     if (!wunsch) {
@@ -107,7 +152,8 @@ std::vector<QCommandLineOption> dekoderOptionen() {
                            QStringLiteral("FILTER")),
         option("abtastrate",
                "Proben je Sekunde für die Dekoder, z. B. 1M (Vorgabe: die Auflösung der "
-               "Aufnahme, sonst 8 Proben im kürzesten Abstand zweier Änderungen).",
+               "Aufnahme, doch höchstens 32 Proben im kürzesten Abstand zweier Änderungen; "
+               "ohne Auflösung 8 darin).",
                "RATE"),
     };
 }
@@ -153,33 +199,41 @@ int dekodiereUndZeige(const Dekoderwunsch& wunsch,
                      maskiert(QString::fromStdString(fehler)).toUtf8().constData());
         return 2;
     }
-    dekodierung->starte();
-    while (!dekodierung->fertig()) {
-        const auto jetzt = std::chrono::duration_cast<std::chrono::nanoseconds>(
-            std::chrono::steady_clock::now().time_since_epoch());
-        if (!warteBis(jetzt.count() + 20'000'000)) dekodierung->brichAb();
-    }
-    const bool gelungen = dekodierung->warte();
-    std::vector<dekoder::Annotation> annotationen = dekodierung->abholen();
-    // The decoders of a session run in threads of their own: one order for
-    // every run.
-    std::stable_sort(annotationen.begin(), annotationen.end(), [](const auto& a, const auto& b) {
-        return std::tie(a.anfangNs, a.instanz) < std::tie(b.anfangNs, b.instanz);
-    });
     dekoder::Filter filter;
     for (const QString& text : wunsch.filter) {
         auto gelesen = dekoder::leseFilter(text.toStdString(), wunsch.stapel, fehler);
         for (auto& e : gelesen->klassen) filter.klassen.push_back(std::move(e));
     }
+    // Collected as they come, without those not shown: a long capture's
+    // rows of bits need not all wait in memory for the bytes.
+    std::vector<dekoder::Annotation> annotationen;
+    const auto hole = [&] {
+        for (dekoder::Annotation& a : dekodierung->abholen()) {
+            if (filter.zeigt(a.dekoder, a.klasse)) annotationen.push_back(std::move(a));
+        }
+    };
+    dekodierung->starte();
+    while (!dekodierung->fertig()) {
+        const auto jetzt = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+        if (!warteBis(jetzt.count() + 20'000'000)) dekodierung->brichAb();
+        hole();
+    }
+    const bool gelungen = dekodierung->warte();
+    hole();
+    // The decoders of a session run in threads of their own: one order for
+    // every run.
+    std::stable_sort(annotationen.begin(), annotationen.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.anfangNs, a.instanz) < std::tie(b.anfangNs, b.instanz);
+    });
     Ausgabe ausgabe;
     std::size_t gezeigt = 0;
     std::size_t überLücken = 0;
     for (const dekoder::Annotation& a : annotationen) {
-        if (!filter.zeigt(a.dekoder, a.klasse)) continue;
         ++gezeigt;
         überLücken += a.überLücke ? 1 : 0;
         schreibe(ausgabe, sekunden(a.anfangNs, nullpunkt) + '\t' + sekunden(a.endeNs, nullpunkt) +
-                              '\t' + a.dekoder + '\t' + a.zeile + '\t' +
+                              '\t' + a.name + '\t' + a.zeile + '\t' +
                               einzeilig(a.texte.empty() ? std::string() : a.texte.front()) +
                               (a.überLücke ? "\tLücke\n" : "\n"));
     }
@@ -189,16 +243,19 @@ int dekodiereUndZeige(const Dekoderwunsch& wunsch,
                      maskiert(QString::fromStdString(dekodierung->fehler())).toUtf8().constData());
         return 2;
     }
-    std::fprintf(stderr, "dravel: %zu %s bei %" PRIu64 " Proben/s%s\n", gezeigt,
-                 gezeigt == 1 ? "Annotation" : "Annotationen", dekodierung->abtastrate(),
-                 überLücken
-                     ? (", " + std::to_string(überLücken) + " über Lücken der Aufnahme").c_str()
-                     : "");
+    std::fprintf(
+        stderr, "dravel: %zu %s bei %" PRIu64 " Proben/s%s\n", gezeigt,
+        gezeigt == 1 ? "Annotation" : "Annotationen", dekodierung->abtastrate(),
+        überLücken ? (", " + std::to_string(überLücken) + " über Lücken oder x/z").c_str() : "");
     return status;
 }
 
 Befehl dekodieren() {
     std::vector<QCommandLineOption> optionen = dekoderOptionen();
+    optionen.emplace_back(QStringList{QStringLiteral("L"), QStringLiteral("liste")},
+                          QStringLiteral("Zeigt die Dekoder, einen je Zeile."));
+    optionen.push_back(
+        option("zeige", "Zeigt Kanäle, Optionen (mit Vorgabe) und Zeilen eines Dekoders.", "ID"));
     return {"dekodieren",
             "Dekodiert eine gespeicherte Aufnahme mit Protokolldekodern (UART, SPI, I²C, …).",
             "Liest eine VCD-Datei (eine Aufnahme, eine --trace-Sitzung oder die Datei eines "

@@ -2,7 +2,6 @@
 
 #include <glib.h>
 #include <libsigrokdecode/libsigrokdecode.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -11,12 +10,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <set>
 
 namespace dravel::dekoder {
 
 struct Dekodierung::Instanz {
     Beschreibung art;
+    std::string name;  // the id, numbered where the session has it twice: "uart-2"
     std::vector<std::pair<std::string, int>> kanäle;  // channel id, sample bit
     std::vector<std::pair<std::string, std::string>> optionen;
 };
@@ -30,22 +29,34 @@ std::mutex& bibliothek() {
     return sperre;
 }
 
-std::string& letzteMeldung() {
-    static std::string meldung;
+// The library's last complaint (a decoder's Python error above all), kept
+// for the one line the user gets instead of printed in between. Decoders
+// complain from threads of their own.
+struct Meldung {
+    std::mutex sperre;
+    std::string text;
+};
+Meldung& letzteMeldung() {
+    static Meldung meldung;
     return meldung;
 }
 
-// The library's complaints (a decoder's Python error above all) are kept
-// for the one line the user gets, not printed in between.
 int merkeMeldung(void*, int stufe, const char* format, va_list argumente) {
     if (stufe > SRD_LOG_ERR) return SRD_OK;
     char text[512];
     std::vsnprintf(text, sizeof text, format, argumente);
-    std::string& meldung = letzteMeldung();
-    meldung = text;
-    while (!meldung.empty() && (meldung.back() == '.' || meldung.back() == '\n'))
-        meldung.pop_back();
+    std::string zeile = text;
+    while (!zeile.empty() && (zeile.back() == '.' || zeile.back() == '\n')) zeile.pop_back();
+    Meldung& m = letzteMeldung();
+    const std::lock_guard sperre(m.sperre);
+    m.text = std::move(zeile);
     return SRD_OK;
+}
+
+std::string nimmMeldung() {
+    Meldung& m = letzteMeldung();
+    const std::lock_guard sperre(m.sperre);
+    return std::exchange(m.text, {});
 }
 
 void beendeBibliothek() {
@@ -56,6 +67,8 @@ void beendeBibliothek() {
 // Under the lock: starts the library on first use.
 bool gestartet(std::string& fehler) {
     static int status = [] {
+        // Made before the handler at exit is registered, so destroyed after it.
+        nimmMeldung();
         srd_log_callback_set(merkeMeldung, nullptr);
         const std::string ordner = eigenerOrdner();
         std::error_code fc;
@@ -83,8 +96,8 @@ std::string alsText(GVariant* wert, Option::Typ& typ) {
     if (g_variant_is_of_type(wert, G_VARIANT_TYPE_DOUBLE)) {
         typ = Option::Typ::Kommazahl;
         char text[64];
-        std::snprintf(text, sizeof text, "%g", g_variant_get_double(wert));
-        return text;
+        const auto ende = std::to_chars(text, text + sizeof text, g_variant_get_double(wert)).ptr;
+        return std::string(text, ende);
     }
     typ = Option::Typ::Text;
     if (g_variant_is_of_type(wert, G_VARIANT_TYPE_STRING)) {
@@ -94,16 +107,11 @@ std::string alsText(GVariant* wert, Option::Typ& typ) {
 }
 
 Beschreibung beschreibe(const srd_decoder* d) {
-    Beschreibung b{textVon(d->id),
-                   textVon(d->name),
-                   textVon(d->longname),
-                   textVon(d->desc),
-                   {},
-                   {},
-                   {},
-                   {},
-                   {},
-                   {}};
+    Beschreibung b;
+    b.id = textVon(d->id);
+    b.name = textVon(d->name);
+    b.langname = textVon(d->longname);
+    b.beschreibung = textVon(d->desc);
     for (const GSList* l = d->inputs; l; l = l->next)
         b.eingaben.emplace_back(textVon(static_cast<const char*>(l->data)));
     for (const GSList* l = d->outputs; l; l = l->next)
@@ -164,6 +172,14 @@ long double nsJeProbe(std::uint64_t rateHz) {
     return 1e9L / static_cast<long double>(rateHz);
 }
 
+// Numbers as the user types them, whatever the locale says.
+template <typename Zahl>
+Zahl zahlAus(const std::string& text) {
+    Zahl zahl{};
+    std::from_chars(text.data(), text.data() + text.size(), zahl);
+    return zahl;
+}
+
 // The first sample at or after `ns` after the start.
 std::uint64_t probeAb(std::uint64_t ns, std::uint64_t rateHz) {
     return static_cast<std::uint64_t>(std::ceil(static_cast<long double>(ns) / nsJeProbe(rateHz)));
@@ -172,9 +188,9 @@ std::uint64_t probeAb(std::uint64_t ns, std::uint64_t rateHz) {
 GVariant* wertFür(const Option& option, const std::string& text) {
     switch (option.typ) {
         case Option::Typ::Ganzzahl:
-            return g_variant_new_int64(std::strtoll(text.c_str(), nullptr, 10));
+            return g_variant_new_int64(zahlAus<std::int64_t>(text));
         case Option::Typ::Kommazahl:
-            return g_variant_new_double(std::strtod(text.c_str(), nullptr));
+            return g_variant_new_double(zahlAus<double>(text));
         case Option::Typ::Text:
             break;
     }
@@ -214,7 +230,7 @@ const char* typText(Option::Typ typ) {
 
 bool gleicheZahl(const Option& option, const std::string& a, const std::string& b) {
     if (option.typ == Option::Typ::Text) return a == b;
-    return std::strtod(a.c_str(), nullptr) == std::strtod(b.c_str(), nullptr);
+    return zahlAus<double>(a) == zahlAus<double>(b);
 }
 
 }  // namespace
@@ -344,22 +360,41 @@ bool Filter::zeigt(const std::string& dekoder, const std::string& klasse) const 
 }
 
 std::uint64_t abtastrateFür(const Aufnahme& aufnahme) {
-    std::uint64_t ns = aufnahme.auflösungNs();
-    if (ns == 0) {
-        std::uint64_t kürzeste = 0;
-        const std::size_t n = aufnahme.anzahl();
-        for (std::size_t i = 1; i < n; ++i) {
-            const std::uint64_t d = aufnahme[i].zeitNs - aufnahme[i - 1].zeitNs;
-            if (d > 0 && (kürzeste == 0 || d < kürzeste)) kürzeste = d;
-        }
-        // Eight samples a pulse, so that a decoder finds the middle of a bit.
-        ns = kürzeste / 8;
+    std::uint64_t kürzeste = 0;
+    const std::size_t n = aufnahme.anzahl();
+    for (std::size_t i = 1; i < n; ++i) {
+        const std::uint64_t d = aufnahme[i].zeitNs - aufnahme[i - 1].zeitNs;
+        if (d > 0 && (kürzeste == 0 || d < kürzeste)) kürzeste = d;
     }
     constexpr std::uint64_t kGrößte = 1'000'000'000;
     constexpr std::uint64_t kKleinste = 1'000;
+    std::uint64_t ns = aufnahme.auflösungNs();
+    if (ns == 0) {
+        // Eight samples a pulse, so that a decoder finds the middle of a bit.
+        ns = kürzeste / 8;
+        if (kürzeste == 0) return kKleinste;  // nothing changes: nothing to find
+    } else {
+        // A fast port's resolution would cost the decoders far more samples
+        // than its pulses need: 32 in the shortest are plenty.
+        ns = std::max(ns, kürzeste / 32);
+    }
     if (ns == 0) return kGrößte;
     return std::clamp<std::uint64_t>(kGrößte / ns, kKleinste, kGrößte);
 }
+
+namespace {
+
+// The pin a line is, by its name: "10 /Ack" in a capture and in a capture's
+// file loaded, "Pin10_nAck" as the file writes it; 0 for another name.
+int pinVon(std::string_view name) {
+    if (name.starts_with("Pin")) name.remove_prefix(3);
+    int pin = 0;
+    const auto [p, ec] = std::from_chars(name.data(), name.data() + name.size(), pin);
+    const bool folgt = p != name.data() + name.size() && (*p == ' ' || *p == '_');
+    return ec == std::errc{} && folgt && pin >= 1 && pin <= 25 ? pin : 0;
+}
+
+}  // namespace
 
 int leitungFür(const Aufnahme& aufnahme, const std::string& wert) {
     const std::vector<Leitung>& leitungen = aufnahme.leitungen();
@@ -369,16 +404,13 @@ int leitungFür(const Aufnahme& aufnahme, const std::string& wert) {
     int zahl = -1;
     const auto [p, ec] = std::from_chars(wert.data(), wert.data() + wert.size(), zahl);
     if (ec != std::errc{} || p != wert.data() + wert.size() || zahl < 0) return -1;
-    // A pin: "10 /Ack" in a capture, "Pin10_nAck" in its file.
-    const std::string alsPin = std::to_string(zahl);
+    bool pins = false;
     for (const Leitung& l : leitungen) {
-        if (l.name.starts_with(alsPin + " ") || l.name.starts_with("Pin" + alsPin + "_")) {
-            return l.bit;
-        }
+        const int pin = pinVon(l.name);
+        if (pin == zahl) return l.bit;
+        pins = pins || pin > 0;
     }
-    const bool pins = std::any_of(leitungen.begin(), leitungen.end(), [](const Leitung& l) {
-        return l.name.starts_with("Pin") && l.name.find('_') != std::string::npos;
-    });
+    // Where the lines are pins, a number is a pin, never a line's index.
     if (pins) return -1;
     for (const Leitung& l : leitungen) {
         if (l.bit == zahl) return l.bit;
@@ -428,7 +460,7 @@ std::optional<Dekodierung::Instanz> prüfe(const Angabe& angabe, const Beschreib
                                           std::string& fehler) {
     auto art = dekoder(angabe.id, fehler);
     if (!art) return std::nullopt;
-    Dekodierung::Instanz instanz{*art, {}, {}};
+    Dekodierung::Instanz instanz{*art, {}, {}, {}};
     const auto liest = [&](const std::string& was) {
         return std::find(art->eingaben.begin(), art->eingaben.end(), was) != art->eingaben.end();
     };
@@ -544,6 +576,21 @@ std::unique_ptr<Dekodierung> Dekodierung::bereite(std::shared_ptr<const Aufnahme
         }
         if (!instanzen.empty()) d->stapel_.push_back(std::move(instanzen));
     }
+    // Named as sigrok-cli names them where one decoder runs twice.
+    for (auto& s : d->stapel_) {
+        for (Instanz& instanz : s) {
+            int gleiche = 0, nummer = 0;
+            for (const auto& t : d->stapel_) {
+                for (const Instanz& andere : t) {
+                    if (andere.art.id != instanz.art.id) continue;
+                    ++gleiche;
+                    if (&andere == &instanz) nummer = gleiche;
+                }
+            }
+            instanz.name = instanz.art.id;
+            if (gleiche > 1) instanz.name += "-" + std::to_string(nummer);
+        }
+    }
     if (d->stapel_.empty()) {
         fehler = "kein Dekoder genannt (so: uart:rx=10:baudrate=9600)";
         return nullptr;
@@ -603,13 +650,14 @@ void annotationAngekommen(void* pdata, void* selbst) {
     const auto* inhalt = static_cast<const srd_proto_data_annotation*>(daten->data);
     const auto wo = std::find(r->instanzen.begin(), r->instanzen.end(), daten->pdo->di);
     const int nummer = static_cast<int>(wo - r->instanzen.begin());
-    const Beschreibung* art = nullptr;
+    const Dekodierung::Instanz* instanz = nullptr;
     int i = 0;
     for (const auto& s : *r->stapel) {
-        for (const auto& instanz : s) {
-            if (i++ == nummer) art = &instanz.art;
+        for (const auto& x : s) {
+            if (i++ == nummer) instanz = &x;
         }
     }
+    const Beschreibung* art = instanz ? &instanz->art : nullptr;
     if (!art || inhalt->ann_class < 0 ||
         static_cast<std::size_t>(inhalt->ann_class) >= art->klassen.size()) {
         return;
@@ -621,6 +669,7 @@ void annotationAngekommen(void* pdata, void* selbst) {
     a.endeNs = r->anfangNs + static_cast<std::uint64_t>(std::llround(
                                  static_cast<long double>(daten->end_sample) * r->nsJeProbe));
     a.dekoder = art->id;
+    a.name = instanz->name;
     a.klasse = art->klassen[static_cast<std::size_t>(inhalt->ann_class)].first;
     a.zeile = a.klasse;
     for (const Zeile& z : art->zeilen) {
@@ -662,11 +711,11 @@ void Dekodierung::lauf() {
     srd_session* sitzung = nullptr;
     const auto scheitere = [&](const std::string& was) {
         fehler = was;
-        if (!letzteMeldung().empty()) fehler += ": " + letzteMeldung();
+        if (const std::string meldung = nimmMeldung(); !meldung.empty()) fehler += ": " + meldung;
     };
     {
         const std::lock_guard sperre(bibliothek());
-        letzteMeldung().clear();
+        nimmMeldung();
         if (gestartet(fehler) && srd_session_new(&sitzung) == SRD_OK) {
             for (const auto& s : stapel_) {
                 srd_decoder_inst* unten = nullptr;

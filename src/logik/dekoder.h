@@ -92,6 +92,7 @@ struct Annotation {
     std::uint64_t anfangNs = 0;  // on the capture's clock
     std::uint64_t endeNs = 0;
     std::string dekoder;             // "uart"
+    std::string name;                // "uart", "uart-2" where the session runs it twice
     std::string zeile;               // the annotation row's id ("rx-data"), else the class's
     std::string klasse;              // "rx-data"
     std::vector<std::string> texte;  // longest first
@@ -100,8 +101,9 @@ struct Annotation {
 };
 
 // The sample rate for a capture when the user names none: its time
-// resolution, else eight samples in its shortest interval between changes,
-// between 1 kHz and 1 GHz.
+// resolution, but no more than 32 samples in its shortest interval between
+// changes; without a resolution 8 samples in that interval; between 1 kHz
+// and 1 GHz.
 std::uint64_t abtastrateFür(const Aufnahme& aufnahme);
 
 // Which line of the capture a channel value names: the pin number where the

@@ -126,13 +126,16 @@ private slots:
         QTest::addColumn<QStringList>("argumente");
         QTest::addColumn<QString>("meldung");
         QTest::newRow("unbekannter Dekoder") << QStringList{"-P", "uat:rx=10"} << "es gibt: ac97";
+        // In a capture's file 0 is no pin, though it is the index of pin 10's line.
+        QTest::newRow("Pin, nicht Index")
+            << QStringList{"-P", "uart:rx=0"} << "rx=0: diese Leitung gibt es nicht; es gibt: 10 ";
         QTest::newRow("fehlender Kanal")
             << QStringList{"-P", "spi:mosi=10"} << "der Kanal clk fehlt";
         QTest::newRow("Optionstyp") << QStringList{"-P", "uart:rx=10:baudrate=x"} << "ganze Zahl";
         QTest::newRow("Filter") << QStringList{"-P", "uart:rx=10", "-A", "uart=rx-daten"}
                                 << "es gibt: rx-data-bits, rx-data,";
         QTest::newRow("Abtastrate")
-            << QStringList{"-P", "uart:rx=10", "--abtastrate", "0"} << "von 1 bis 10G";
+            << QStringList{"-P", "uart:rx=10", "--abtastrate", "0"} << "von 1 bis 1G";
         QTest::newRow("ohne Dekoder") << QStringList{} << "braucht --dekoder";
         QTest::newRow("aufnehmen, Leitung nicht gewählt")
             << QStringList{"aufnehmen", "--leitungen", "11", "-P", "uart:rx=10"}
