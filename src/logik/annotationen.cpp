@@ -49,6 +49,8 @@ void Annotationsliste::füge(const Annotation& a) {
     e.anfangNs = a.anfangNs;
     e.endeNs = std::max(a.endeNs, a.anfangNs);
     e.reihe = reihe(a.instanz, a.dekoder, a.zeile, a.zeile);
+    // A decoder run twice is told apart by its name ("uart-2").
+    if (!a.name.empty() && reihen_[e.reihe].dekoder != a.name) reihen_[e.reihe].dekoder = a.name;
     e.text = pool_.size();
     e.texte = std::uint16_t(std::min<std::size_t>(a.texte.size(), 0xFFFF));
     for (std::size_t k = 0; k < e.texte; ++k) {
