@@ -308,12 +308,11 @@ void Dekoderbereich::starteNeu() {
         dekodierung_ = dekoder::Dekodierung::bereite(aufnahme_, stapel, 0, fehler);
     }
     if (!dekodierung_) {
-        Meldung->setText(QStringLiteral("Dekoder: Fehler"));
-        Meldung->setToolTip(QString::fromStdString(fehler));
+        zeigeFehler(fehler);
         return fertig();
     }
-    // Every row each decoder declares, in its order, before anything is
-    // found: the diagram's rows stand still while it decodes.
+    // Every row each decoder declares, so that they show in its order as
+    // they fill, and the decoders' names for the labels.
     int instanz = 0;
     for (const dekoder::Stapel& s : stapel) {
         for (const dekoder::Angabe& a : s) {
@@ -358,9 +357,19 @@ void Dekoderbereich::hole() {
     Fortschritt->hide();
     const bool gut = dekodierung_->warte();
     const QString anzahl = QLocale().toString(qulonglong(liste_->anzahl()));
-    Meldung->setText(gut ? QStringLiteral("%1 Annotationen").arg(anzahl)
-                         : QStringLiteral("Dekoder: Fehler"));
-    Meldung->setToolTip(gut ? QString() : QString::fromStdString(dekodierung_->fehler()));
+    if (gut) {
+        Meldung->setText(QStringLiteral("%1 Annotationen").arg(anzahl));
+        Meldung->setToolTip({});
+    } else {
+        zeigeFehler(dekodierung_->fehler());
+    }
+}
+
+void Dekoderbereich::zeigeFehler(const std::string& fehler) {
+    // The start of it beside the search, all of it when pointed at.
+    const QString text = QStringLiteral("Dekoder: %1").arg(QString::fromStdString(fehler));
+    Meldung->setText(Meldung->fontMetrics().elidedText(text, Qt::ElideRight, 360));
+    Meldung->setToolTip(text);
 }
 
 bool Dekoderbereich::warte() {

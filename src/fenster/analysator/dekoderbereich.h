@@ -97,6 +97,7 @@ private:
     void zeigeListe();
     void zeigeTabelle();
     void zeigeZeilen();
+    void zeigeFehler(const std::string& fehler);
     [[nodiscard]] std::size_t reihenMitAnnotationen() const;
 
     Zeitdiagramm* diagramm_;
