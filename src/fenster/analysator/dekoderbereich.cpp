@@ -1,5 +1,6 @@
 #include "dekoderbereich.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -114,6 +115,15 @@ Dekoderbereich::Dekoderbereich(Zeitdiagramm* diagramm, QWidget* parent)
     Suche->setObjectName(QStringLiteral("Suche"));
     Suche->setPlaceholderText(QStringLiteral("Annotationen durchsuchen"));
     Suche->setClearButtonEnabled(true);
+    Abtastrate = new QComboBox(this);
+    Abtastrate->setObjectName(QStringLiteral("Abtastrate"));
+    Abtastrate->setToolTip(
+        QStringLiteral("Mit wie vielen Proben je Sekunde die Dekoder die Aufnahme lesen; "
+                       "„automatisch“ nimmt ihre Zeitauflösung"));
+    Abtastrate->addItem(QStringLiteral("automatisch"), 0.0);
+    for (const double hz : {1e5, 1e6, 1e7, 1e8, 1e9}) {
+        Abtastrate->addItem(analysator::frequenzText(hz), hz);
+    }
     Fortschritt = new QProgressBar(this);
     Fortschritt->setRange(0, 1000);
     Fortschritt->setTextVisible(false);
@@ -147,6 +157,7 @@ Dekoderbereich::Dekoderbereich(Zeitdiagramm* diagramm, QWidget* parent)
     knöpfe->addWidget(Dekoderliste, 1);
     auto* leiste = new QHBoxLayout;
     leiste->addWidget(Suche, 1);
+    leiste->addWidget(Abtastrate);
     leiste->addWidget(Fortschritt);
     leiste->addWidget(Meldung);
     leiste->addWidget(Exportieren);
@@ -162,6 +173,7 @@ Dekoderbereich::Dekoderbereich(Zeitdiagramm* diagramm, QWidget* parent)
     connect(Entfernen, &QPushButton::clicked, this, [this] { Entfernen_Click(); });
     connect(Exportieren, &QPushButton::clicked, this, [this] { Exportieren_Click(); });
     connect(Abholtakt, &QTimer::timeout, this, [this] { hole(); });
+    connect(Abtastrate, &QComboBox::currentIndexChanged, this, [this] { starteNeu(); });
     connect(Suche, &QLineEdit::textChanged, suchtakt, qOverload<>(&QTimer::start));
     connect(suchtakt, &QTimer::timeout, this, [this] { zeigeTabelle(); });
     connect(Tabelle, &QTableView::clicked, this,
@@ -305,7 +317,8 @@ void Dekoderbereich::starteNeu() {
         stapel.push_back(std::move(*gelesen));
     }
     if (fehler.empty()) {
-        dekodierung_ = dekoder::Dekodierung::bereite(aufnahme_, stapel, 0, fehler);
+        dekodierung_ = dekoder::Dekodierung::bereite(
+            aufnahme_, stapel, std::uint64_t(Abtastrate->currentData().toDouble()), fehler);
     }
     if (!dekodierung_) {
         zeigeFehler(fehler);
@@ -358,7 +371,9 @@ void Dekoderbereich::hole() {
     const bool gut = dekodierung_->warte();
     const QString anzahl = QLocale().toString(qulonglong(liste_->anzahl()));
     if (gut) {
-        Meldung->setText(QStringLiteral("%1 Annotationen").arg(anzahl));
+        Meldung->setText(
+            QStringLiteral("%1 Annotationen bei %2")
+                .arg(anzahl, analysator::frequenzText(double(dekodierung_->abtastrate()), 3)));
         Meldung->setToolTip({});
     } else {
         zeigeFehler(dekodierung_->fehler());

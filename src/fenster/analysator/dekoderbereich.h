@@ -12,6 +12,7 @@
 #include "logik/aufnahme.h"
 #include "logik/dekoder.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -86,6 +87,7 @@ public:
     QListWidget* Dekoderliste = nullptr;
     QLineEdit* Suche = nullptr;
     QTableView* Tabelle = nullptr;
+    QComboBox* Abtastrate = nullptr;  // the decoders' sample rate; 0 (first): from the capture
     QProgressBar* Fortschritt = nullptr;
     QLabel* Meldung = nullptr;
     QTimer* Abholtakt = nullptr;  // runs only while decoding
