@@ -6,7 +6,9 @@
 // size of the diagram at the window's default size: the whole range, a
 // zoom to 1 ms, and panning at 1 ms. Beside it the baseline a per-change
 // drawing would cost: one pass over every change in the view per frame.
-// Then the same with 10,000 short gaps in the capture.
+// Then a decoder's row of a million annotations under the lines, each view
+// drawn without and with it. Then the same with 10,000 short gaps in the
+// capture.
 // Then the window stands open and idle for a few seconds: the share of a
 // core the process used and the port accesses it made.
 //
@@ -23,11 +25,13 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fenster/analysator/logikanalysator.h"
 #include "fenster/analysator/zeitdiagramm.h"
 #include "fenster/anwendung.h"
+#include "logik/annotationen.h"
 #include "logik/aufnahmemaschine.h"
 #include "port/port.h"
 #include "recording_port.h"
@@ -140,6 +144,36 @@ int main(int argc, char** argv) {
                 zeichne(d, bild, 60, anfang, 1e6, gesamt / 61), "");
     std::printf("%-28s %12.2f %22.2f\n", "Zoom auf 100 ms", zeichne(d, bild, 15, mitte, 1e8),
                 proÄnderung(*aufnahme, mitte, 1e8, breite));
+
+    // A decoding's row: a million annotations, one every microsecond.
+    auto liste = std::make_shared<dekoder::Annotationsliste>();
+    {
+        dekoder::Annotation a;
+        a.dekoder = "uart";
+        a.zeile = a.klasse = "rx-data";
+        a.texte = {"Zeichen 0x41", "0x41", "A"};
+        for (std::size_t i = 0; i < 1'000'000; ++i) {
+            a.anfangNs = std::uint64_t(anfang + gesamt * double(i) / 1e6);
+            a.endeNs = a.anfangNs + std::uint64_t(gesamt / 1e6 * 0.8);
+            liste->füge(a);
+        }
+        liste->ordne();
+    }
+    std::printf("%-28s %12s %22s\n", "1 Million Annotationen", "ms/Bild mit",
+                "ohne die Zeile ms/Bild");
+    for (const auto& [name, von, spanne] : {std::tuple("ganzer Bereich (1 s)", anfang, gesamt),
+                                            std::tuple("Zoom auf 1 ms", mitte, 1e6),
+                                            std::tuple("Zoom auf 20 µs (Texte)", mitte, 2e4)}) {
+        d.setzeZusatzzeilen({});
+        const double ohne = zeichne(d, bild, 15, von, spanne);
+        d.setzeZusatzzeilen(
+            {{QStringLiteral("UART: RX data"), liste, 0, QColor(0xF0, 0xC0, 0x50)}});
+        std::printf("%-28s %12.2f %22.2f\n", name, zeichne(d, bild, 15, von, spanne), ohne);
+    }
+    d.setzeZusatzzeilen({{QStringLiteral("UART: RX data"), liste, 0, QColor(0xF0, 0xC0, 0x50)}});
+    std::printf("%-28s %12.2f\n", "1 ms, verschoben je Bild",
+                zeichne(d, bild, 60, anfang, 1e6, gesamt / 61));
+    d.setzeZusatzzeilen({});
 
     // Stretches not seen, as a capture under load has them: 10,000 gaps of
     // 5 µs spread over the second, each marking at least one column.

@@ -120,6 +120,8 @@ public:
     int basis = -1;
     // A file's vectors; set before the recording is shown.
     std::vector<Bus> busse;
+    // The decoders a saved capture names, as --dekoder spells them.
+    std::vector<std::string> dekoder;
 
 private:
     static constexpr std::size_t kBlock = 1 << 16;

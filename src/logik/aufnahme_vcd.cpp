@@ -91,6 +91,8 @@ void leseAngaben(const std::string& kommentar, Aufnahmeangaben& angaben) {
             angaben.auslöserNs = zahlAus(wert);
         } else if (schlüssel == "aufloesung_ns") {
             angaben.auflösungNs = zahlAus(wert);
+        } else if (schlüssel == "dekoder") {
+            angaben.dekoder.emplace_back(wert);
         } else if (schlüssel == "ende") {
             for (const auto& [e, s] : kEndeSchlüssel) {
                 if (wert == s) angaben.ende = e;
@@ -132,7 +134,7 @@ std::unique_ptr<port::VcdWriter> beginneVcd(std::unique_ptr<port::SorgfältigeDa
 }
 
 bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler,
-                  std::string* hinweis) {
+                  std::string* hinweis, const std::vector<std::string>& dekoder) {
     std::string grund;
     auto schreiber =
         port::VcdWriter::erzeuge(pfad, kopfOhneAufnahme(), port::standardbasen(), grund);
@@ -140,12 +142,13 @@ bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string
         fehler = anlegefehler(pfad, grund);
         return false;
     }
-    const bool gespeichert = speichereVcd(aufnahme, *schreiber, fehler);
+    const bool gespeichert = speichereVcd(aufnahme, *schreiber, fehler, dekoder);
     if (hinweis) *hinweis = schreiber->sicherungsmeldung();
     return gespeichert;
 }
 
-bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler) {
+bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler,
+                  const std::vector<std::string>& dekoder) {
     const std::size_t n = aufnahme.anzahl();
     const std::uint64_t anfang = n > 0 ? aufnahme[0].zeitNs : aufnahme.nullpunktNs;
     const std::uint64_t ende = std::max(aufnahme.bisNs(), n > 0 ? aufnahme[n - 1].zeitNs : anfang);
@@ -188,6 +191,7 @@ bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::str
         zeilen.push_back("luecken_ns=" + std::to_string(lückenNs));
     }
     zeilen.push_back("sigrok_downsample=" + std::to_string(abtastschritt(ende - anfang)));
+    for (const std::string& d : dekoder) zeilen.push_back("dekoder=" + d);
     schreiber.setzeKommentar(std::move(zeilen));
     std::vector<std::string> namen;
     std::vector<int> bits;

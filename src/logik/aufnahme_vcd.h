@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "logik/aufnahme.h"
 #include "port/vcd_writer.h"
@@ -23,8 +24,10 @@ namespace dravel::analysator {
 // next to it (x.vcd -> x.gtkw) as with --trace. False and one German line in `fehler` when the file
 // cannot be written; `hinweis`, if given, receives the line that says why the save file is left
 // out.
+// `dekoder`: the decoders chosen (as --dekoder spells them), a fact line
+// each, so that opening the file chooses them again.
 bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler,
-                  std::string* hinweis = nullptr);
+                  std::string* hinweis = nullptr, const std::vector<std::string>& dekoder = {});
 inline constexpr const char* kLückenleitung = "nicht_gesehen";
 
 // The same in two steps, for a capture that may run for hours: the file,
@@ -34,7 +37,8 @@ inline constexpr const char* kLückenleitung = "nicht_gesehen";
 // file is then undone as the writer undoes it.
 std::unique_ptr<port::VcdWriter> beginneVcd(std::unique_ptr<port::SorgfältigeDatei> datei,
                                             std::string& fehler);
-bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler);
+bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler,
+                  const std::vector<std::string>& dekoder = {});
 
 // What a file's header comments say of a capture, as far as they say it:
 // the "key=value" lines written above, and the sentence of files written
@@ -44,6 +48,7 @@ struct Aufnahmeangaben {
     std::optional<std::uint64_t> auslöserNs;
     std::optional<Ende> ende;
     std::optional<std::uint64_t> auflösungNs;
+    std::vector<std::string> dekoder;
 };
 void leseAngaben(const std::string& kommentar, Aufnahmeangaben& angaben);
 

@@ -563,6 +563,7 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
     // The trigger of a capture, else the file's own time 0.
     if (aufnahme->anzahl() > 0) aufnahme->nullpunktNs = angaben.auslöserNs.value_or(0);
     if (angaben.auflösungNs) aufnahme->setzeAuflösungNs(*angaben.auflösungNs);
+    aufnahme->dekoder = angaben.dekoder;
     return aufnahme;
 }
 

@@ -29,6 +29,7 @@
 #include <climits>
 #include <cmath>
 
+#include "dekoderbereich.h"
 #include "fenster/gemeinsam/symbol.h"
 #include "fenster/module1.h"
 #include "logik/aufnahme_vcd.h"
@@ -213,11 +214,13 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     auto* rechts = new QSplitter(Qt::Vertical, this);
     rechts->addWidget(Diagramm);
     rechts->addWidget(unten);
+    Dekoder = new Dekoderbereich(Diagramm, this);
+    rechts->addWidget(Dekoder);
     rechts->setStretchFactor(0, 3);
     rechts->setStretchFactor(1, 1);
     rechts->setChildrenCollapsible(false);
     // Room for the 17 rows and for seven lines of the table below them.
-    rechts->setSizes({470, 230});
+    rechts->setSizes({470, 230, 140});
 
     // The settings scroll where the screen is too low for them.
     auto* rollbar = new QScrollArea(this);
@@ -594,11 +597,13 @@ void Logikanalysator::Anzeigetakt_Timer() {
         Diagramm->rolle();
         Diagramm->folgt = false;
         messeJetzt();
+        Dekoder->dekodiere(quelle_->aktuelle());
     }
 }
 
 void Logikanalysator::halteAufnahme() {
     if (!quelle_) return;
+    const bool lief = quelle_->läuft();
     quelle_->halte();
     if (Anzeigetakt) Anzeigetakt->stop();
     if (AufnahmeStartStop) {
@@ -606,6 +611,7 @@ void Logikanalysator::halteAufnahme() {
         Diagramm->rolle();
         Diagramm->folgt = false;
         zeigeZustand();
+        if (lief) Dekoder->dekodiere(quelle_->aktuelle());
     }
 }
 
@@ -648,6 +654,7 @@ void Logikanalysator::closeEvent(QCloseEvent* event) {
 // --- showing and measuring -------------------------------------------------
 
 void Logikanalysator::zeige(std::shared_ptr<const Aufnahme> aufnahme) {
+    Dekoder->dekodiere(aufnahme);
     Diagramm->zeige(std::move(aufnahme));
     Speichern->setEnabled(Diagramm->aufnahme() != nullptr);
     zeigeZustand();
@@ -741,6 +748,8 @@ void Logikanalysator::zeigeDatei(const QString& pfad, std::shared_ptr<const Aufn
     halteAufnahme();
     dateiname_ = QFileInfo(pfad).fileName();
     dateihinweis_ = hinweis;
+    // A saved capture names the decoders it was looked at with.
+    if (!aufnahme->dekoder.empty()) Dekoder->setzeStapel(aufnahme->dekoder);
     zeige(std::move(aufnahme));
     setWindowTitle(QStringLiteral("Logikanalysator – %1").arg(dateiname_));
 }
@@ -752,7 +761,8 @@ bool Logikanalysator::speichere(const QString& pfad, QString& fehler) const {
         return false;
     }
     std::string grund, hinweis;
-    if (!analysator::speichereVcd(*aufnahme, pfad.toStdString(), grund, &hinweis)) {
+    if (!analysator::speichereVcd(*aufnahme, pfad.toStdString(), grund, &hinweis,
+                                  Dekoder->stapel())) {
         fehler = QString::fromStdString(grund);
         return false;
     }

@@ -25,6 +25,7 @@ class QTimer;
 
 namespace dravel {
 
+class Dekoderbereich;
 class Zeitdiagramm;
 
 // The capture engine as the window sees it, so that the window can be
@@ -89,6 +90,7 @@ public:
     void messeJetzt();
 
     Zeitdiagramm* Diagramm = nullptr;
+    Dekoderbereich* Dekoder = nullptr;  // decoders, their rows and table
     QPushButton* AufnahmeStartStop = nullptr;
     QPushButton* Oeffnen = nullptr;
     QPushButton* Speichern = nullptr;

@@ -123,11 +123,27 @@ void Zeitdiagramm::ordneZeilen() {
             zeilen_.push_back({-1, bus});
         }
     }
+    for (std::size_t z = 0; z < zusatz_.size(); ++z) zeilen_.push_back({-1, -1, int(z)});
+}
+
+void Zeitdiagramm::setzeZusatzzeilen(std::vector<Zusatzzeile> zeilen) {
+    zusatz_ = std::move(zeilen);
+    ordneZeilen();
+    messeNamen();
+    passeLeisteAn();
+    viewport()->update();
+}
+
+void Zeitdiagramm::zeigeBereich(double anfangNs_, double endeNs_) {
+    folgt = false;
+    const double spanne = std::max(sichtSpanne_, (endeNs_ - anfangNs_) * 1.25);
+    setzeSicht((anfangNs_ + endeNs_) / 2 - spanne / 2, spanne);
 }
 
 int Zeitdiagramm::busVon(int zeile) const {
     if (zeile < 0 || zeile >= zeilenzahl()) return -1;
     const Zeile& z = zeilen_[std::size_t(zeile)];
+    if (z.zusatz >= 0) return -1;
     return z.bus >= 0 ? z.bus : aufnahme_->leitungen()[std::size_t(z.leitung)].bus;
 }
 
@@ -237,6 +253,7 @@ void Zeitdiagramm::messeNamen() {
         for (const auto& b : aufnahme_->busse) {
             breite = std::max(breite, maß.horizontalAdvance(QString::fromStdString(b.name)));
         }
+        for (const auto& z : zusatz_) breite = std::max(breite, maß.horizontalAdvance(z.name));
     }
     namenBreite_ = breite + 2 * maß.averageCharWidth();
 }
@@ -404,13 +421,21 @@ void Zeitdiagramm::zeichneZeilen(QPainter& maler, const QRect& fläche) {
         const Zeile& zeile = zeilen_[std::size_t(z)];
         maler.setPen(QPen(gitterfarbe(), 0));
         maler.drawLine(0, band.bottom(), fläche.right(), band.bottom());
-        const std::string& name = zeile.bus >= 0 ? aufnahme_->busse[std::size_t(zeile.bus)].name
-                                                 : leitungen[std::size_t(zeile.leitung)].name;
-        maler.setPen(schriftfarbe());
-        maler.drawText(QRect(maß.averageCharWidth(), band.top(), fläche.left(), band.height()),
-                       Qt::AlignLeft | Qt::AlignVCenter,
-                       maß.elidedText(QString::fromStdString(name), Qt::ElideMiddle,
-                                      fläche.left() - maß.averageCharWidth()));
+        const QString name =
+            zeile.zusatz >= 0
+                ? zusatz_[std::size_t(zeile.zusatz)].name
+                : QString::fromStdString(zeile.bus >= 0
+                                             ? aufnahme_->busse[std::size_t(zeile.bus)].name
+                                             : leitungen[std::size_t(zeile.leitung)].name);
+        maler.setPen(zeile.zusatz >= 0 ? zusatz_[std::size_t(zeile.zusatz)].farbe : schriftfarbe());
+        maler.drawText(
+            QRect(maß.averageCharWidth(), band.top(), fläche.left(), band.height()),
+            Qt::AlignLeft | Qt::AlignVCenter,
+            maß.elidedText(name, Qt::ElideMiddle, fläche.left() - maß.averageCharWidth()));
+        if (zeile.zusatz >= 0) {
+            zeichneAnnotationen(maler, band, zusatz_[std::size_t(zeile.zusatz)]);
+            continue;
+        }
         if (spalten_.anzahl() == 0) continue;
         if (zeile.bus >= 0) {
             zeichneBus(maler, band, aufnahme_->busse[std::size_t(zeile.bus)], spalten);
@@ -549,6 +574,68 @@ void Zeitdiagramm::zeichneBus(QPainter& maler, const QRect& band, const Bus& bus
             maler.drawText(QRect(x0, y.hoch, breite, y.tief - y.hoch + 1), Qt::AlignCenter, text);
         }
     });
+}
+
+void Zeitdiagramm::zeichneAnnotationen(QPainter& maler, const QRect& band,
+                                       const Zusatzzeile& zusatz) const {
+    if (!zusatz.liste) return;
+    const dekoder::Annotationsliste& liste = *zusatz.liste;
+    const Höhen y(band);
+    const QFontMetrics maß(font());
+    QColor füllung = zusatz.farbe;
+    füllung.setAlpha(70);
+    QColor lückenfüllung = lückenfarbe();
+    lückenfüllung.setAlpha(50);
+    for (const dekoder::Kasten& k :
+         liste.berechne(zusatz.reihe, sichtAnfang_, sichtSpanne_, band.width())) {
+        const QRect r(band.left() + k.von, y.hoch, k.bis - k.von, y.tief - y.hoch + 1);
+        if (k.anzahl > 1) {
+            maler.fillRect(r, füllung);
+            maler.fillRect(r.left(), r.top(), r.width(), 1, zusatz.farbe);
+            maler.fillRect(r.left(), r.bottom(), r.width(), 1, zusatz.farbe);
+            continue;
+        }
+        // Over a gap: the gap's colour, dashed, so its text is not trusted.
+        maler.setPen(k.überLücke ? QPen(lückenfarbe(), kStrich, Qt::DashLine)
+                                 : QPen(zusatz.farbe, kStrich));
+        maler.setBrush(k.überLücke ? lückenfüllung : füllung);
+        maler.drawRect(r.adjusted(0, 0, -1, -1));
+        maler.setBrush(Qt::NoBrush);
+        // The longest text that fits, else a shorter one.
+        const int platz = r.width() - 6;
+        for (int t = 0; platz > 0 && t < liste[k.annotation].texte; ++t) {
+            const std::string_view roh = liste.text(k.annotation, t);
+            const QString text = QString::fromUtf8(roh.data(), qsizetype(roh.size()));
+            if (maß.horizontalAdvance(text) > platz) continue;
+            maler.setPen(k.überLücke ? lückenfarbe() : schriftfarbe());
+            // Centred in what is on screen of it.
+            const QRect sichtbar = r.intersected(band);
+            maler.drawText(sichtbar.width() > maß.horizontalAdvance(text) + 6 ? sichtbar : r,
+                           Qt::AlignCenter, text);
+            break;
+        }
+    }
+}
+
+QString Zeitdiagramm::annotationBei(int zusatz, int spalte) const {
+    const Zusatzzeile& z = zusatz_[std::size_t(zusatz)];
+    if (!z.liste) return {};
+    for (const dekoder::Kasten& k :
+         z.liste->berechne(z.reihe, sichtAnfang_, sichtSpanne_, plotfläche().width())) {
+        if (spalte < k.von || spalte >= k.bis) continue;
+        if (k.anzahl > 1) {
+            return QStringLiteral("%1 Annotationen, vergrößern zum Lesen")
+                .arg(QLocale().toString(qulonglong(k.anzahl)));
+        }
+        const auto& e = (*z.liste)[k.annotation];
+        const std::string_view text = z.liste->text(k.annotation);
+        QString hinweis =
+            QStringLiteral("%1 · %2").arg(QString::fromUtf8(text.data(), qsizetype(text.size())),
+                                          analysator::dauerText(double(e.endeNs - e.anfangNs)));
+        if (e.überLücke) hinweis += QStringLiteral(" · über nicht Gesehenem: unsicher");
+        return hinweis;
+    }
+    return {};
 }
 
 void Zeitdiagramm::zeichneCursor(QPainter& maler, const QRect& fläche) const {
@@ -724,6 +811,7 @@ QString Zeitdiagramm::hinweisBei(QPoint p) const {
                    : QStringLiteral("Klick: %1 zusammenfassen")
                          .arg(QString::fromStdString(aufnahme_->busse[std::size_t(bus)].name));
     }
+    if (z.zusatz >= 0) return annotationBei(z.zusatz, p.x() - f.left());
     // The column under the mouse, as drawn: a gap in it wins.
     const auto von = std::uint64_t(std::max(0.0, std::ceil(nsBei(p.x()))));
     const auto bis = std::max(von + 1, std::uint64_t(std::max(0.0, std::ceil(nsBei(p.x() + 1)))));

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "logik/annotationen.h"
 #include "logik/aufnahme.h"
 #include "logik/spalten.h"
 
@@ -30,6 +31,10 @@ namespace dravel {
 // splits it into its bits, on one of its bits joins them again. Pointing
 // at a line tells its pulse there, at a gap how long it was.
 //
+// Rows of decoded annotations may follow the lines: boxes as wide as the
+// annotations with the longest text that fits, a band where many share
+// columns.
+//
 // No Q_OBJECT; the window learns of changes through `beiÄnderung`.
 class Zeitdiagramm final : public QAbstractScrollArea {
 public:
@@ -39,6 +44,9 @@ public:
     // Shows a recording (nullptr: none), the whole of it.
     void zeige(std::shared_ptr<const analysator::Aufnahme> aufnahme);
     [[nodiscard]] const analysator::Aufnahme* aufnahme() const { return aufnahme_.get(); }
+    [[nodiscard]] std::shared_ptr<const analysator::Aufnahme> aufnahmeGeteilt() const {
+        return aufnahme_;
+    }
 
     // The range the recording covers: its first change to how far it looked.
     [[nodiscard]] double anfangNs() const;
@@ -72,6 +80,17 @@ public:
     [[nodiscard]] int zeilenzahl() const { return int(zeilen_.size()); }
     // What pointing at `p` in the viewport tells (empty: nothing).
     [[nodiscard]] QString hinweisBei(QPoint p) const;
+
+    // Rows under the lines, each one row of annotations of a decoding.
+    struct Zusatzzeile {
+        QString name;
+        std::shared_ptr<const dekoder::Annotationsliste> liste;
+        std::uint32_t reihe = 0;
+        QColor farbe;
+    };
+    void setzeZusatzzeilen(std::vector<Zusatzzeile> zeilen);
+    // Centres the view on [anfangNs, endeNs], zoomed out where it is wider.
+    void zeigeBereich(double anfangNs, double endeNs);
 
     std::function<void()> beiÄnderung;  // view, cursors or recording changed
 
@@ -112,7 +131,9 @@ private:
                         const std::vector<analysator::Spalte>& spalten) const;
     void zeichneBus(QPainter& maler, const QRect& band, const analysator::Bus& bus,
                     const std::vector<analysator::Spalte>& spalten) const;
+    void zeichneAnnotationen(QPainter& maler, const QRect& band, const Zusatzzeile& zusatz) const;
     void zeichneCursor(QPainter& maler, const QRect& fläche) const;
+    [[nodiscard]] QString annotationBei(int zusatz, int spalte) const;
     void passeLeisteAn();
     void geändert();
     [[nodiscard]] int beschriftungsbreite() const;
@@ -124,11 +145,14 @@ private:
     // The bus a row stands for or belongs to as a bit; -1 for none.
     [[nodiscard]] int busVon(int zeile) const;
 
-    // A row: a line of its own, or a bus shown as one (the other is -1).
+    // A row: a line of its own, a bus shown as one, or an annotation row
+    // (the others are -1).
     struct Zeile {
         int leitung = -1;
         int bus = -1;
+        int zusatz = -1;
     };
+    std::vector<Zusatzzeile> zusatz_;
 
     std::shared_ptr<const analysator::Aufnahme> aufnahme_;
     analysator::Spalten spalten_;  // what has been taken in of the recording
