@@ -2,6 +2,7 @@
 // the window, decodes it, shows a stretch and writes the window as PNG.
 //
 // With DIALOG.png also "Dekoder hinzufügen…" over it, stacking on the first.
+// STAPEL "-" shows the capture without decoders.
 //
 //   dekoder_bild DATEI.vcd STAPEL BILD.png [ANFANG_MS SPANNE_MS [DIALOG.png]]
 //   dekoder_bild uart.vcd uart:rx=10:baudrate=1000 docs/dekoder.png 80 70
@@ -38,8 +39,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", qPrintable(fehler));
         return 1;
     }
-    fenster.Dekoder->setzeStapel({argv[2]});
-    if (!fenster.Dekoder->warte()) {
+    const bool mitDekoder = std::string(argv[2]) != "-";
+    if (mitDekoder) fenster.Dekoder->setzeStapel({argv[2]});
+    if (mitDekoder && !fenster.Dekoder->warte()) {
         std::fprintf(stderr, "%s\n", qPrintable(fenster.Dekoder->Meldung->toolTip()));
         return 1;
     }
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
         const double null = double(d.aufnahme()->nullpunktNs);
         d.setzeSicht(null + std::stod(argv[4]) * 1e6, std::stod(argv[5]) * 1e6);
     }
-    fenster.Dekoder->Tabelle->selectRow(0);
+    if (mitDekoder) fenster.Dekoder->Tabelle->selectRow(0);
     for (int i = 0; i < 20; ++i) QApplication::processEvents();
     if (!fenster.grab().save(QString::fromLocal8Bit(argv[3]), "PNG")) return 1;
     std::printf("%zu Annotationen\n", fenster.Dekoder->annotationen()->anzahl());
