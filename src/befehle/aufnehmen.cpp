@@ -97,6 +97,7 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
                             .arg(QString::fromUtf8(höchstens.grund)));
     }
     e.grenzeBytes = static_cast<std::size_t>(grenzeMiB) * analysator::kMiB;
+    e.abtasten = parser.isSet(QStringLiteral("abtasten"));
     if (const QString grund = steuerzeichenImNamen(a.ausgabe); !grund.isEmpty()) {
         throw Ablehnung(QStringLiteral("--ausgabe „%1“: %2.").arg(maskiert(a.ausgabe), grund));
     }
@@ -201,10 +202,11 @@ Befehl aufnehmen() {
     return {
         "aufnehmen",
         "Zeichnet die Leitungen als Logikanalysator auf und schreibt eine VCD-Datei.",
-        "Tastet die gewählten Leitungen so schnell ab, wie der Port es erlaubt, speichert nur "
-        "Änderungen und schreibt sie als VCD-Datei (für PulseView und GTKWave). Mit Auslöser "
-        "beginnt die Aufnahme an einer Flanke, einem Muster oder am Ende eines Pulses bestimmter "
-        "Breite, ein Vorlauf davor. Am Ende steht "
+        "Tastet die gewählten Leitungen so schnell ab, wie der Port es erlaubt (auf dem "
+        "simulierten Port folgt sie stattdessen dem Protokoll seiner Schreibzugriffe und sieht "
+        "jede Änderung zu ihrer Zeit), speichert nur Änderungen und schreibt sie als VCD-Datei "
+        "(für PulseView und GTKWave). Mit Auslöser beginnt die Aufnahme an einer Flanke, einem "
+        "Muster oder am Ende eines Pulses bestimmter Breite, ein Vorlauf davor. Am Ende steht "
         "je Leitung eine Zeile (Flanken, Frequenz, Tastgrad) und die erreichte Abtastrate auf der "
         "Standardfehlerausgabe. Strg+C beendet die Aufnahme mit vollständiger Datei.",
         {},
@@ -231,6 +233,10 @@ Befehl aufnehmen() {
                    "Höchstens so viele MiB für die Änderungen (Vorgabe 256; nicht mehr, als der "
                    "Rechner hergibt).",
                    "MIB"),
+            option("abtasten",
+                   "Tastet auch den simulierten Port ab, statt seinem Protokoll aller "
+                   "Schreibzugriffe zu folgen (zum Vergleich; dabei entgehen ihr Pulse, während "
+                   "sie nicht zum Zug kommt)."),
             option("ausgabe",
                    "Die VCD-Datei der Aufnahme (daneben eine .gtkw für GTKWave); vor der "
                    "Aufnahme geöffnet und gesperrt wie die von --trace.",

@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <new>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "port/pin_map.h"
 #include "port/port.h"
+#include "port/simulated_port.h"
 #include "port/trace_port.h"
 
 namespace dravel::analysator {
@@ -26,6 +28,10 @@ PortOhneMitschnitt::PortOhneMitschnitt() : backend_(port::untracedBackend()) {}
 
 std::uint8_t PortOhneMitschnitt::lies(std::uint16_t adresse) {
     return backend_->read(adresse);
+}
+
+std::shared_ptr<port::ChangeLogReader> PortOhneMitschnitt::protokoll() {
+    return backend_->changeLog();
 }
 
 Speicherhöchstmaß größteGrenze() {
@@ -175,7 +181,10 @@ void Aufnahmemaschine::starteFaden() {
     faden_ = std::thread([this] {
         const Abtastplan plan = plane(e_.basis, e_.pins | e_.auslöser.pins());
         try {
-            switch (plan.anzahl) {
+            // A port that logs its writes is followed, not polled.
+            const auto protokoll = e_.abtasten || plan.anzahl == 0 ? nullptr : leser_.protokoll();
+            if (protokoll) schleifeAusProtokoll(plan, *protokoll);
+            switch (protokoll ? 0 : plan.anzahl) {
                 case 1:
                     schleife<1>(plan);
                     break;
@@ -258,6 +267,116 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
         } else {
             löseAusNachWartezeit(jetzt);
         }
+    }
+}
+
+void Aufnahmemaschine::schleifeAusProtokoll(const Abtastplan& plan,
+                                            port::ChangeLogReader& protokoll) {
+    // The log's times are the monotonic clock's; the capture's count from
+    // the program's start.
+    const auto nullNs =
+        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                       port::programmstart().time_since_epoch())
+                                       .count());
+    const auto zeit = [nullNs](std::uint64_t ns) { return ns > nullNs ? ns - nullNs : 0; };
+    // The registers after a write, as the plan's reads would have seen them.
+    const auto pegelVon = [&plan, basis = e_.basis](const port::RegisterValues& r) {
+        const std::uint8_t bytes[3] = {r.data, r.status, r.control};
+        Pegel p = 0;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(plan.anzahl); ++i) {
+            p |= plan.tabellen[i][bytes[static_cast<std::uint16_t>(plan.adressen[i] - basis) % 3]];
+        }
+        return p;
+    };
+    // Gaps while armed: those in the pre-trigger time go into the capture
+    // the trigger starts.
+    std::vector<Lücke> vorher;
+    const Aufnahme* gesehen = nullptr;
+    const auto übernimm = [&] {
+        if (laufend_.get() == gesehen) return;
+        gesehen = laufend_.get();
+        if (!laufend_) return;
+        laufend_->setzeAuflösungNs(1);  // each change at the time it was written
+        const std::uint64_t anfang = laufend_->anzahl() > 0 ? (*laufend_)[0].zeitNs : 0;
+        for (Lücke l : vorher) {
+            if (l.endeNs <= anfang) continue;
+            l.anfangNs = std::max(l.anfangNs, anfang);
+            laufend_->hängeLücke(l);
+        }
+        vorher.clear();
+    };
+
+    startNs_.store(uhr_.jetztNs(), std::memory_order_relaxed);
+    port::LoggedChange c = protokoll.next();  // the registers as they are now
+    Pegel letzter = pegelVon(c.values);
+    std::uint64_t bis = zeit(c.timeNs);
+    proben_.store(1, std::memory_order_relaxed);
+    letzter_ = letzter;
+    verarbeite(bis, letzter, true);
+    übernimm();
+    // After the user's stop, what was written before it still comes in.
+    bool halt = false;
+    std::uint64_t haltNs = 0;
+    while (!fertig_) {
+        bool ruhig = false;
+        std::uint64_t gelesen = 0;
+        for (std::size_t k = 0; k < kBlock && !fertig_; ++k) {
+            c = protokoll.next();
+            if (c.kind == port::LoggedChange::Kind::None) {
+                bis = std::max(bis, zeit(c.timeNs));
+                ruhig = true;
+                break;
+            }
+            if (c.kind == port::LoggedChange::Kind::Gap) {
+                const Lücke l{zeit(c.timeNs), zeit(c.gapEndNs)};
+                if (laufend_) {
+                    laufend_->hängeLücke(l);
+                } else {
+                    vorher.push_back(l);
+                }
+                continue;
+            }
+            const std::uint64_t t = zeit(c.timeNs);
+            if (halt && t > haltNs) {
+                ruhig = true;
+                break;
+            }
+            bis = t;
+            ++gelesen;
+            const Pegel p = pegelVon(c.values);
+            if (p == letzter) continue;
+            if (!verarbeite(t, p, false)) break;
+            letzter = p;
+            letzter_ = p;
+            übernimm();
+        }
+        proben_.fetch_add(gelesen, std::memory_order_relaxed);
+        endeNs_.store(uhr_.jetztNs(), std::memory_order_relaxed);
+        if (fertig_) break;
+        if (laufend_) laufend_->zähleProben(gelesen);
+        if (halt && ruhig) {
+            if (laufend_) schließe(std::max(bis, haltNs), Ende::Halt);
+            fertig_ = true;
+            break;
+        }
+        if (!halt && halt_.load(std::memory_order_relaxed)) {
+            halt = true;
+            haltNs = uhr_.jetztNs();
+            continue;
+        }
+        if (laufend_) {
+            if (fensterEndeNs_ != 0 && bis >= fensterEndeNs_) {
+                schließe(fensterEndeNs_, Ende::Dauer);
+                übernimm();  // a repeating run without trigger starts the next at once
+                continue;
+            }
+            laufend_->setzeBisNs(bis);
+        } else {
+            löseAusNachWartezeit(bis);
+            übernimm();
+        }
+        // The log keeps some seconds of writes: a pause costs nothing.
+        if (ruhig) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
@@ -349,7 +468,8 @@ void Aufnahmemaschine::schließe(std::uint64_t zeitNs, Ende grund) {
 }
 
 void Aufnahmemaschine::löseAusNachWartezeit(std::uint64_t jetztNs) {
-    if (e_.autoNachNs != 0 && jetztNs - scharfSeitNs_ >= e_.autoNachNs) {
+    if (e_.autoNachNs != 0 && jetztNs >= scharfSeitNs_ &&
+        jetztNs - scharfSeitNs_ >= e_.autoNachNs) {
         löseAus(jetztNs, letzter_);
     }
 }

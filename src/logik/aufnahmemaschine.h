@@ -16,7 +16,8 @@
 
 namespace dravel::port {
 class Backend;
-}
+class ChangeLogReader;
+}  // namespace dravel::port
 
 namespace dravel::analysator {
 
@@ -25,6 +26,9 @@ class Portleser {
 public:
     virtual ~Portleser() = default;
     virtual std::uint8_t lies(std::uint16_t adresse) = 0;
+    // Where the port logs every write (the simulated one): a reader that
+    // follows the log from now on; nullptr where the port has to be polled.
+    virtual std::shared_ptr<port::ChangeLogReader> protokoll() { return nullptr; }
 };
 
 // The trace's clock: nanoseconds since the program started. Tests pass one
@@ -49,6 +53,7 @@ class PortOhneMitschnitt final : public Portleser {
 public:
     PortOhneMitschnitt();
     std::uint8_t lies(std::uint16_t adresse) override;
+    std::shared_ptr<port::ChangeLogReader> protokoll() override;
 
 private:
     std::shared_ptr<port::Backend> backend_;
@@ -82,7 +87,9 @@ struct Aufnahmeeinstellungen {
     // trigger had come then (0: it waits for the trigger).
     std::uint64_t autoNachNs = 0;
     bool echtzeit = false;  // the sampling thread under real-time scheduling
-    bool abtasten = false;  // the simulated port polled instead of its change log
+    // Poll the port even where it logs its writes (for comparison, and for
+    // gaps to look at).
+    bool abtasten = false;
 };
 
 // Which registers a choice of pins needs, and for each a table from the
@@ -121,6 +128,11 @@ const char* endeText(Ende ende);
 // that ends that long after arming. A repeating run arms again after each
 // capture that ran its duration. Memory that runs out below the limit ends the capture as
 // the limit does, with what it holds.
+//
+// Where the port logs its writes (Portleser::protokoll) and polling is not
+// asked for, the thread follows the log instead of sampling: every change
+// at the time it was written, however busy the machine; entries lost to a
+// reader that fell a whole log behind become gaps.
 class Aufnahmemaschine {
 public:
     static constexpr std::size_t kBlock = 1024;
@@ -158,6 +170,7 @@ private:
     void starteFaden();
     template <int N>
     void schleife(const Abtastplan& plan);
+    void schleifeAusProtokoll(const Abtastplan& plan, port::ChangeLogReader& protokoll);
     bool verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste);
     void löseAus(std::uint64_t zeitNs, Pegel pegel);
     void schließe(std::uint64_t zeitNs, Ende grund);

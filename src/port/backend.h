@@ -1,9 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace dravel::port {
+
+class ChangeLogReader;
+struct WriteStamps;
 
 // One way of reaching I/O ports. Inp32/Out32 forward every call to exactly one
 // backend; everything behind this interface (a simulated port, raw I/O, the
@@ -38,6 +42,16 @@ public:
     // logic analyzer reads through it so that its samples stay out of the
     // session trace; address grants sit beneath the trace and still apply.
     virtual Backend& unrecorded() { return *this; }
+
+    // A reader of the log of every write to the port from now on, for a
+    // capture that misses none; nullptr where the backend keeps no log.
+    virtual std::shared_ptr<ChangeLogReader> changeLog() { return nullptr; }
+
+    // The clock the backend stamps its writes with for its log, and the
+    // time of its own last write; nullptr where it keeps no log. A trace
+    // takes its times from here, so that trace and log agree to the
+    // nanosecond and the trace's reads fall in order between the writes.
+    virtual WriteStamps* writeStamps() { return nullptr; }
 };
 
 }  // namespace dravel::port

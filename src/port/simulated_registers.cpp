@@ -21,14 +21,18 @@ namespace dravel::port {
 namespace {
 
 // The file: a mark that says whose it is and which base it holds, then the
-// registers. A file of another size or mark is not used.
-constexpr char kMark[8] = {'d', 'r', 'a', 'v', 'e', 'l', 'S', '1'};
+// registers and the change log. A file of another size or mark (one of an
+// earlier layout among them) is not used.
+constexpr char kMark[8] = {'d', 'r', 'a', 'v', 'e', 'l', 'S', '2'};
 
 struct SharedFile {
     char mark[8];
     std::uint16_t base;
-    std::uint8_t reserved[2];
+    std::uint8_t reserved[6];
     SimulatedRegisters registers;
+    // On a cache line of its own: the log's writes then do not slow the
+    // readers of the registers.
+    alignas(64) ChangeLog log;
 };
 
 class Descriptor {
@@ -111,12 +115,14 @@ void powerOn(SharedFile& file, std::uint16_t base) {
     std::memcpy(file.mark, kMark, sizeof kMark);
     file.base = base;
     new (&file.registers) SimulatedRegisters();
+    // The log's entries are all zero in a new file: none carries the tag of
+    // a number a reader could ask for before it is written.
 }
 
 // Another process of the user may shorten the file (truncate, an editor):
 // the next access to the mapping would then kill this process with SIGBUS.
-// A handler for that signal puts a private page at power-on in place of
-// the lost one, at the same address, so every pointer into it stays good;
+// A handler for that signal puts private memory at power-on in place of
+// the lost mapping, at the same address, so every pointer into it stays good;
 // the process goes on on a port of its own and says so once. Reads and
 // writes cost nothing extra. Faults elsewhere go on to whatever handled
 // SIGBUS before.
@@ -137,7 +143,6 @@ struct Slot {
 constexpr std::size_t kSlots = 64;
 Slot g_slots[kSlots];
 struct sigaction g_before {};
-std::uintptr_t g_pageSize = 4096;
 
 void passOn(int signal, siginfo_t* info, void* context) {
     if (g_before.sa_flags & SA_SIGINFO) {
@@ -158,7 +163,7 @@ void onBusError(int signal, siginfo_t* info, void* context) {
     const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
     for (Slot& slot : g_slots) {
         const std::uintptr_t page = slot.page.load(std::memory_order_acquire);
-        if (page <= 1 || address < page || address >= page + g_pageSize) continue;
+        if (page <= 1 || address < page || address >= page + sizeof(SharedFile)) continue;
         int expected = kShared;
         if (slot.state.compare_exchange_strong(expected, kReplacing)) {
             void* fresh =
@@ -181,7 +186,6 @@ void onBusError(int signal, siginfo_t* info, void* context) {
 }
 
 void install() {
-    g_pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     struct sigaction mine {};
     mine.sa_sigaction = onBusError;
     mine.sa_flags = SA_SIGINFO | SA_RESTART;
@@ -354,8 +358,7 @@ Outcome create(const Place& place, SharedFile*& file, std::string& why) {
 
 }  // namespace
 
-std::shared_ptr<SimulatedRegisters> sharedRegisters(std::uint16_t base,
-                                                    const MessageSink& messages) {
+SharedRegisters sharedRegisters(std::uint16_t base, const MessageSink& messages) {
     char name[16];
     std::snprintf(name, sizeof name, "sim-0x%X", static_cast<unsigned>(base));
     const std::string path = folderPath(messages);
@@ -384,7 +387,8 @@ std::shared_ptr<SimulatedRegisters> sharedRegisters(std::uint16_t base,
             }
             if (outcome == Outcome::Missing) outcome = create(place, file, why);
             if (outcome == Outcome::Mapped) {
-                return {&file->registers, [file](SimulatedRegisters*) { unmap(file); }};
+                const std::shared_ptr<SharedFile> owner(file, unmap);
+                return {{owner, &file->registers}, {owner, &file->log}};
             }
         }
         why = path + "/" + (why.empty() ? std::string(name) + " ändert sich ständig" : why);
@@ -392,11 +396,15 @@ std::shared_ptr<SimulatedRegisters> sharedRegisters(std::uint16_t base,
     if (messages)
         messages({"simulierter Port: " + why +
                   "; dieses Programm arbeitet auf einem eigenen Port, den andere nicht sehen."});
-    return std::make_shared<SimulatedRegisters>();
+    return {std::make_shared<SimulatedRegisters>(), std::make_shared<ChangeLog>()};
 }
 
 std::string sharedRegisterFolder() {
     return folderPath({});
+}
+
+std::size_t sharedRegisterFileSize() {
+    return sizeof(SharedFile);
 }
 
 }  // namespace dravel::port

@@ -15,6 +15,8 @@ struct TraceEvent {
     std::uint16_t port;
     std::uint8_t wert;
     bool gelesen;  // true for a read, false for a write
+    // The time is already ns since the epoch (not a counter reading).
+    bool inNs = false;
 };
 
 // A fixed ring between exactly one producer (the thread making port calls)

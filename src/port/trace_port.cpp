@@ -5,32 +5,13 @@
 #include <cstring>
 #include <utility>
 
+#include "counter_clock.h"
+
 namespace dravel::port {
 namespace {
 
 // Set while static objects are initialised, before main.
 const std::chrono::steady_clock::time_point g_programmstart = std::chrono::steady_clock::now();
-
-// The time-stamp counter serves as a clock only where the processor says it
-// runs at one rate in every power state and on every core.
-bool zählerTauglich() {
-#if defined(__x86_64__) || defined(__i386__)
-    std::FILE* cpuinfo = std::fopen("/proc/cpuinfo", "r");
-    if (!cpuinfo) return false;
-    char zeile[4096];
-    bool konstant = false, durchlaufend = false;
-    while (std::fgets(zeile, sizeof zeile, cpuinfo)) {
-        if (std::strncmp(zeile, "flags", 5) != 0) continue;
-        konstant = std::strstr(zeile, " constant_tsc") != nullptr;
-        durchlaufend = std::strstr(zeile, " nonstop_tsc") != nullptr;
-        break;
-    }
-    std::fclose(cpuinfo);
-    return konstant && durchlaufend;
-#else
-    return false;
-#endif
-}
 
 // The line for a GTKWave save file left out; empty while it is written.
 std::string sicherungsmeldung(const VcdWriter& schreiber) {
@@ -74,10 +55,13 @@ TraceRecorder::TraceRecorder(Einstellungen einstellungen, std::unique_ptr<VcdWri
       schreiber_(std::move(schreiber)),
       pfad_(std::move(einstellungen.pfad)),
       epoche_(einstellungen.epoche),
+      epocheNs_(static_cast<std::uint64_t>(
+          std::chrono::duration_cast<std::chrono::nanoseconds>(epoche_.time_since_epoch())
+              .count())),
       takt_(einstellungen.takt),
       melde_(einstellungen.melde ? std::move(einstellungen.melde)
                                  : std::function<void(const std::string&)>(aufStandardfehler)),
-      zähler_(einstellungen.zählerErlaubt && zählerTauglich()) {
+      zähler_(einstellungen.zählerErlaubt && counterRunsSteadily()) {
     sicherungGemeldet_ = !schreiber_->sicherungsfehler().empty();  // öffne says it
     vorher_ = stützpunkt();
     schreibfaden_ = std::thread([this] { schreibfadenSchleife(); });
@@ -183,6 +167,11 @@ void TraceRecorder::schreibfadenSchleife() {
                                                    static_cast<long double>(jetzt.zähler - a.zähler)
                                              : 0.0L;
             ring_.leere([&](TraceEvent e) {
+                if (e.inNs) {
+                    e.zeit = einmalig(e.zeit);
+                    schreiber_->formatiere(e);
+                    return;
+                }
                 const long double ns =
                     static_cast<long double>(a.ns) +
                     (static_cast<long double>(e.zeit) - static_cast<long double>(a.zähler)) *
@@ -231,7 +220,9 @@ bool TraceRecorder::beende() {
 }
 
 TracePort::TracePort(std::unique_ptr<Backend> dahinter, std::shared_ptr<TraceRecorder> recorder)
-    : dahinter_(std::move(dahinter)), recorder_(std::move(recorder)) {
+    : dahinter_(std::move(dahinter)),
+      recorder_(std::move(recorder)),
+      stempel_(dahinter_->writeStamps()) {
     recorder_->nenneBackend(dahinter_->name());
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "counter_clock.h"
 #include "dravel_version.h"
 #include "port.h"
 #include "trace_buffer.h"
@@ -72,6 +73,16 @@ public:
         if (!ring_.versuche(ereignis)) warteAufPlatz(ereignis);
     }
 
+    // One access at a time the backend took on the monotonic clock (ns):
+    // the trace then holds the very time the backend's own log holds.
+    void zeichneAufBei(bool gelesen, std::uint16_t port, std::uint8_t wert,
+                       std::uint64_t monotonNs) noexcept {
+        if (!aktiv_) return;
+        const TraceEvent ereignis{monotonNs > epocheNs_ ? monotonNs - epocheNs_ : 0, port, wert,
+                                  gelesen, true};
+        if (!ring_.versuche(ereignis)) warteAufPlatz(ereignis);
+    }
+
     // True when accesses are stamped with the time-stamp counter.
     [[nodiscard]] bool nutztZähler() const { return zähler_; }
 
@@ -120,6 +131,7 @@ private:
     std::unique_ptr<VcdWriter> schreiber_;  // owned by the writer thread while it runs
     std::string pfad_;
     std::chrono::steady_clock::time_point epoche_;
+    std::uint64_t epocheNs_;  // the same on the monotonic clock
     std::chrono::milliseconds takt_;
     std::function<void(const std::string&)> melde_;
     bool zähler_;
@@ -160,12 +172,20 @@ public:
 
     std::uint8_t read(std::uint16_t port) override {
         const std::uint8_t wert = dahinter_->read(port);
-        recorder_->zeichneAuf(true, port, wert);
+        if (stempel_) {
+            recorder_->zeichneAufBei(true, port, wert, stempel_->clock.nowNs());
+        } else {
+            recorder_->zeichneAuf(true, port, wert);
+        }
         return wert;
     }
     void write(std::uint16_t port, std::uint8_t value) override {
         dahinter_->write(port, value);
-        recorder_->zeichneAuf(false, port, value);
+        if (stempel_) {
+            recorder_->zeichneAufBei(false, port, value, stempel_->lastWriteNs);
+        } else {
+            recorder_->zeichneAuf(false, port, value);
+        }
     }
     [[nodiscard]] std::string name() const override { return dahinter_->name(); }
     [[nodiscard]] std::uint8_t controlBitsNotReadBack() const override {
@@ -177,6 +197,8 @@ public:
 private:
     std::unique_ptr<Backend> dahinter_;
     std::shared_ptr<TraceRecorder> recorder_;
+    // The backend's clock for its writes, where it keeps a log.
+    WriteStamps* stempel_;
 };
 
 }  // namespace dravel::port

@@ -42,7 +42,15 @@ class TestAufnahmeFaeden : public QObject {
     Q_OBJECT
 
 private slots:
+    // With the port's change log the capture holds every write of the
+    // trace, at the trace's very time (one clock, one stamp).
+    void capturesWhileGeneratorWrites_data() {
+        QTest::addColumn<bool>("protokoll");
+        QTest::newRow("polling") << false;
+        QTest::newRow("change log") << true;
+    }
     void capturesWhileGeneratorWrites() {
+        QFETCH(bool, protokoll);
         QTemporaryDir ordner;
         const std::string pfad = ordner.filePath(QStringLiteral("sitzung.vcd")).toStdString();
         std::string fehler;
@@ -50,8 +58,12 @@ private slots:
         e.pfad = pfad;
         std::shared_ptr<port::TraceRecorder> recorder = port::TraceRecorder::öffne(e, fehler);
         QVERIFY2(recorder, fehler.c_str());
-        port::installBackend(
-            std::make_unique<port::TracePort>(std::make_unique<port::SimulatedPort>(), recorder));
+        port::installBackend(std::make_unique<port::TracePort>(
+            std::make_unique<port::SimulatedPort>(
+                0x378, port::SimulatedPort::Plug::None,
+                std::make_shared<port::SimulatedRegisters>(),
+                protokoll ? std::make_shared<port::ChangeLog>() : nullptr),
+            recorder));
 
         analysator::PortOhneMitschnitt leser;
         analysator::Programmuhr uhr;
@@ -83,6 +95,21 @@ private slots:
         QVERIFY(!datei->von("geschrieben.daten_0x378.D3_geschrieben_0x378").empty());
         // The status register was read by the analyzer alone.
         QVERIFY(!datei->hat("gelesen.status_0x379.S6_gelesen_0x379"));
+        if (!protokoll) return;
+        // Changes of D3 from power-on (low) in the trace, from the first
+        // levels in the capture.
+        std::vector<std::pair<std::uint64_t, bool>> geschrieben, gesehen;
+        bool vorher = false;
+        for (const auto& s : datei->von("geschrieben.daten_0x378.D3_geschrieben_0x378")) {
+            if ((s.wert == "1") != vorher) geschrieben.emplace_back(s.zeit, vorher = !vorher);
+        }
+        vorher = ((*a)[0].pegel & analysator::bitVon(5)) != 0;
+        for (std::size_t i = 1; i < a->anzahl(); ++i) {
+            if ((((*a)[i].pegel & analysator::bitVon(5)) != 0) != vorher)
+                gesehen.emplace_back((*a)[i].zeitNs, vorher = !vorher);
+        }
+        QVERIFY(gesehen.size() > 200);
+        QCOMPARE(gesehen, geschrieben);
     }
 };
 

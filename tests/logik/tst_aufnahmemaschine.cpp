@@ -13,6 +13,8 @@
 #include "logik/aufnahme_vcd.h"
 #include "logik/aufnahmemaschine.h"
 #include "logik/messung.h"
+#include "port/simulated_port.h"
+#include "port/trace_port.h"
 
 using namespace dravel::analysator;
 
@@ -84,6 +86,21 @@ std::shared_ptr<Aufnahme> nimmAuf(Skriptport& port, const Aufnahmeeinstellungen&
     maschine.warte();
     return maschine.aktuelle();
 }
+
+// A simulated port with a loopback plug and a change log of its own; it
+// counts the reads the engine makes.
+class Protokollport final : public Portleser {
+public:
+    dravel::port::SimulatedPort port{0x378, dravel::port::SimulatedPort::Plug::Loopback,
+                                     std::make_shared<dravel::port::SimulatedRegisters>(),
+                                     std::make_shared<dravel::port::ChangeLog>()};
+    std::atomic<long> gelesen{0};
+    std::uint8_t lies(std::uint16_t adresse) override {
+        ++gelesen;
+        return port.read(adresse);
+    }
+    std::shared_ptr<dravel::port::ChangeLogReader> protokoll() override { return port.changeLog(); }
+};
 
 Aufnahmeeinstellungen einstellungen(Pegel pins, std::uint64_t dauer) {
     Aufnahmeeinstellungen e;
@@ -316,6 +333,41 @@ private slots:
         const Messwerte teil = messe(a, 10, 100 * kUs, 900 * kUs);
         QVERIFY(!teil.periodeNs);
         QCOMPARE(*teil.tastgradProzent, 18.75);
+    }
+
+    // On a port that logs its writes the capture follows the log: every
+    // write, however fast they come, at the time the log holds, and those
+    // made before the stop; polling asked for, it reads the port instead.
+    void followsThePortsLogUnlessPollingIsAsked_data() {
+        QTest::addColumn<bool>("abtasten");
+        QTest::newRow("log") << false;
+        QTest::newRow("polling") << true;
+    }
+    void followsThePortsLogUnlessPollingIsAsked() {
+        QFETCH(bool, abtasten);
+        Protokollport p;
+        Programmuhr uhr;
+        const auto mitgelesen = p.port.changeLog();  // the test's own reader of the log
+        mitgelesen->next();
+        Aufnahmemaschine maschine(p, uhr);
+        Aufnahmeeinstellungen e = einstellungen(bitVon(10), 0);
+        e.abtasten = abtasten;
+        maschine.starte(e);
+        QTRY_VERIFY(maschine.aktuelle());
+        constexpr int kSchritte = 2000;
+        for (int i = 1; i <= kSchritte; ++i) p.port.write(0x378, std::uint8_t(i & 1 ? 0x08 : 0));
+        maschine.halte();
+        const auto a = maschine.aktuelle();
+        QCOMPARE(p.gelesen > 0, abtasten);
+        if (abtasten) return;
+        QCOMPARE(a->anzahl(), std::size_t(kSchritte + 1));
+        const auto null = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            dravel::port::programmstart().time_since_epoch());
+        for (std::size_t i = 1; i < a->anzahl(); ++i) {
+            const auto c = mitgelesen->next();
+            QCOMPARE((*a)[i].zeitNs, c.timeNs - std::uint64_t(null.count()));
+            QCOMPARE((*a)[i].pegel, i & 1 ? bitVon(10) : Pegel{0});  // /Ack follows D3
+        }
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
 #include <latch>
 #include <memory>
 #include <thread>
@@ -183,7 +184,131 @@ private slots:
         QCOMPARE(int(neu->read(kBase + 2)), 0xCC);
         neu->write(kBase + 2, 0x04);
         QCOMPARE(int(später->read(kBase + 2)), 0xC4);
-        QCOMPARE(QFileInfo(datei).size(), 16);
+        QCOMPARE(QFileInfo(datei).size(), qint64(sharedRegisterFileSize()));
+    }
+
+    // A writer counts up on the data register while a reader on a mapping
+    // of its own follows the log: it gets every write in order, or a gap
+    // between the last and the next it got, never a value out of turn and
+    // never a time that goes back.
+    void logReaderGetsEveryWriteOrAGap_data() {
+        QTest::addColumn<int>("schreibe");
+        QTest::addColumn<bool>("danach");  // the reader starts once the writer is done
+        QTest::addColumn<int>("pauseJe");  // the reader pauses after so many entries; 0: never
+        QTest::addColumn<int>("lücken");   // -1: as it comes
+        const int log = int(ChangeLog::kEntries);
+        QTest::newRow("less than a log") << log - 10 << false << 0 << 0;
+        QTest::newRow("three logs, read after") << 3 * log << true << 0 << 1;
+        QTest::newRow("reader pausing") << 6 * log << false << 20000 << -1;
+    }
+    void logReaderGetsEveryWriteOrAGap() {
+        QFETCH(int, schreibe);
+        QFETCH(bool, danach);
+        QFETCH(int, pauseJe);
+        QFETCH(int, lücken);
+        auto schreiber = sharedSimulatedPort(kBase, SimulatedPort::Plug::None, {});
+        auto leser = sharedSimulatedPort(kBase, SimulatedPort::Plug::None, {});
+        const auto protokoll = leser->changeLog();
+        QVERIFY(protokoll);
+        LoggedChange c = protokoll->next();
+        const int start = c.values.data;
+        std::atomic<bool> fertig{false};
+        std::jthread faden([&] {
+            for (int i = 1; i <= schreibe; ++i) schreiber->write(kBase, std::uint8_t(start + i));
+            fertig = true;
+        });
+        if (danach) faden.join();
+        int geschrieben = 0, gezählt = 0, falsch = 0, erwartet = start;
+        std::uint64_t zeit = c.timeNs;
+        bool lücke = false;
+        for (;;) {
+            const bool zuletzt = fertig;
+            c = protokoll->next();
+            if (c.kind == LoggedChange::Kind::None) {
+                if (zuletzt) break;
+                continue;
+            }
+            falsch += c.timeNs < zeit;
+            if (c.kind == LoggedChange::Kind::Gap) {
+                falsch += c.timeNs != zeit || lücke;
+                zeit = c.gapEndNs;
+                lücke = true;
+                ++gezählt;
+                continue;
+            }
+            ++geschrieben;
+            falsch += !lücke && c.values.data != std::uint8_t(erwartet + 1);
+            falsch += lücke && c.timeNs != zeit;
+            erwartet = c.values.data;
+            zeit = c.timeNs;
+            lücke = false;
+            if (pauseJe && geschrieben % pauseJe == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        QCOMPARE(falsch, 0);
+        QCOMPARE(erwartet, (start + schreibe) & 0xFF);  // the last write came
+        if (lücken >= 0) QCOMPARE(gezählt, lücken);
+        if (lücken == 0) QCOMPARE(geschrieben, schreibe);
+    }
+
+    // What the log's reader hands out after each write is what the port
+    // reads right then, the plug's status lines and the data lines turned
+    // into inputs among it.
+    void loggedChangeReadsAsThePort_data() {
+        QTest::addColumn<int>("stecker");
+        QTest::newRow("nothing plugged") << int(SimulatedPort::Plug::None);
+        QTest::newRow("loopback plug") << int(SimulatedPort::Plug::Loopback);
+    }
+    void loggedChangeReadsAsThePort() {
+        QFETCH(int, stecker);
+        SimulatedPort port(kBase, SimulatedPort::Plug(stecker),
+                           std::make_shared<SimulatedRegisters>(), std::make_shared<ChangeLog>());
+        const auto protokoll = port.changeLog();
+        protokoll->next();
+        const std::pair<int, int> schreibe[] = {{0, 0x01}, {0, 0x1F}, {0, 0x0A}, {2, 0x24},
+                                                {0, 0x15}, {2, 0xFF}, {2, 0x04}, {0, 0x08}};
+        for (const auto& [register_, wert] : schreibe) {
+            port.write(std::uint16_t(kBase + register_), std::uint8_t(wert));
+            const LoggedChange c = protokoll->next();
+            QCOMPARE(int(c.kind), int(LoggedChange::Kind::Change));
+            QCOMPARE(int(c.values.data), int(port.read(kBase)));
+            QCOMPARE(int(c.values.status), int(port.read(kBase + 1)));
+            QCOMPARE(int(c.values.control), int(port.read(kBase + 2)));
+        }
+    }
+
+    // Entries overwritten by a later round or mixed from two writers that
+    // met on one, and one whose writer stopped halfway, are never taken:
+    // the reader reports them as lost, between its neighbours' times.
+    void logEntryNotWrittenWholeIsAGap_data() {
+        QTest::addColumn<int>("wort");    // which of the entry's words is off
+        QTest::addColumn<int>("runden");  // its tag, in rounds later than the entry's
+        QTest::newRow("time, later round") << 0 << 1;
+        QTest::newRow("registers, later round") << 2 << 1;
+        QTest::newRow("registers, unfinished") << 2 << -1;
+    }
+    void logEntryNotWrittenWholeIsAGap() {
+        QFETCH(int, wort);
+        QFETCH(int, runden);
+        auto registers = std::make_shared<SimulatedRegisters>();
+        auto log = std::make_shared<ChangeLog>();
+        SimulatedPort port(kBase, SimulatedPort::Plug::None, registers, log);
+        const auto protokoll = port.changeLog();
+        protokoll->next();
+        for (std::uint8_t wert : {1, 2, 3}) port.write(kBase, wert);
+        // The middle write's entry, with one word of another round.
+        const std::uint64_t mitte = SimulatedRegisters::numberOf(registers->word) - 2;
+        ChangeLog::Entry& e = log->entries[mitte & (ChangeLog::kEntries - 1)];
+        std::atomic<std::uint64_t>* wörter[] = {&e.timeLow, &e.timeHigh, &e.registers};
+        *wörter[wort] += std::uint64_t(std::int64_t(runden) * ChangeLog::kEntries) << 32;
+        std::vector<int> gelesen;
+        for (int i = 0; i < 3;) {
+            const LoggedChange c = protokoll->next();
+            if (c.kind == LoggedChange::Kind::None) continue;
+            gelesen.push_back(c.kind == LoggedChange::Kind::Gap ? -1 : c.values.data);
+            ++i;
+        }
+        QCOMPARE(gelesen, (std::vector<int>{1, -1, 3}));
     }
 };
 

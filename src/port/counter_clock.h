@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+
+namespace dravel::port {
+
+// True where the processor's time-stamp counter may stand in for the
+// monotonic clock: it runs at one rate in every power state and on every
+// core, and the kernel itself keeps its clock by it. Looked up once.
+bool counterRunsSteadily();
+
+// The monotonic clock (CLOCK_MONOTONIC) in ns, the same in every process.
+std::uint64_t monotonicNs();
+
+// The monotonic clock at a fraction of its cost, for one thread that stamps
+// many events (a port's writes): where the counter runs steadily, its
+// reading on the line through two points where both were read together,
+// the slope over up to a second and the offset renewed every couple of
+// milliseconds, so the time stays within nanoseconds of the clock's own;
+// never earlier than the last one it gave. Elsewhere the clock itself.
+class CounterClock {
+public:
+    CounterClock();
+    std::uint64_t nowNs() noexcept;
+
+private:
+    struct Point {
+        std::uint64_t counter;
+        std::uint64_t ns;
+    };
+    static Point point() noexcept;
+    void renew() noexcept;
+
+    bool counter_;
+    Point slopeFrom_{};
+    Point offset_{};
+    std::uint64_t nsPerTick32_ = 0;  // ns per counter tick, times 2^32; 0 while unknown
+    std::uint64_t last_ = 0;
+};
+
+// A port's clock for its writes, and the time of its last write.
+struct WriteStamps {
+    CounterClock clock;
+    std::uint64_t lastWriteNs = 0;
+};
+
+}  // namespace dravel::port
