@@ -5,9 +5,10 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # What the program needs to build and run (dpkg-dev for Debian's hardening
-# flags, which the build folder shares with the package).
+# flags, which the build folder shares with the package; sigrok's decoder
+# library, found through pkg-config, for the protocol decoders).
 PAKETE_PROGRAMM=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev qt6-translations-l10n libgl-dev
-                 fonts-liberation2 dpkg-dev ccache)
+                 fonts-liberation2 dpkg-dev ccache libsigrokdecode-dev pkgconf)
 # What the tests need beyond that (the emulated-machine test, VCD checks,
 # the package checks, the windows under a real X server).
 PAKETE_TEST=(xauth xvfb gtkwave sigrok-cli qemu-system-x86 busybox-static cpio

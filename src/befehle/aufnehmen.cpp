@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "befehle/dekodieren.h"
 #include "befehle/gemeinsam.h"
 #include "logik/abbruch.h"
 #include "logik/aufnahme_vcd.h"
@@ -29,6 +30,7 @@ using analysator::Aufnahmeeinstellungen;
 struct Aufnehmen {
     Aufnahmeeinstellungen einstellungen;
     QString ausgabe;
+    std::optional<Dekoderwunsch> dekoder;
 };
 
 QString text(const QCommandLineParser& parser, const char* name) {
@@ -100,6 +102,12 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
     e.abtasten = parser.isSet(QStringLiteral("abtasten"));
     if (const QString grund = steuerzeichenImNamen(a.ausgabe); !grund.isEmpty()) {
         throw Ablehnung(QStringLiteral("--ausgabe „%1“: %2.").arg(maskiert(a.ausgabe), grund));
+    }
+    // The decoders are checked against the chosen lines before the port opens.
+    a.dekoder = leseDekoderwunsch(parser);
+    if (a.dekoder) {
+        prüfeDekoderwunsch(*a.dekoder, std::make_shared<analysator::Aufnahme>(
+                                           analysator::leitungenFür(e.pins), 0));
     }
     return a;
 }
@@ -193,13 +201,15 @@ int nimmAuf(const Aufnehmen& a, std::unique_ptr<port::SorgfältigeDatei> datei) 
                                           QStringLiteral(" Abtastwerte/s"), 4, deutsch)),
         analysator::endeText(aufnahme->ende()));
     if (const int signal = abbruchsignal()) return 128 + signal;
+    const int dekodiert = a.dekoder ? dekodiereUndZeige(*a.dekoder, aufnahme) : 0;
+    if (dekodiert != 0) return dekodiert;
     return gespeichert ? 0 : 1;
 }
 
 }  // namespace
 
 Befehl aufnehmen() {
-    return {
+    Befehl befehl{
         "aufnehmen",
         "Zeichnet die Leitungen als Logikanalysator auf und schreibt eine VCD-Datei.",
         "Tastet die gewählten Leitungen so schnell ab, wie der Port es erlaubt (auf dem "
@@ -253,6 +263,8 @@ Befehl aufnehmen() {
             }
             return nimmAuf(a, std::move(datei));
         }};
+    for (QCommandLineOption& o : dekoderOptionen()) befehl.optionen.push_back(std::move(o));
+    return befehl;
 }
 
 }  // namespace dravel::app::befehl

@@ -24,6 +24,7 @@ Befehl beobachten();
 Befehl muster();
 Befehl aufnehmen();
 Befehl prüfen();
+Befehl dekodieren();
 }  // namespace befehl
 
 namespace {
@@ -39,8 +40,8 @@ using befehl::Befehl;
 
 const std::vector<Befehl>& befehle() {
     static const std::vector<Befehl> tabelle{
-        befehl::lesen(),  befehl::schreiben(), befehl::beobachten(),
-        befehl::muster(), befehl::aufnehmen(), befehl::prüfen(),
+        befehl::lesen(),     befehl::schreiben(), befehl::beobachten(), befehl::muster(),
+        befehl::aufnehmen(), befehl::prüfen(),    befehl::dekodieren(),
     };
     return tabelle;
 }
