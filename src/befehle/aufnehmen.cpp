@@ -9,12 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "befehle/befehle_logik.h"
 #include "befehle/dekodieren.h"
 #include "befehle/gemeinsam.h"
 #include "logik/abbruch.h"
 #include "logik/aufnahme_vcd.h"
 #include "logik/aufnahmemaschine.h"
 #include "logik/dateiname.h"
+#include "logik/echtzeit.h"
 #include "logik/einheiten.h"
 #include "logik/kommandozeile.h"
 #include "logik/maskiert.h"
@@ -31,6 +33,7 @@ struct Aufnehmen {
     Aufnahmeeinstellungen einstellungen;
     QString ausgabe;
     std::optional<Dekoderwunsch> dekoder;
+    bool lückenlos = false;
 };
 
 QString text(const QCommandLineParser& parser, const char* name) {
@@ -45,6 +48,7 @@ Aufnehmen leseAufnehmen(const QCommandLineParser& parser, const QStringList& arg
         throw Ablehnung(QStringLiteral("aufnehmen braucht --ausgabe DATEI.vcd."));
     }
     a.ausgabe = text(parser, "ausgabe");
+    a.lückenlos = parser.isSet(QStringLiteral("lueckenlos"));
     if (parser.isSet(QStringLiteral("adresse"))) {
         e.basis = adresseAus(text(parser, "adresse"), QStringLiteral("--adresse"));
     }
@@ -160,7 +164,11 @@ int nimmAuf(const Aufnehmen& a, std::unique_ptr<port::SorgfältigeDatei> datei) 
     analysator::PortOhneMitschnitt leser;
     analysator::Programmuhr uhr;
     analysator::Aufnahmemaschine maschine(leser, uhr);
-    maschine.starte(e);
+    // The port is bound now, and with it --echtzeit checked (and a missing
+    // permission said once).
+    Aufnahmeeinstellungen mitEchtzeit = e;
+    mitEchtzeit.echtzeit = generator::echtzeit::gewünscht();
+    maschine.starte(mitEchtzeit);
     if (e.auslöser.art != analysator::Auslöser::Art::Keiner) {
         std::fprintf(stderr, "dravel: warte auf den Auslöser %s …\n",
                      analysator::text(e.auslöser).c_str());
@@ -200,10 +208,18 @@ int nimmAuf(const Aufnehmen& a, std::unique_ptr<port::SorgfältigeDatei> datei) 
         qPrintable(analysator::mitVorsatz(maschine.probenJeSekunde(),
                                           QStringLiteral(" Abtastwerte/s"), 4, deutsch)),
         analysator::endeText(aufnahme->ende()));
+    const analysator::Lückenbilanz lücken =
+        analysator::lückenbilanz(*aufnahme, von, aufnahme->bisNs());
+    std::fprintf(stderr, "dravel: %s\n",
+                 analysator::lückentext(lücken, aufnahme->auflösungNs()).c_str());
+    if (a.lückenlos && lücken.anzahl > 0) {
+        std::fputs("dravel: --lueckenlos: Die Aufnahme hat Lücken (die Datei ist geschrieben).\n",
+                   stderr);
+    }
     if (const int signal = abbruchsignal()) return 128 + signal;
     const int dekodiert = a.dekoder ? dekodiereUndZeige(*a.dekoder, aufnahme) : 0;
     if (dekodiert != 0) return dekodiert;
-    return gespeichert ? 0 : 1;
+    return aufnahmestatus(abbruchsignal(), gespeichert, a.lückenlos, lücken.anzahl);
 }
 
 }  // namespace
@@ -218,7 +234,10 @@ Befehl aufnehmen() {
         "(für PulseView und GTKWave). Mit Auslöser beginnt die Aufnahme an einer Flanke, einem "
         "Muster oder am Ende eines Pulses bestimmter Breite, ein Vorlauf davor. Am Ende steht "
         "je Leitung eine Zeile (Flanken, Frequenz, Tastgrad) und die erreichte Abtastrate auf der "
-        "Standardfehlerausgabe. Strg+C beendet die Aufnahme mit vollständiger Datei.",
+        "Standardfehlerausgabe, dazu die Lücken (Zeiten länger als 20 µs ohne Abtastwert: Anzahl, "
+        "Summe, längste, Anteil; in der Datei die Leitung nicht_gesehen) und die Zeitauflösung. "
+        "Mit --echtzeit tastet ein Echtzeit-Faden auf einer CPU ab. Strg+C beendet die Aufnahme "
+        "mit vollständiger Datei.",
         {},
         {
             option("adresse", "Basisadresse des Ports (Vorgabe 888 = 0x378).", "A"),
@@ -247,6 +266,9 @@ Befehl aufnehmen() {
                    "Tastet auch den simulierten Port ab, statt seinem Protokoll aller "
                    "Schreibzugriffe zu folgen (zum Vergleich; dabei entgehen ihr Pulse, während "
                    "sie nicht zum Zug kommt)."),
+            option("lueckenlos",
+                   "Beendet den Befehl mit Status 1, wenn die Aufnahme Lücken hat (die Datei wird "
+                   "trotzdem geschrieben)."),
             option("ausgabe",
                    "Die VCD-Datei der Aufnahme (daneben eine .gtkw für GTKWave); vor der "
                    "Aufnahme geöffnet und gesperrt wie die von --trace.",

@@ -50,4 +50,10 @@ char* schreibeMillisekunden(char* ziel, std::uint64_t nanosekunden) {
     return ziel + n;
 }
 
+int aufnahmestatus(int signal, bool gespeichert, bool lückenlos, std::size_t lücken) {
+    if (signal != 0) return 128 + signal;
+    if (!gespeichert) return 1;
+    return lückenlos && lücken > 0 ? 1 : 0;
+}
+
 }  // namespace dravel::app

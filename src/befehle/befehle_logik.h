@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringView>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -21,5 +22,10 @@ std::optional<double> dauerAusArgument(QStringView text, double größte, bool* 
 // Milliseconds with three decimals ("1234.567") from nanoseconds, cut off
 // below the microsecond.
 char* schreibeMillisekunden(char* ziel, std::uint64_t nanosekunden);
+
+// aufnehmen's exit status: 128 + the signal that ended it, 1 when the file
+// could not be written or when `lückenlos` asks for a capture without gaps
+// and it has some, else 0.
+int aufnahmestatus(int signal, bool gespeichert, bool lückenlos, std::size_t lücken);
 
 }  // namespace dravel::app

@@ -168,27 +168,64 @@ bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::str
     if (n > 0) zeilen.push_back("ausloeser_ns=" + std::to_string(auslöser));
     zeilen.push_back(std::string("ende=") + endeSchlüssel(aufnahme.ende()));
     zeilen.push_back("abtastwerte=" + std::to_string(aufnahme.proben()));
+    // What the capture did not see, cut to what the file holds.
+    std::vector<Lücke> lücken;
+    std::uint64_t lückenNs = 0;
+    for (const Lücke& l : aufnahme.lücken()) {
+        const Lücke geschnitten{std::max(l.anfangNs, anfang), std::min(l.endeNs, ende)};
+        if (geschnitten.endeNs <= geschnitten.anfangNs) continue;
+        lücken.push_back(geschnitten);
+        lückenNs += geschnitten.endeNs - geschnitten.anfangNs;
+    }
+    if (aufnahme.auflösungNs() > 0) {
+        zeilen.push_back("aufloesung_ns=" + std::to_string(aufnahme.auflösungNs()));
+    }
+    // A sampled capture always says what it did not see, be it nothing; a
+    // recording nobody sampled (resolution unknown) only where it has gaps.
+    const bool lückenleitung = aufnahme.auflösungNs() > 0 || !lücken.empty();
+    if (lückenleitung) {
+        zeilen.push_back("luecken=" + std::to_string(lücken.size()));
+        zeilen.push_back("luecken_ns=" + std::to_string(lückenNs));
+    }
     zeilen.push_back("sigrok_downsample=" + std::to_string(abtastschritt(ende - anfang)));
     schreiber.setzeKommentar(std::move(zeilen));
     std::vector<std::string> namen;
     std::vector<int> bits;
+    const std::size_t höchstens = lückenleitung ? 63 : 64;
     for (const Leitung& leitung : aufnahme.leitungen()) {
         const bool pin = portAufnahme && leitung.bit >= 1 && leitung.bit <= port::kPinCount &&
                          port::pin(leitung.bit).bit >= 0;
         namen.push_back(pin ? vcdName(leitung.bit) : alsBezeichner(leitung.name));
         bits.push_back(leitung.bit);
-        if (namen.size() == 64) break;
+        if (namen.size() == höchstens) break;
     }
+    const std::uint64_t lückenbit = lückenleitung ? std::uint64_t{1} << namen.size() : 0;
+    if (lückenleitung) namen.push_back(kLückenleitung);
     schreiber.deklariereLeitungen(
         portAufnahme ? "aufnahme_" + std::string(basis) : std::string("aufnahme"),
         std::move(namen));
-    for (std::size_t i = 0; i < n; ++i) {
-        const Änderung ä = aufnahme[i];
-        std::uint64_t wert = 0;
-        for (std::size_t k = 0; k < bits.size(); ++k) {
-            if (ä.pegel & bitVon(bits[k])) wert |= std::uint64_t{1} << k;
+    // Changes and gap edges in time order, one step per moment.
+    std::uint64_t wert = 0;
+    std::size_t i = 0, j = 0;
+    bool inLücke = false;
+    while (i < n || j < lücken.size()) {
+        const std::uint64_t grenze =
+            j < lücken.size() ? (inLücke ? lücken[j].endeNs : lücken[j].anfangNs) : UINT64_MAX;
+        const std::uint64_t zeit = std::min(i < n ? aufnahme[i].zeitNs : UINT64_MAX, grenze);
+        for (; i < n && aufnahme[i].zeitNs == zeit; ++i) {
+            const Pegel pegel = aufnahme[i].pegel;
+            wert &= lückenbit;
+            for (std::size_t k = 0; k < bits.size(); ++k) {
+                if (pegel & bitVon(bits[k])) wert |= std::uint64_t{1} << k;
+            }
         }
-        schreiber.formatiereLeitungen(ä.zeitNs - anfang, wert);
+        while (j < lücken.size() && grenze == zeit &&
+               (inLücke ? lücken[j].endeNs : lücken[j].anfangNs) == zeit) {
+            if (inLücke) ++j;
+            inLücke = !inLücke;
+        }
+        wert = inLücke ? wert | lückenbit : wert & ~lückenbit;
+        schreiber.formatiereLeitungen(zeit - anfang, wert);
     }
     if (!schreiber.schließe(ende - anfang)) {
         fehler = "Aufnahmedatei „" + schreiber.pfad() +

@@ -16,12 +16,16 @@ namespace dravel::analysator {
 // Time 0 in the file is the capture's first moment. The header comment,
 // ASCII only, holds one sentence for people and the facts as lines of
 // "key=value": that moment on the trace's clock, the port, the trigger's
-// place, how the capture ended and the sigrok/PulseView import setting. A GTKWave save file goes
+// place, how the capture ended, its time resolution, its gaps' count and
+// total, and the sigrok/PulseView import setting. A sampled capture (one
+// with a time resolution, or with gaps) has one more wire, kLückenleitung,
+// 1 while the capture did not see the lines. A GTKWave save file goes
 // next to it (x.vcd -> x.gtkw) as with --trace. False and one German line in `fehler` when the file
 // cannot be written; `hinweis`, if given, receives the line that says why the save file is left
 // out.
 bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler,
                   std::string* hinweis = nullptr);
+inline constexpr const char* kLückenleitung = "nicht_gesehen";
 
 // The same in two steps, for a capture that may run for hours: the file,
 // opened and checked before it starts, gets its header at once (so a full

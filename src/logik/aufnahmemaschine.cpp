@@ -1,16 +1,19 @@
 #include "aufnahmemaschine.h"
 
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include "logik/echtzeit.h"
 #include "port/pin_map.h"
 #include "port/port.h"
 #include "port/simulated_port.h"
@@ -148,6 +151,7 @@ void Aufnahmemaschine::starte(const Aufnahmeeinstellungen& einstellungen) {
     ring_.shrink_to_fit();
     ringAnfang_ = 0;
     gedächtnis_ = {};
+    vorLücken_.clear();
     laufend_.reset();
     bereit_ = std::make_shared<Aufnahme>(leitungenFür(e_.pins), e_.grenzeBytes);
     {
@@ -226,35 +230,69 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
     const Pegel* const t1 = plan.tabellen[1].data();
     const Pegel* const t2 = plan.tabellen[2].data();
     Portleser& leser = leser_;
+    Aufnahmeuhr& uhr = uhr_;
     const auto probe = [&]() -> Pegel {
         Pegel p = t0[leser.lies(a0)];
         if constexpr (N >= 2) p |= t1[leser.lies(a1)];
         if constexpr (N >= 3) p |= t2[leser.lies(a2)];
         return p;
     };
-    startNs_.store(uhr_.jetztNs(), std::memory_order_relaxed);
+    // Real-time for this thread only; pauses only where it took effect.
+    std::optional<generator::echtzeit::Abschnitt> echtzeit;
+    Pausenplan pausenplan = e_.pausen;
+    if (e_.echtzeit) {
+        echtzeit.emplace();
+        const bool eineCpu = echtzeit->wirkt() && generator::echtzeit::bleibAufEinerCpu() < 0;
+        if (eineCpu && pausenplan.abstandNs == 0) pausenplan = kPausenAufEinerCpu;
+    }
+    const bool pausen =
+        echtzeit && echtzeit->wirkt() && pausenplan.abstandNs > 0 && pausenplan.dauerNs > 0;
+    startNs_.store(uhr.jetztNs(), std::memory_order_relaxed);
     Pegel letzter = probe();
-    std::uint64_t jetzt = uhr_.jetztNs();
+    std::uint64_t jetzt = uhr.jetztNs();
+    letzteUhrNs_ = jetzt;
+    std::uint64_t nächstePause = jetzt + pausenplan.abstandNs;
     proben_.store(1, std::memory_order_relaxed);
     letzter_ = letzter;
     scharfSeitNs_ = jetzt;
     verarbeite(jetzt, letzter, true);
+    // Samples per clock read, fitted as the loop runs; from one, so that a
+    // slow port's first stretch is no gap.
+    std::size_t schritt = 1;
+    std::size_t ungezählt = 0;  // samples not yet in proben_
     while (!fertig_) {
-        for (std::size_t k = 0; k < kBlock; ++k) {
+        const std::uint64_t blockAnfang = letzteUhrNs_;
+        std::size_t k = 0;
+        for (; k < schritt; ++k) {
             const Pegel p = probe();
             if (p != letzter) [[unlikely]] {
+                const std::uint64_t t = uhr.jetztNs();
+                uhrGelesen(t);
                 // A change of a trigger pin that is not captured still
                 // counts for the trigger; only captured pins are stored.
-                if (!verarbeite(uhr_.jetztNs(), p, false)) break;
+                if (!verarbeite(t, p, false)) break;
                 letzter = p;
                 letzter_ = p;
             }
         }
-        jetzt = uhr_.jetztNs();
-        proben_.fetch_add(kBlock, std::memory_order_relaxed);
+        jetzt = uhr.jetztNs();
+        uhrGelesen(jetzt);
+        ungezählt += k;
+        // Halved after a gap too: it may be the stride's own, where reads
+        // became slow.
+        const std::uint64_t block = jetzt - blockAnfang;
+        if (block < kZielAbstandNs / 2 && schritt < kBlock) {
+            schritt *= 2;
+        } else if (block > kZielAbstandNs * 2 && schritt > 1) {
+            schritt /= 2;
+        }
+        // The counts, the stop and the window's end about every kBlock samples.
+        if (!fertig_ && ungezählt < kBlock && !pausen) continue;
+        proben_.fetch_add(ungezählt, std::memory_order_relaxed);
         endeNs_.store(jetzt, std::memory_order_relaxed);
+        if (laufend_) laufend_->zähleProben(ungezählt);
+        ungezählt = 0;
         if (fertig_) break;
-        if (laufend_) laufend_->zähleProben(kBlock);
         if (halt_.load(std::memory_order_relaxed)) {
             if (laufend_) schließe(jetzt, Ende::Halt);
             fertig_ = true;
@@ -266,6 +304,11 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
             }
         } else {
             löseAusNachWartezeit(jetzt);
+        }
+        if (pausen && jetzt >= nächstePause && !fertig_) {
+            const timespec dauer{0, static_cast<long>(pausenplan.dauerNs)};
+            ::clock_nanosleep(CLOCK_MONOTONIC, 0, &dauer, nullptr);
+            nächstePause = jetzt + pausenplan.abstandNs;
         }
     }
 }
@@ -380,6 +423,32 @@ void Aufnahmemaschine::schleifeAusProtokoll(const Abtastplan& plan,
     }
 }
 
+void Aufnahmemaschine::uhrGelesen(std::uint64_t zeitNs) {
+    const std::uint64_t abstand = zeitNs - letzteUhrNs_;
+    if (abstand > kLückeAbNs) {
+        lücke({letzteUhrNs_, zeitNs});
+    } else if (laufend_ && abstand > auflösungNs_) {
+        auflösungNs_ = abstand;
+        laufend_->setzeAuflösungNs(abstand);
+    }
+    letzteUhrNs_ = zeitNs;
+}
+
+void Aufnahmemaschine::lücke(Lücke l) {
+    if (laufend_) {
+        // Cut at the window's end; what lies after it may belong to the
+        // next capture of a repeating run.
+        const std::uint64_t ende = fensterEndeNs_ == 0 ? l.endeNs : fensterEndeNs_;
+        if (l.anfangNs < ende) laufend_->hängeLücke({l.anfangNs, std::min(l.endeNs, ende)});
+        if (l.endeNs <= ende) return;
+        l.anfangNs = std::max(l.anfangNs, ende);
+    }
+    // Armed: kept while it may still reach into a window that starts now.
+    const std::uint64_t frühestens = l.endeNs - std::min(vorlaufNs_, l.endeNs);
+    while (!vorLücken_.empty() && vorLücken_.front().endeNs <= frühestens) vorLücken_.pop_front();
+    vorLücken_.push_back(l);
+}
+
 bool Aufnahmemaschine::verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste) {
     if (laufend_ && fensterEndeNs_ != 0 && zeitNs > fensterEndeNs_) {
         schließe(fensterEndeNs_, Ende::Dauer);
@@ -444,6 +513,14 @@ void Aufnahmemaschine::löseAus(std::uint64_t zeitNs, Pegel pegel) {
     if (platz) platz = aufnahme->hänge(zeitNs, pegel & e_.pins);
     ring_.clear();
     ringAnfang_ = 0;
+    // The window's start may lie in a gap: cut to the window.
+    for (const Lücke& l : vorLücken_) {
+        if (l.endeNs > fensterAnfang) {
+            aufnahme->hängeLücke({std::max(l.anfangNs, fensterAnfang), l.endeNs});
+        }
+    }
+    vorLücken_.clear();
+    auflösungNs_ = 0;
     aufnahme->setzeBisNs(zeitNs);
     fensterEndeNs_ = e_.dauerNs == 0 ? 0 : zeitNs + (e_.dauerNs - vorlaufNs_);
     laufend_ = aufnahme;

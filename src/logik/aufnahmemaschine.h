@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -75,6 +76,33 @@ Speicherhöchstmaß größteGrenze();
 // Every pin with a signal: 1..17.
 constexpr Pegel kAllePins = ((Pegel{1} << 18) - 1) & ~Pegel{1};
 
+// Stretches without a sample longer than this are gaps: a few times the
+// longest regular distance between two clock reads (kZielAbstandNs on the
+// simulated port, one sample of up to three reads of about 1 µs each on a
+// real one), and short enough for an interrupt or a page fault to stay
+// below it while every scheduler hole (a time slice, 1 ms and more) is one.
+constexpr std::uint64_t kLückeAbNs = 20'000;
+
+// Regular pauses of the sampling thread under real-time scheduling, each a
+// gap like any other. A thread that never sleeps is held back by the
+// kernel for 50 ms of every second (sched_rt_runtime_us), in one hole;
+// pausing by itself for a little more than that share spreads it over the
+// second in holes of one pause, but costs more in all: each wake-up comes
+// late, and the pauses need a margin over the kernel's share (fewer,
+// longer ones miss its budget in some periods). Measured side by side
+// (bench/luecken_bench): spinning 5.6-6.7 % unseen, longest hole 54-60 ms;
+// 1 ms every 18 ms 6.4-7.9 %, longest 2-17 ms; 0.1 ms every 1 ms 12-14 %.
+// The smallest total is not to pause, so a capture does not by default,
+// except on a machine with one CPU: there the rest of the machine (the
+// window, the program that drives the lines) would get the kernel's share
+// only in one piece per second, so it pauses 1 ms every 18 ms, a little
+// more than that share. Both 0: no pauses.
+struct Pausenplan {
+    std::uint64_t abstandNs = 0;  // from the start of one pause to the next
+    std::uint64_t dauerNs = 0;
+};
+constexpr Pausenplan kPausenAufEinerCpu{18'000'000, 1'000'000};
+
 struct Aufnahmeeinstellungen {
     std::uint16_t basis = 0x378;
     Pegel pins = kAllePins;                 // bit n: pin n is captured
@@ -86,10 +114,11 @@ struct Aufnahmeeinstellungen {
     // Armed this long without a trigger, a capture starts anyway, as if the
     // trigger had come then (0: it waits for the trigger).
     std::uint64_t autoNachNs = 0;
-    bool echtzeit = false;  // the sampling thread under real-time scheduling
-    // Poll the port even where it logs its writes (for comparison, and for
-    // gaps to look at).
-    bool abtasten = false;
+    // The sampling thread under SCHED_FIFO on one CPU, memory locked, with
+    // `pausen`; where the permission is missing it samples as without.
+    bool echtzeit = false;
+    Pausenplan pausen;
+    bool abtasten = false;  // the simulated port polled instead of its change log
 };
 
 // Which registers a choice of pins needs, and for each a table from the
@@ -116,9 +145,15 @@ const char* endeText(Ende ende);
 
 // Samples the chosen lines in a thread of its own, as fast as the reads
 // allow, and stores only changes, each stamped when the sample that saw
-// it was taken (at most one sample's time late). The clock is read only at
-// a change and once every kBlock samples, so a quiet line costs the reads
-// and a table look-up per sample.
+// it was taken (at most one sample's time late). The clock is read at a
+// change and once every few samples, as many as take about kZielAbstandNs
+// (measured as it goes: one on a real port, hundreds on the simulated
+// one), so a quiet line costs the reads, a table look-up per sample and a
+// small share of clock reads. Two clock reads more than kLückeAbNs apart
+// make the stretch between them a gap of the capture (Aufnahme::lücken):
+// the thread was off the CPU or the reads stalled. A change first seen
+// after a gap is stamped at its end. The longest distance between two
+// clock reads outside gaps is the capture's time resolution.
 //
 // Before the trigger, changes go into a ring bounded by the pre-trigger's
 // share of the limit; at the trigger those within the pre-trigger time
@@ -136,6 +171,7 @@ const char* endeText(Ende ende);
 class Aufnahmemaschine {
 public:
     static constexpr std::size_t kBlock = 1024;
+    static constexpr std::uint64_t kZielAbstandNs = 2'000;
 
     Aufnahmemaschine(Portleser& leser, Aufnahmeuhr& uhr);
     ~Aufnahmemaschine();
@@ -172,6 +208,10 @@ private:
     void schleife(const Abtastplan& plan);
     void schleifeAusProtokoll(const Abtastplan& plan, port::ChangeLogReader& protokoll);
     bool verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste);
+    // Every clock read in the loop: the stretch since the last one is a
+    // gap or counts for the time resolution.
+    void uhrGelesen(std::uint64_t zeitNs);
+    void lücke(Lücke l);
     void löseAus(std::uint64_t zeitNs, Pegel pegel);
     void schließe(std::uint64_t zeitNs, Ende grund);
     void schärfe(std::uint64_t zeitNs, Pegel pegel);
@@ -207,6 +247,10 @@ private:
     std::size_t ringAnfang_ = 0;
     std::size_t ringGröße_ = 0;
     bool fertig_ = false;
+    std::uint64_t letzteUhrNs_ = 0;  // the last clock read of the loop
+    std::uint64_t auflösungNs_ = 0;  // of the capture being filled
+    // Gaps while armed that may still reach into the next capture's window.
+    std::deque<Lücke> vorLücken_;
 };
 
 }  // namespace dravel::analysator

@@ -5,6 +5,7 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 
+#include <mutex>
 #include <string>
 
 #include "port/system_calls.h"
@@ -13,8 +14,12 @@ namespace dravel::generator::echtzeit {
 namespace {
 
 bool gewünscht_ = false;
-int tiefe_ = 0;
-bool wirkt_ = false;
+thread_local int tiefe_ = 0;
+thread_local bool wirkt_ = false;
+// Sections holding the memory lock, in every thread.
+std::mutex sperrMutex_;
+int sperren_ = 0;
+bool gesperrtAlle_ = false;
 
 bool hatSperrRecht() {
     constexpr int kCapIpcLock = 14;
@@ -60,19 +65,41 @@ Abschnitt::Abschnitt() {
     neu.sched_priority = kPriorität;
     geplant_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &neu) == 0;
     wirkt_ = geplant_;
-    gesperrt_ = mlockall(MCL_CURRENT | MCL_FUTURE) == 0;
+    const std::lock_guard<std::mutex> sperre(sperrMutex_);
+    if (sperren_++ == 0) gesperrtAlle_ = mlockall(MCL_CURRENT | MCL_FUTURE) == 0;
 }
 
 Abschnitt::~Abschnitt() {
     --tiefe_;
     if (!außen_) return;
-    if (gesperrt_) munlockall();
+    {
+        const std::lock_guard<std::mutex> sperre(sperrMutex_);
+        if (--sperren_ == 0 && gesperrtAlle_) {
+            munlockall();
+            gesperrtAlle_ = false;
+        }
+    }
     if (geplant_) pthread_setschedparam(pthread_self(), alteStrategie_, &altePriorität_);
     wirkt_ = false;
 }
 
 bool Abschnitt::wirkt() const {
     return wirkt_;
+}
+
+int bleibAufEinerCpu() {
+    cpu_set_t erlaubt;
+    CPU_ZERO(&erlaubt);
+    if (pthread_getaffinity_np(pthread_self(), sizeof erlaubt, &erlaubt) != 0) return -1;
+    if (CPU_COUNT(&erlaubt) < 2) return -1;
+    int letzte = -1;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &erlaubt)) letzte = cpu;
+    }
+    cpu_set_t eine;
+    CPU_ZERO(&eine);
+    CPU_SET(letzte, &eine);
+    return pthread_setaffinity_np(pthread_self(), sizeof eine, &eine) == 0 ? letzte : -1;
 }
 
 }  // namespace dravel::generator::echtzeit

@@ -28,8 +28,10 @@ void wünschen(bool an);
 bool gewünscht();
 
 // Taken for the length of a run: SCHED_FIFO for the calling thread and all
-// memory locked; both given back when the outermost section ends. Does
-// nothing where the permission is missing.
+// memory locked; the scheduling given back when the thread's outermost
+// section ends, the memory when the process's last one does (the generator
+// and a capture may run at once, each in a thread of its own). Does nothing
+// where the permission is missing.
 class Abschnitt {
 public:
     Abschnitt();
@@ -43,9 +45,13 @@ public:
 private:
     bool außen_ = false;
     bool geplant_ = false;
-    bool gesperrt_ = false;
     int alteStrategie_ = 0;
     sched_param altePriorität_{};
 };
+
+// Keeps the calling thread to the machine's last CPU where it has more than
+// one: a sampling thread that never sleeps is not moved between CPUs, and
+// the others keep the rest. Returns the CPU, or -1 where it stays free.
+int bleibAufEinerCpu();
 
 }  // namespace dravel::generator::echtzeit

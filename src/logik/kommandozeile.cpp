@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "dravel_version.h"
 #include "logik/maskiert.h"
@@ -223,7 +224,8 @@ QList<QCommandLineOption> portOptionen() {
                         "(für GTKWave oder PulseView)."),
          QStringLiteral("DATEI.vcd")},
         {QStringLiteral("echtzeit"),
-         QStringLiteral("Gibt dem Generator während eines Laufs Echtzeit-Vorrang (SCHED_FIFO) und "
+         QStringLiteral("Gibt dem Generator während eines Laufs und der Abtastung von aufnehmen "
+                        "Echtzeit-Vorrang (SCHED_FIFO; die Abtastung bleibt auf einer CPU) und "
                         "sperrt den Speicher gegen Auslagern. Braucht root, CAP_SYS_NICE oder "
                         "ein rtprio-Limit.")},
     };
@@ -299,14 +301,30 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
     return std::nullopt;
 }
 
+namespace {
+// The reason and its fix, after the words that say what it keeps from working.
+std::string keinEchtzeitrecht(std::string_view anfang) {
+    constexpr std::string_view kGrund =
+        "eine Berechtigung für Echtzeit-Scheduling. Abhilfe: als root starten, „setcap "
+        "cap_sys_nice,cap_ipc_lock+ep“ auf das Programm setzen oder „rtprio 40“ und "
+        "„memlock unlimited“ in /etc/security/limits.conf eintragen.";
+    std::string t;
+    t.reserve(anfang.size() + kGrund.size());
+    t.append(anfang).append(kGrund);
+    return t;
+}
+}  // namespace
+
+std::string echtzeitHindernis() {
+    if (generator::echtzeit::prüfe().möglich) return {};
+    return keinEchtzeitrecht("K");
+}
+
 std::string echtzeitHinweis(generator::echtzeit::Hindernis hindernis) {
     using generator::echtzeit::Hindernis;
     switch (hindernis) {
         case Hindernis::KeinEchtzeitrecht:
-            return "--echtzeit bleibt ohne Wirkung: keine Berechtigung für Echtzeit-Scheduling. "
-                   "Abhilfe: als root starten, „setcap cap_sys_nice,cap_ipc_lock+ep“ auf das "
-                   "Programm setzen oder „rtprio 40“ und „memlock unlimited“ in "
-                   "/etc/security/limits.conf eintragen.";
+            return keinEchtzeitrecht("--echtzeit bleibt ohne Wirkung: k");
         case Hindernis::KeinSpeichersperren:
             return "--echtzeit: Echtzeit-Scheduling ja, aber der Speicher kann nicht gesperrt "
                    "werden. Abhilfe: „memlock unlimited“ in /etc/security/limits.conf oder "

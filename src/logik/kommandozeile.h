@@ -61,6 +61,10 @@ port::PortReport untersuchePorts(port::SystemCalls& system);
 // The line that tells the user what keeps --echtzeit from working in full
 // and the fix; empty when nothing does.
 std::string echtzeitHinweis(generator::echtzeit::Hindernis hindernis);
+// For a window's "Echtzeit" check box: why this process may not sample
+// under real-time scheduling and the fix (its tooltip while disabled);
+// empty when it may.
+std::string echtzeitHindernis();
 
 // Releases whatever the command line set up (the bound backend, and with it
 // any claimed port) at exit.

@@ -14,9 +14,9 @@ struct Messwerte {
     std::size_t flanken = 0;  // rising and falling together
     std::size_t steigend = 0;
     std::size_t fallend = 0;
-    // From whole periods only (between the first and the last rising edge,
-    // or falling edge where there are more of those): nullopt with fewer
-    // than two edges of one kind.
+    // From whole periods only (from one rising edge to the next, or falling
+    // edge where there are more such periods), each touching no gap (its
+    // edges' times are known, no edge can hide in it): nullopt without one.
     std::optional<double> periodeNs;
     std::optional<double> frequenzHz;
     // The share of time high, in percent: over the whole periods where there
@@ -24,11 +24,13 @@ struct Messwerte {
     // 100).
     std::optional<double> tastgradProzent;
     // Pulses that start and end with an edge inside the stretch, high and
-    // low alike: nullopt with fewer than two edges.
+    // low alike, and touch no gap: nullopt without one.
     std::optional<std::uint64_t> kürzesterPulsNs;
     std::optional<std::uint64_t> längsterPulsNs;
     std::uint64_t hochNs = 0;   // time high within the stretch
     std::uint64_t dauerNs = 0;  // the stretch, cut to what the capture holds
+    // Pulses left out of the figures above because they touch a gap.
+    std::size_t ausgelassenePulse = 0;
 };
 
 // Measures line `bit` (a bit of Pegel: the pin number in a capture of the
@@ -40,7 +42,23 @@ struct Messwerte {
 Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uint64_t bisNs);
 
 // One German line for a line's figures: "10 /Ack: 200 Flanken, 1,000 kHz,
-// Periode 1,000 ms, Tastgrad 50,0 %, Pulse 499,8 µs … 500,2 µs".
+// Periode 1,000 ms, Tastgrad 50,0 %, Pulse 499,8 µs … 500,2 µs", and how
+// many pulses were left out for gaps.
 std::string messtext(const Leitung& leitung, const Messwerte& m);
+
+// What a capture did not see between `vonNs` and `bisNs`: its gaps cut to
+// the stretch.
+struct Lückenbilanz {
+    std::size_t anzahl = 0;
+    std::uint64_t summeNs = 0;
+    std::uint64_t längsteNs = 0;
+    double anteilProzent = 0;  // of the stretch
+};
+Lückenbilanz lückenbilanz(const Aufnahme& aufnahme, std::uint64_t vonNs, std::uint64_t bisNs);
+
+// "3 Lücken, zusammen 12,50 ms, längste 5,000 ms, 1,25 % der Aufnahme;
+// Zeitauflösung 2,100 µs", or "keine Lücken; …" (no resolution where it is
+// unknown).
+std::string lückentext(const Lückenbilanz& bilanz, std::uint64_t auflösungNs);
 
 }  // namespace dravel::analysator

@@ -36,6 +36,29 @@ private slots:
             QCOMPARE(dauer, std::optional<double>(erwartet));
     }
 
+    // A signal outranks everything; a gap fails only where asked to.
+    void captureExitStatus_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("gespeichert");
+        QTest::addColumn<bool>("lueckenlos");
+        QTest::addColumn<int>("luecken");
+        QTest::addColumn<int>("status");
+        QTest::newRow("gaps allowed") << 0 << true << false << 3 << 0;
+        QTest::newRow("gap refused") << 0 << true << true << 1 << 1;
+        QTest::newRow("none refused") << 0 << true << true << 0 << 0;
+        QTest::newRow("not saved") << 0 << false << false << 0 << 1;
+        QTest::newRow("signal") << 2 << true << true << 1 << 130;
+    }
+    void captureExitStatus() {
+        QFETCH(int, signal);
+        QFETCH(bool, gespeichert);
+        QFETCH(bool, lueckenlos);
+        QFETCH(int, luecken);
+        QFETCH(int, status);
+        QCOMPARE(app::aufnahmestatus(signal, gespeichert, lueckenlos, std::size_t(luecken)),
+                 status);
+    }
+
     void timesInMilliseconds() {
         char text[32];
         QCOMPARE(QByteArray(text, app::schreibeMillisekunden(text, 1'234'567'891) - text),

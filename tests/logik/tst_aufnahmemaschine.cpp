@@ -1,6 +1,7 @@
 // The capture engine against a scripted port: the status register follows a
 // script of the test's clock, which moves 100 ns with every read.
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
@@ -52,9 +53,17 @@ public:
         : status_(std::move(status)) {}
     std::uint8_t lies(std::uint16_t adresse) override {
         jetzt_ += 100;
+        if (jetzt_ >= sprungAb && sprungNs > 0) {
+            jetzt_ += sprungNs;  // the thread was off the CPU
+            sprungNs = 0;
+        }
         return adresse == kStatus ? status_(jetzt_) : 0;
     }
     std::uint64_t jetztNs() override { return jetzt_; }
+
+    // Once, the read at this time happens this much later.
+    std::uint64_t sprungAb = 0;
+    std::uint64_t sprungNs = 0;
 
 private:
     std::function<std::uint8_t(std::uint64_t)> status_;
@@ -309,6 +318,62 @@ private slots:
         QVERIFY(datei.readAll().contains("\tende=grenze\n"));
     }
 
+    void aStallIsOneGapAndStampsTheChangeAfterIt_data() {
+        QTest::addColumn<bool>("ausloeser");
+        QTest::addColumn<qulonglong>("luecke");  // the gap's expected length
+        // /Ack falls at 3 ms, unseen: the reads stall from 1 ms for 5 ms.
+        QTest::newRow("while capturing") << false << qulonglong(5000 * kUs);
+        // The fall triggers; the window's 2 ms before it lie in the gap.
+        QTest::newRow("window starts in it") << true << qulonglong(2000 * kUs);
+    }
+    void aStallIsOneGapAndStampsTheChangeAfterIt() {
+        QFETCH(bool, ausloeser);
+        QFETCH(qulonglong, luecke);
+        Skriptport port(stufen({{0, kAck}, {3000 * kUs, 0}}));
+        port.sprungAb = 1000 * kUs;
+        port.sprungNs = 5000 * kUs;
+        Aufnahmeeinstellungen e = einstellungen(bitVon(10), 20'000 * kUs);
+        if (ausloeser) {
+            e.dauerNs = 4000 * kUs;
+            e.vorlaufAnteil = 0.5;
+            e.auslöser = *leseFlanke("10:fallend", *std::make_unique<std::string>());
+        }
+        const auto a = nimmAuf(port, e);
+        const std::vector<Lücke> lücken = a->lücken();
+        QCOMPARE(lücken.size(), std::size_t(1));
+        const Lücke l = lücken[0];
+        QVERIFY(l.endeNs - l.anfangNs >= luecke && l.endeNs - l.anfangNs <= luecke + kLückeAbNs);
+        QVERIFY(l.anfangNs >= (*a)[0].zeitNs);
+        QCOMPARE(a->anzahl(), std::size_t(2));
+        QCOMPARE((*a)[1].zeitNs, l.endeNs);
+        QVERIFY(a->auflösungNs() > 0 && a->auflösungNs() <= kLückeAbNs);
+
+        // The file has a wire that is 1 just while the capture saw nothing.
+        QTemporaryDir ordner;
+        const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
+        std::string fehler;
+        QVERIFY2(speichereVcd(*a, pfad.toStdString(), fehler), fehler.c_str());
+        QFile datei(pfad);
+        QVERIFY(datei.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(datei.readAll());
+        const QRegularExpression var(QStringLiteral("\\$var wire 1 (\\S+) nicht_gesehen \\$end"));
+        const QString id = var.match(text).captured(1);
+        QVERIFY(!id.isEmpty());
+        QStringList wechsel;
+        QString zeit;
+        for (const QString& zeile : text.split('\n')) {
+            if (zeile.startsWith('#')) zeit = zeile;
+            if (zeile.size() == id.size() + 1 && zeile.endsWith(id)) wechsel << zeit + zeile[0];
+        }
+        const auto t = [&](std::uint64_t ns) {
+            return QStringLiteral("#%1").arg(ns - (*a)[0].zeitNs);
+        };
+        QStringList erwartet;
+        if (l.anfangNs > (*a)[0].zeitNs) erwartet << t((*a)[0].zeitNs) + '0';
+        erwartet << t(l.anfangNs) + '1' << t(l.endeNs) + '0';
+        QCOMPARE(wechsel, erwartet);
+    }
+
     // Measuring a 1 kHz square wave with 25 % duty cycle over 10.5 periods.
     void measuresPeriodDutyAndPulses() {
         Aufnahme a({{10, "10 /Ack"}}, 1 << 20);
@@ -333,6 +398,22 @@ private slots:
         const Messwerte teil = messe(a, 10, 100 * kUs, 900 * kUs);
         QVERIFY(!teil.periodeNs);
         QCOMPARE(*teil.tastgradProzent, 18.75);
+
+        // The pulse at 3 ms went unseen in a gap: the low pulse around it
+        // and the periods across it are left out.
+        Aufnahme mitLücke({{10, "10 /Ack"}}, 1 << 20);
+        for (std::uint64_t k = 0; k <= 10; ++k) {
+            if (k == 3) continue;
+            mitLücke.hänge(1000 * kUs * k, bitVon(10));
+            mitLücke.hänge(1000 * kUs * k + 250 * kUs, 0);
+        }
+        mitLücke.hängeLücke({2900 * kUs, 3500 * kUs});
+        mitLücke.setzeBisNs(10'500 * kUs);
+        const Messwerte l = messe(mitLücke, 10, 0, 20'000 * kUs);
+        QCOMPARE(*l.periodeNs, 1e6);
+        QCOMPARE(*l.tastgradProzent, 25.0);
+        QCOMPARE(*l.längsterPulsNs, 750 * kUs);
+        QVERIFY(messtext(mitLücke.leitungen()[0], l).ends_with(", 1 Puls an Lücken ausgelassen"));
     }
 
     // On a port that logs its writes the capture follows the log: every
