@@ -1,0 +1,108 @@
+#include "simulated_printer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "counter_clock.h"
+
+namespace dravel::port {
+namespace {
+constexpr std::uint8_t kStrobeBit = 0x01;
+}  // namespace
+
+SimulatedPrinter::SimulatedPrinter(std::unique_ptr<SimulatedPort> port, std::string outputPath)
+    : port_(std::move(port)), outputPath_(std::move(outputPath)) {
+    if (port_->read(static_cast<std::uint16_t>(port_->base() + 1)) == SimulatedPort::kIdleStatus) {
+        port_->setStatus(printer_status::kReady);
+    }
+}
+
+SimulatedPrinter::~SimulatedPrinter() {
+    // The answer under way is finished: another process must not find
+    // the printer busy for good.
+    while (phase_ != Phase::Idle) advance();
+    if (output_ >= 0) ::close(output_);
+}
+
+void SimulatedPrinter::advance() {
+    if (phase_ == Phase::Idle) return;
+    const std::uint64_t now = monotonicNs();
+    if (now < dueNs_) return;
+    using namespace printer_status;
+    if (phase_ == Phase::Busy) {
+        port_->setStatus(kReady & ~(kNotBusyBit | kAckBit));
+        phase_ = Phase::Ack;
+        // A pulse that starts late is still as wide as ever.
+        dueNs_ = now + kAckWidthNs;
+        return;
+    }
+    port_->setStatus(kReady);
+    phase_ = Phase::Idle;
+}
+
+std::uint8_t SimulatedPrinter::read(std::uint16_t port) {
+    advance();
+    return port_->read(port);
+}
+
+void SimulatedPrinter::write(std::uint16_t port, std::uint8_t value) {
+    advance();
+    const auto control = static_cast<std::uint16_t>(port_->base() + 2);
+    const bool strobeBefore = (port_->read(control) & kStrobeBit) != 0;
+    port_->write(port, value);
+    if (port != control || strobeBefore || !(value & kStrobeBit)) return;
+    // The strobe's active edge: a ready printer takes the byte.
+    if (phase_ != Phase::Idle ||
+        port_->read(static_cast<std::uint16_t>(port_->base() + 1)) != printer_status::kReady)
+        return;
+    const std::uint8_t byte = port_->read(port_->base());
+    port_->setStatus(printer_status::kReady & ~printer_status::kNotBusyBit);
+    phase_ = Phase::Busy;
+    dueNs_ = monotonicNs() + kAckAfterNs;
+    print(byte);
+}
+
+void SimulatedPrinter::print(std::uint8_t byte) {
+    if (output_ < 0 && !outputFailed_) {
+        output_ = ::open(outputPath_.c_str(),
+                         O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (output_ < 0) {
+            outputFailed_ = true;
+            std::fprintf(stderr, "dravel: Der simulierte Drucker kann nicht in %s schreiben: %s\n",
+                         outputPath_.c_str(), std::strerror(errno));
+        }
+    }
+    if (output_ >= 0) {
+        while (::write(output_, &byte, 1) < 0 && errno == EINTR) {
+        }
+    }
+}
+
+void SimulatedPrinter::setState(std::uint8_t status) {
+    while (phase_ != Phase::Idle) advance();
+    port_->setStatus(status);
+}
+
+std::string SimulatedPrinter::name() const {
+    char text[64];
+    std::snprintf(text, sizeof text, "simulierter Drucker (0x%X)",
+                  static_cast<unsigned>(port_->base()));
+    return text;
+}
+
+std::unique_ptr<Backend> sharedSimulatedPrinter(std::uint16_t base, const MessageSink& messages) {
+    SharedRegisters shared = sharedRegisters(base, messages);
+    char file[32];
+    std::snprintf(file, sizeof file, "/drucker-0x%X.out", static_cast<unsigned>(base));
+    return std::make_unique<SimulatedPrinter>(
+        std::make_unique<SimulatedPort>(base, SimulatedPort::Plug::None,
+                                        std::move(shared.registers), std::move(shared.log)),
+        sharedRegisterFolder() + file);
+}
+
+}  // namespace dravel::port
