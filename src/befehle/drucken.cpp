@@ -96,7 +96,7 @@ int drucke(const Drucken& d) {
             break;
         case End::Timeout:
             zeile = QStringLiteral("Zeitüberschreitung: der Drucker blieb %1 s beschäftigt; %2")
-                        .arg(double(d.zeitlimitNs) / 1e9)
+                        .arg(QString::number(double(d.zeitlimitNs) / 1e9).replace('.', ','))
                         .arg(von);
             break;
         case End::PaperOut:

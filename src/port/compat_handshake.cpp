@@ -39,31 +39,36 @@ SendResult sendCompatible(Backend& port, std::uint16_t base, const std::uint8_t*
         static_cast<std::uint8_t>((port.read(controlPort) & kInterruptBit) | kControlIdle);
     port.write(controlPort, control);
     SendResult result;
-    // Waits until `done` holds for the status; the end that stopped it.
-    const auto wait = [&](auto done) {
+    // Waits until `done` holds for the status; the end that stopped it. A
+    // fault ends the wait at once where `faultEnds`, else only at the
+    // timeout: a byte strobed may still be acknowledged.
+    const auto wait = [&](auto done, bool faultEnds) {
         const std::uint64_t start = monotonicNs();
         for (unsigned polls = 1;; ++polls) {
             const std::uint8_t status = port.read(statusPort);
             if (done(status)) return SendResult::End::Done;
-            if (const auto f = printerFault(status); f != SendResult::End::Done) return f;
+            const auto f = printerFault(status);
+            if (faultEnds && f != SendResult::End::Done) return f;
             if (polls % 1024 == 0) {
                 if (stop && stop()) return SendResult::End::Stopped;
-                if (monotonicNs() - start >= timeoutNs) return SendResult::End::Timeout;
+                if (monotonicNs() - start >= timeoutNs) {
+                    return f != SendResult::End::Done ? f : SendResult::End::Timeout;
+                }
             }
         }
     };
     const auto notBusy = [](std::uint8_t s) { return (s & kNotBusyBit) != 0; };
     const auto answered = [](std::uint8_t s) { return (s & kNotBusyBit) || !(s & kAckBit); };
     for (std::size_t i = 0; i < count; ++i) {
-        if ((result.end = wait(notBusy)) != SendResult::End::Done) return result;
+        if ((result.end = wait(notBusy, true)) != SendResult::End::Done) return result;
         port.write(base, bytes[i]);
         pause(kPulseNs);
         port.write(controlPort, control | kStrobeBit);
         pause(kPulseNs);
         port.write(controlPort, control);
         pause(kPulseNs);
+        if ((result.end = wait(answered, false)) != SendResult::End::Done) return result;
         ++result.sent;
-        if ((result.end = wait(answered)) != SendResult::End::Done) return result;
     }
     return result;
 }

@@ -19,7 +19,7 @@ struct SendResult {
         Stopped,   // `stop` said so
     };
     End end = End::Done;
-    std::size_t sent = 0;  // bytes the printer acknowledged or was strobed with
+    std::size_t sent = 0;  // bytes the printer acknowledged
 };
 
 // The fault the printer's status lines report (status register as read,
@@ -30,8 +30,10 @@ SendResult::End printerFault(std::uint8_t status);
 // compatibility-mode handshake, driving the lines itself: for each byte it
 // waits until Busy is low, puts the byte on D0-D7, pulls nStrobe low for
 // 1 µs after 1 µs of setup, and waits for nAck low or Busy low before the
-// next. Each wait ends after `timeoutNs`, or at once when the status lines
-// report a fault. `stop` is asked now and then.
+// next. Each wait ends after `timeoutNs`; the wait for Busy low ends at
+// once when the status lines report a fault, the wait for the answer not
+// (a printer acknowledges the byte it took before it reports the fault). `stop` is asked now and
+// then.
 SendResult sendCompatible(Backend& port, std::uint16_t base, const std::uint8_t* bytes,
                           std::size_t count, std::uint64_t timeoutNs,
                           const std::function<bool()>& stop);

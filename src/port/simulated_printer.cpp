@@ -34,15 +34,20 @@ void SimulatedPrinter::advance() {
     const std::uint64_t now = monotonicNs();
     if (now < dueNs_) return;
     using namespace printer_status;
+    // A state set meanwhile (out of paper, say) stays; the byte taken is
+    // still acknowledged, as a printer does.
+    const std::uint8_t nowStatus = port_->read(static_cast<std::uint16_t>(port_->base() + 1));
+    if (nowStatus != set_) disturbed_ = true;
     if (phase_ == Phase::Busy) {
-        port_->setStatus(kReady & ~(kNotBusyBit | kAckBit));
+        set_ = static_cast<std::uint8_t>(nowStatus & ~kAckBit);
         phase_ = Phase::Ack;
         // A pulse that starts late is still as wide as ever.
         dueNs_ = now + kAckWidthNs;
-        return;
+    } else {
+        set_ = disturbed_ ? static_cast<std::uint8_t>(nowStatus | kAckBit) : kReady;
+        phase_ = Phase::Idle;
     }
-    port_->setStatus(kReady);
-    phase_ = Phase::Idle;
+    port_->setStatus(set_);
 }
 
 std::uint8_t SimulatedPrinter::read(std::uint16_t port) {
@@ -61,7 +66,9 @@ void SimulatedPrinter::write(std::uint16_t port, std::uint8_t value) {
         port_->read(static_cast<std::uint16_t>(port_->base() + 1)) != printer_status::kReady)
         return;
     const std::uint8_t byte = port_->read(port_->base());
-    port_->setStatus(printer_status::kReady & ~printer_status::kNotBusyBit);
+    set_ = printer_status::kReady & ~printer_status::kNotBusyBit;
+    port_->setStatus(set_);
+    disturbed_ = false;
     phase_ = Phase::Busy;
     dueNs_ = monotonicNs() + kAckAfterNs;
     print(byte);

@@ -32,7 +32,8 @@ inline constexpr std::uint8_t kNotErrorBit = 0x08;
 // capture's change log holds each of their changes. It answers a strobe
 // only while it reads ready: at the strobe's active edge it latches the
 // data lines, appends the byte to its output file and raises Busy; 20 µs
-// later it pulls nAck low for 5 µs and drops Busy as nAck rises. The answer
+// later it pulls nAck low for 5 µs and drops Busy as nAck rises (unless
+// another state was set meanwhile, which then stays). The answer
 // is worked out in the process that strobes: each access first performs
 // the changes that are due, and the port's end performs the rest (at most
 // 25 µs), so Busy is never left high.
@@ -71,6 +72,8 @@ private:
     bool outputFailed_ = false;
     Phase phase_ = Phase::Idle;
     std::uint64_t dueNs_ = 0;  // when the next change of the answer is due
+    std::uint8_t set_ = 0;     // the status the answer set last
+    bool disturbed_ = false;   // another state was set during the answer
 };
 
 // The printer on the simulated port at `base` that every process of the
