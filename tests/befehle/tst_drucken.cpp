@@ -52,11 +52,12 @@ private slots:
         const QByteArray inhalt("Dravel\x01\xFF\n", 9);
         const QString datei = schreibeDatei(ordner, inhalt);
         QProcess aufnahme;
-        starte(aufnahme, ordner,
-               {"aufnehmen", "--leitungen", "1-11", "--ausloeser", "1:fallend", "--vorlauf", "10",
-                "--dauer", "0.2", "--ausgabe", ordner.filePath("d.vcd"), "-P",
-                "centronics:nstrobe=1:d0=2:d1=3:d2=4:d3=5:d4=6:d5=7:d6=8:d7=9:nack=10:busy=11",
-                "-A", "centronics=bytes:fehler"});
+        starte(
+            aufnahme, ordner,
+            {"aufnehmen", "--leitungen", "1-11", "--ausloeser", "1:fallend", "--vorlauf", "10",
+             "--dauer", "0.05", "--abtastrate", "100M", "--ausgabe", ordner.filePath("d.vcd"), "-P",
+             "centronics:nstrobe=1:d0=2:d1=3:d2=4:d3=5:d4=6:d5=7:d6=8:d7=9:nack=10:busy=11", "-A",
+             "centronics=bytes:fehler"});
         QString gelesen;
         for (int i = 0; i < 400 && !gelesen.contains("Auslöser"); ++i) {
             aufnahme.waitForReadyRead(50);
@@ -81,7 +82,7 @@ private slots:
 
     // A printer that cannot take the bytes, before the job or in its
     // middle, ends it with the reason and the bytes sent, which are the
-    // bytes the printer took; status 1.
+    // bytes the printer took; status 1. The printer stays so.
     void printerFaultEndsTheJob_data() {
         QTest::addColumn<QString>("zustand");
         QTest::addColumn<bool>("mitten");
@@ -115,6 +116,10 @@ private slots:
                  qPrintable(l.fehler));
         QCOMPARE(gesendet.toLongLong(), ausgedruckt.size());
         QVERIFY(ausgedruckt.size() < 1'000'000 && (ausgedruckt.size() > 0) == mitten);
+        // The state stays until another is set.
+        const Lauf nochmal = führeAus(ordner, {"drucken", "--zeitlimit", "0.3", datei});
+        QVERIFY2(nochmal.fehler.startsWith("dravel: " + grund + "; 0 von"),
+                 qPrintable(nochmal.fehler));
     }
 };
 
