@@ -55,10 +55,9 @@ port::SendResult druckeMitPpdev(port::PpdevPort& ppdev, const Drucken& d) {
             return r;
         }
         if (n < 0 && n != -EAGAIN && n != -EINTR) {
-            throw Ablehnung(
-                QStringLiteral("Der Treiber nimmt keine Daten an: %1; %2 Bytes gesendet.")
-                    .arg(QString::fromLocal8Bit(std::strerror(int(-n))))
-                    .arg(r.sent));
+            r.end = port::SendResult::End::Refused;
+            r.systemError = int(-n);
+            return r;
         }
         if (n <= 0) {
             const auto status = ppdev.read(static_cast<std::uint16_t>(ppdev.base() + 1));
@@ -107,6 +106,10 @@ int drucke(const Drucken& d) {
             break;
         case End::Error:
             zeile = QStringLiteral("Drucker meldet einen Fehler (nError tief); %1").arg(von);
+            break;
+        case End::Refused:
+            zeile = QStringLiteral("Der Treiber nimmt keine Daten an (%1); %2")
+                        .arg(QString::fromLocal8Bit(std::strerror(r.systemError)), von);
             break;
         case End::Stopped:
             zeile = QStringLiteral("Abgebrochen; %1").arg(von);

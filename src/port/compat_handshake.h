@@ -17,8 +17,10 @@ struct SendResult {
         Offline,   // Select low
         Error,     // nError low, Select high and paper in
         Stopped,   // `stop` said so
+        Refused,   // the driver took no bytes: `systemError` says why
     };
     End end = End::Done;
+    int systemError = 0;
     std::size_t sent = 0;  // bytes the printer acknowledged
 };
 
