@@ -211,7 +211,7 @@ QList<QCommandLineOption> portOptionen() {
         {QStringLiteral("port"),
          QStringLiteral("Echter Port: „raw“ (Raw-I/O, braucht root oder CAP_SYS_RAWIO) oder "
                         "/dev/parportN (ppdev, Gruppe lp). Simuliert: „sim“ (ein Port, den "
-                        "alle Dravel-Programme des Benutzers teilen; auch ohne --port) oder "
+                        "alle Dravel-Programme des Benutzers teilen; auch ohne --port), "
                         "„schleife“ (derselbe mit Schleifenstecker: D0–D4 treiben die "
                         "Statuseingänge) oder „drucker“ (derselbe mit einem Drucker, der jeden "
                         "Strobe mit Busy und nAck beantwortet; Zustand mit dem Befehl drucker)."),

@@ -25,6 +25,7 @@ SimulatedPrinter::SimulatedPrinter(std::unique_ptr<SimulatedPort> port, std::str
 SimulatedPrinter::~SimulatedPrinter() {
     // The answer under way is finished: another process must not find
     // the printer busy for good.
+    const std::lock_guard<std::mutex> lock(mutex_);
     while (phase_ != Phase::Idle) advance();
     if (output_ >= 0) ::close(output_);
 }
@@ -46,16 +47,22 @@ void SimulatedPrinter::advance() {
     } else {
         set_ = disturbed_ ? static_cast<std::uint8_t>(nowStatus | kAckBit) : kReady;
         phase_ = Phase::Idle;
+        answering_.store(false, std::memory_order_release);
     }
     port_->setStatus(set_);
 }
 
 std::uint8_t SimulatedPrinter::read(std::uint16_t port) {
-    advance();
+    // The analyzer's thread may read while another writes.
+    if (answering_.load(std::memory_order_acquire)) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        advance();
+    }
     return port_->read(port);
 }
 
 void SimulatedPrinter::write(std::uint16_t port, std::uint8_t value) {
+    const std::lock_guard<std::mutex> lock(mutex_);
     advance();
     const auto control = static_cast<std::uint16_t>(port_->base() + 2);
     const bool strobeBefore = (port_->read(control) & kStrobeBit) != 0;
@@ -70,6 +77,7 @@ void SimulatedPrinter::write(std::uint16_t port, std::uint8_t value) {
     port_->setStatus(set_);
     disturbed_ = false;
     phase_ = Phase::Busy;
+    answering_.store(true, std::memory_order_release);
     dueNs_ = monotonicNs() + kAckAfterNs;
     print(byte);
 }
@@ -91,6 +99,7 @@ void SimulatedPrinter::print(std::uint8_t byte) {
 }
 
 void SimulatedPrinter::setState(std::uint8_t status) {
+    const std::lock_guard<std::mutex> lock(mutex_);
     while (phase_ != Phase::Idle) advance();
     port_->setStatus(status);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "backend.h"
@@ -66,6 +68,8 @@ private:
     void advance();
     void print(std::uint8_t byte);
 
+    std::mutex mutex_;  // the answer, for a reader in another thread
+    std::atomic<bool> answering_{false};
     std::unique_ptr<SimulatedPort> port_;
     std::string outputPath_;
     int output_ = -1;
