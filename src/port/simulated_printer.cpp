@@ -50,6 +50,8 @@ void SimulatedPrinter::advance() {
         answering_.store(false, std::memory_order_release);
     }
     port_->setStatus(set_);
+    // The file after the answer's last change: its writing moves no edge.
+    if (phase_ == Phase::Idle) print(latched_);
 }
 
 std::uint8_t SimulatedPrinter::read(std::uint16_t port) {
@@ -72,14 +74,13 @@ void SimulatedPrinter::write(std::uint16_t port, std::uint8_t value) {
     if (phase_ != Phase::Idle ||
         port_->read(static_cast<std::uint16_t>(port_->base() + 1)) != printer_status::kReady)
         return;
-    const std::uint8_t byte = port_->read(port_->base());
+    latched_ = port_->read(port_->base());
     set_ = printer_status::kReady & ~printer_status::kNotBusyBit;
     port_->setStatus(set_);
     disturbed_ = false;
     phase_ = Phase::Busy;
     answering_.store(true, std::memory_order_release);
     dueNs_ = monotonicNs() + kAckAfterNs;
-    print(byte);
 }
 
 void SimulatedPrinter::print(std::uint8_t byte) {

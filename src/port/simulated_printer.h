@@ -33,12 +33,13 @@ inline constexpr std::uint8_t kNotErrorBit = 0x08;
 // lines are the shared status register, so every process sees them and a
 // capture's change log holds each of their changes. It answers a strobe
 // only while it reads ready: at the strobe's active edge it latches the
-// data lines, appends the byte to its output file and raises Busy; 20 µs
-// later it pulls nAck low for 5 µs and drops Busy as nAck rises (unless
-// another state was set meanwhile, which then stays). The answer
-// is worked out in the process that strobes: each access first performs
-// the changes that are due, and the port's end performs the rest (at most
-// 25 µs), so Busy is never left high.
+// data lines and raises Busy; 20 µs later it pulls nAck low for 5 µs and
+// drops Busy as nAck rises (unless another state was set meanwhile, which
+// then stays), and only then appends the byte to its output file, so that
+// the file's writing moves no edge. The answer is worked out in the
+// process that strobes: each access first performs the changes that are
+// due, and the port's end performs the rest (at most 25 µs), so Busy is
+// never left high.
 class SimulatedPrinter final : public Backend {
 public:
     static constexpr std::uint64_t kAckAfterNs = 20'000;
@@ -75,9 +76,10 @@ private:
     int output_ = -1;
     bool outputFailed_ = false;
     Phase phase_ = Phase::Idle;
-    std::uint64_t dueNs_ = 0;  // when the next change of the answer is due
-    std::uint8_t set_ = 0;     // the status the answer set last
-    bool disturbed_ = false;   // another state was set during the answer
+    std::uint64_t dueNs_ = 0;   // when the next change of the answer is due
+    std::uint8_t set_ = 0;      // the status the answer set last
+    bool disturbed_ = false;    // another state was set during the answer
+    std::uint8_t latched_ = 0;  // the byte taken, written to the file as Busy drops
 };
 
 // The printer on the simulated port at `base` that every process of the
