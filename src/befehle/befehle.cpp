@@ -25,13 +25,16 @@ Befehl muster();
 Befehl aufnehmen();
 Befehl prüfen();
 Befehl dekodieren();
+Befehl drucken();
+Befehl drucker();
 }  // namespace befehl
 
 namespace {
 
 const QString kEndstatusText = QStringLiteral(
     "\nRückgabewert der Befehle: 0 fertig, 1 Ausgabe nicht schreibbar, Mitschnitt oder "
-    "Aufnahme unvollständig (Datenträger voll), bei pruefen kein echter Port nutzbar, 2 Aufruf "
+    "Aufnahme unvollständig (Datenträger voll), bei drucken Zeitüberschreitung oder Druckerfehler, "
+    "bei pruefen kein echter Port nutzbar, 2 Aufruf "
     "abgelehnt, Port, Mitschnitt- oder Aufnahmedatei nicht verfügbar, 128+N nach Signal N.\n");
 
 using befehl::Ablehnung;
@@ -40,8 +43,9 @@ using befehl::Befehl;
 
 const std::vector<Befehl>& befehle() {
     static const std::vector<Befehl> tabelle{
-        befehl::lesen(),     befehl::schreiben(), befehl::beobachten(), befehl::muster(),
-        befehl::aufnehmen(), befehl::prüfen(),    befehl::dekodieren(),
+        befehl::lesen(),      befehl::schreiben(), befehl::beobachten(),
+        befehl::muster(),     befehl::aufnehmen(), befehl::prüfen(),
+        befehl::dekodieren(), befehl::drucken(),   befehl::drucker(),
     };
     return tabelle;
 }

@@ -19,6 +19,7 @@
 #include "port/ppdev_port.h"
 #include "port/raw_port.h"
 #include "port/simulated_port.h"
+#include "port/simulated_printer.h"
 #include "port/start_error.h"
 #include "port/system_calls.h"
 
@@ -60,6 +61,12 @@ std::optional<port::BackendFactory> backendFabrik(bool gewählt, const QString& 
         return [stecker] {
             return port::sharedSimulatedPort(port::SimulatedPort::kStandardBase, stecker,
                                              meldungenNachStderr());
+        };
+    }
+    if (wahl == QLatin1String("drucker")) {
+        return [] {
+            return port::sharedSimulatedPrinter(port::SimulatedPort::kStandardBase,
+                                                meldungenNachStderr());
         };
     }
     if (wahl == QLatin1String("raw")) {
@@ -204,9 +211,10 @@ QList<QCommandLineOption> portOptionen() {
         {QStringLiteral("port"),
          QStringLiteral("Echter Port: „raw“ (Raw-I/O, braucht root oder CAP_SYS_RAWIO) oder "
                         "/dev/parportN (ppdev, Gruppe lp). Simuliert: „sim“ (ein Port, den "
-                        "alle Dravel-Programme des Benutzers teilen; auch ohne --port) oder "
+                        "alle Dravel-Programme des Benutzers teilen; auch ohne --port), "
                         "„schleife“ (derselbe mit Schleifenstecker: D0–D4 treiben die "
-                        "Statuseingänge)."),
+                        "Statuseingänge) oder „drucker“ (derselbe mit einem Drucker, der jeden "
+                        "Strobe mit Busy und nAck beantwortet; Zustand mit dem Befehl drucker)."),
          QStringLiteral("BACKEND")},
         {QStringLiteral("allow-io"),
          QStringLiteral("Gibt mit --port raw einen weiteren Adressbereich frei, z. B. "
@@ -277,9 +285,10 @@ std::optional<int> bindePort(const QCommandLineParser& parser, bool meldePort,
     // cannot be had leaves no file behind, and a file that cannot be
     // created releases the port again.
     if (parser.isSet(QStringLiteral("trace"))) {
-        if (!starteMitschnitt(
-                parser.value(QStringLiteral("trace")),
-                zusätzlicheBasen(!simuliert && wahl != QLatin1String("schleife"), *zusätzlich))) {
+        if (!starteMitschnitt(parser.value(QStringLiteral("trace")),
+                              zusätzlicheBasen(!simuliert && wahl != QLatin1String("schleife") &&
+                                                   wahl != QLatin1String("drucker"),
+                                               *zusätzlich))) {
             return 2;
         }
         backend = mitMitschnitt(std::move(backend));

@@ -43,7 +43,9 @@ std::string startMeldung(const port::StartError& fehler) {
             zeile += abhilfe(kPpdevStattRaw);
             break;
         case Ursache::UnknownPort:
-            zeile += ". Abhilfe: --port sim, schleife, raw oder /dev/parportN (siehe --list-ports)";
+            zeile +=
+                ". Abhilfe: --port sim, schleife, drucker, raw oder /dev/parportN (siehe "
+                "--list-ports)";
             break;
         case Ursache::NoSuchKernelPort:
             zeile += abhilfe(kModprobeParport) + ", dann --list-ports";
@@ -306,7 +308,7 @@ std::vector<Befund> befunde(const port::PortReport& bericht) {
                      nach.signal;
         trenner = ", ";
     }
-    befund(liste, 0, simuliert + ")");
+    befund(liste, 0, simuliert + "), --port drucker (mit einem simulierten Drucker)");
     return liste;
 }
 

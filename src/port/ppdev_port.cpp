@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 
+#include <linux/parport.h>
 #include <linux/ppdev.h>
+#include <sys/time.h>
 
 #include <cerrno>
 #include <climits>
@@ -94,6 +96,16 @@ PpdevPort::PpdevPort(SystemCalls& system, std::unique_ptr<PpdevClaim> claim, Mes
 
 std::string PpdevPort::name() const {
     return "ppdev " + claim_->port().device();
+}
+
+long PpdevPort::writeCompatible(const std::uint8_t* bytes, std::size_t count,
+                                std::uint64_t timeoutNs) {
+    int mode = IEEE1284_MODE_COMPAT;
+    if (const int e = system_.ioctl(claim_->fd(), PPSETMODE, &mode); e < 0) return e;
+    timeval zeit{static_cast<time_t>(timeoutNs / 1'000'000'000),
+                 static_cast<suseconds_t>(timeoutNs % 1'000'000'000 / 1000)};
+    if (const int e = system_.ioctl(claim_->fd(), PPSETTIME, &zeit); e < 0) return e;
+    return system_.write(claim_->fd(), bytes, count);
 }
 
 std::uint8_t PpdevPort::readRegister(unsigned long request) {

@@ -63,6 +63,11 @@ public:
 
     [[nodiscard]] std::uint16_t base() const { return claim_->port().base; }
 
+    // Sends bytes with the driver's own compatibility-mode handshake (the
+    // device's write), each wait for the printer ending after `timeoutNs`:
+    // the number of bytes the driver took, or -errno where it took none.
+    long writeCompatible(const std::uint8_t* bytes, std::size_t count, std::uint64_t timeoutNs);
+
 private:
     std::uint8_t readRegister(unsigned long request);
     void outside(std::uint16_t port);

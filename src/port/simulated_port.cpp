@@ -52,7 +52,7 @@ LoggedChange ChangeLogReader::change(std::uint64_t timeNs, std::uint64_t word) c
     c.kind = LoggedChange::Kind::Change;
     c.timeNs = timeNs;
     c.values = wiring_.reads(Registers::dataOf(word), Registers::controlOf(word),
-                             registers_->status.load(kLoad));
+                             static_cast<std::uint8_t>(word >> 16));
     return c;
 }
 
@@ -64,7 +64,8 @@ LoggedChange ChangeLogReader::next() {
         lastNs_ = monotonicNs();
         const std::uint64_t word = registers_->word.load(kLoad);
         next_ = Registers::numberOf(word);
-        return change(lastNs_, word);
+        return change(lastNs_,
+                      (word & 0xFFFFu) | std::uint64_t{registers_->status.load(kLoad)} << 16);
     }
     for (;;) {
         // The clock before the count: a write the count does not hold yet
@@ -179,7 +180,20 @@ void SimulatedPort::store(int shift, std::uint8_t value) {
     } while (!word.compare_exchange_weak(before, after, kStore, std::memory_order_relaxed));
     if (!log_) return;
     stamps_.lastWriteNs = stamps_.clock.nowNs();
-    log_->append(Registers::numberOf(before), stamps_.lastWriteNs, after);
+    log_->append(Registers::numberOf(before), stamps_.lastWriteNs, after,
+                 registers_->status.load(kLoad));
+}
+
+void SimulatedPort::setStatus(std::uint8_t status) {
+    // The status first, then a write number for the change (the data and
+    // control registers unchanged), so that the log holds it in order.
+    registers_->status.store(status, kStore);
+    const std::uint64_t before =
+        registers_->word.fetch_add(Registers::kOneWrite, std::memory_order_acq_rel);
+    if (!log_) return;
+    stamps_.lastWriteNs = stamps_.clock.nowNs();
+    log_->append(Registers::numberOf(before), stamps_.lastWriteNs, before + Registers::kOneWrite,
+                 status);
 }
 
 void SimulatedPort::write(std::uint16_t port, std::uint8_t value) {

@@ -120,6 +120,11 @@ public:
 
     [[nodiscard]] std::uint16_t base() const { return base_; }
 
+    // What a device plugged into the socket does: drives the status lines
+    // to `status` (read as the status register reads them, Busy inverted).
+    // Logged like a write.
+    void setStatus(std::uint8_t status);
+
 private:
     void store(int shift, std::uint8_t value);
 

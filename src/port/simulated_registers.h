@@ -48,8 +48,9 @@ static_assert(std::atomic<std::uint64_t>::is_always_lock_free &&
               "the registers are shared between processes only if no lock is hidden in them");
 
 // The last writes to a simulated port, each with its time on the monotonic
-// clock (CLOCK_MONOTONIC, the same in every process) and the data and
-// control registers as the write left them: a ring that any number of
+// clock (CLOCK_MONOTONIC, the same in every process) and the three
+// registers as the write left them (a device on the port that changes the
+// status lines logs each change as a write): a ring that any number of
 // processes append to and read. Write number n goes to entry n mod
 // kEntries. Each of an entry's three words carries the low 32 bits of the
 // write's number, so a reader tells a complete entry from one half written,
@@ -62,18 +63,20 @@ struct ChangeLog {
     struct Entry {
         std::atomic<std::uint64_t> timeLow;    // tag << 32 | low 32 bits of the time
         std::atomic<std::uint64_t> timeHigh;   // tag << 32 | high 32 bits of the time
-        std::atomic<std::uint64_t> registers;  // tag << 32 | control << 8 | data
+        std::atomic<std::uint64_t> registers;  // tag << 32 | status << 16 | control << 8 | data
     };
     Entry entries[kEntries];
 
     // Appends write number `number` (the word's number before the write),
-    // `word` being the registers after it.
-    void append(std::uint64_t number, std::uint64_t timeNs, std::uint64_t word) noexcept {
+    // `word` and `status` being the registers after it.
+    void append(std::uint64_t number, std::uint64_t timeNs, std::uint64_t word,
+                std::uint8_t status) noexcept {
         Entry& e = entries[number & (kEntries - 1)];
         const std::uint64_t tag = number << 32;
         e.timeLow.store(tag | (timeNs & 0xFFFFFFFFu), std::memory_order_relaxed);
         e.timeHigh.store(tag | (timeNs >> 32), std::memory_order_relaxed);
-        e.registers.store(tag | (word & 0xFFFFu), std::memory_order_release);
+        e.registers.store(tag | std::uint64_t{status} << 16 | (word & 0xFFFFu),
+                          std::memory_order_release);
     }
 };
 

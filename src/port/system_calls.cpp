@@ -63,6 +63,10 @@ public:
         const ssize_t n = ::pwrite(fd, buffer, count, offset);
         return n >= 0 ? static_cast<long>(n) : -errno;
     }
+    long write(int fd, const void* buffer, std::size_t count) override {
+        const ssize_t n = ::write(fd, buffer, count);
+        return n >= 0 ? static_cast<long>(n) : -errno;
+    }
     std::optional<std::string> readFile(const std::string& path) override {
         std::ifstream file(path);
         if (!file) return std::nullopt;

@@ -32,6 +32,7 @@ public:
     virtual void outb(std::uint16_t port, std::uint8_t value) = 0;
     virtual long pread(int fd, void* buffer, std::size_t count, long offset) = 0;
     virtual long pwrite(int fd, const void* buffer, std::size_t count, long offset) = 0;
+    virtual long write(int fd, const void* buffer, std::size_t count) = 0;  // count or -errno
 
     // Whole content of a (usually /proc or /sys) file; nullopt if unreadable.
     virtual std::optional<std::string> readFile(const std::string& path) = 0;

@@ -114,9 +114,10 @@ private slots:
                "$(command -v dravel); ohne root: --port /dev/parportN";
         QTest::newRow("raw failed")
             << Cause::RawIoFailed << "Ursache. Abhilfe: --port /dev/parportN";
-        QTest::newRow("unknown port") << Cause::UnknownPort
-                                      << "Ursache. Abhilfe: --port sim, schleife, raw oder "
-                                         "/dev/parportN (siehe --list-ports)";
+        QTest::newRow("unknown port")
+            << Cause::UnknownPort
+            << "Ursache. Abhilfe: --port sim, schleife, drucker, raw oder "
+               "/dev/parportN (siehe --list-ports)";
         QTest::newRow("no such kernel port")
             << Cause::NoSuchKernelPort
             << "Ursache. Abhilfe: sudo modprobe parport_pc ppdev, dann --list-ports";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -58,6 +59,7 @@ public:
     void outb(std::uint16_t port, std::uint8_t value) override;
     long pread(int fd, void* buffer, std::size_t count, long offset) override;
     long pwrite(int fd, const void* buffer, std::size_t count, long offset) override;
+    long write(int, const void*, std::size_t) override { return -ENOSYS; }
     std::optional<std::string> readFile(const std::string& path) override;
     std::vector<std::string> listDirectory(const std::string& path) override;
     bool exists(const std::string& path) override;

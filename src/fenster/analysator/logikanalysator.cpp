@@ -41,6 +41,7 @@
 #include "port/pin_map.h"
 #include "port/port.h"
 #include "port/simulated_port.h"
+#include "port/simulated_printer.h"
 #include "vcd_oeffnen.h"
 #include "zeitdiagramm.h"
 
@@ -105,7 +106,8 @@ QString pinText(int pin) {
 // has; before the first port call it is the one that will be bound.
 bool simulierterPort() {
     port::Backend* b = port::boundBackend();
-    return !b || dynamic_cast<port::SimulatedPort*>(&b->unrecorded()) != nullptr;
+    return !b || dynamic_cast<port::SimulatedPort*>(&b->unrecorded()) != nullptr ||
+           dynamic_cast<port::SimulatedPrinter*>(&b->unrecorded()) != nullptr;
 }
 
 // Why real-time scheduling is not to be had here, for the check box.
