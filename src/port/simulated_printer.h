@@ -55,7 +55,9 @@ public:
     std::uint8_t read(std::uint16_t port) override;
     void write(std::uint16_t port, std::uint8_t value) override;
     [[nodiscard]] std::string name() const override;
-    std::shared_ptr<ChangeLogReader> changeLog() override { return port_->changeLog(); }
+    std::shared_ptr<ChangeLogReader> changeLog(std::uint16_t base) override {
+        return port_->changeLog(base);
+    }
     WriteStamps* writeStamps() override { return port_->writeStamps(); }
 
     // Sets the printer's lines to one of the printer_status states (for

@@ -22,9 +22,9 @@
 
 #include "logik/aufnahmemaschine.h"
 #include "port/direction_test.h"
-#include "port/loopback_test.h"
 #include "port/granted_port.h"
 #include "port/io_grants.h"
+#include "port/loopback_test.h"
 #include "port/pin_map.h"
 #include "port/port.h"
 #include "port/port_meldungen.h"
@@ -95,6 +95,7 @@ public:
     long pwrite(int fd, const void* b, std::size_t n, long o) override {
         return real().pwrite(fd, b, n, o);
     }
+    long write(int fd, const void* b, std::size_t n) override { return real().write(fd, b, n); }
     std::optional<std::string> readFile(const std::string& p) override {
         return real().readFile(p);
     }
