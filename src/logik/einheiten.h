@@ -3,9 +3,6 @@
 #include <QLocale>
 #include <QString>
 #include <cstdint>
-#include <vector>
-
-#include "logik/aufnahme.h"
 
 namespace dravel::analysator {
 
@@ -25,11 +22,6 @@ QString mitVorsatz(double wert, const QString& einheit, int stellen = 4,
 
 // A sample rate with three significant digits: "97,1 MS/s".
 QString rateText(double jeSekunde, const QLocale& ort = QLocale());
-
-// The gaps of a capture of `dauerNs` in one phrase: "3 Lücken, zusammen
-// 12,00 ms, längste 5,000 ms, 1,2 % der Aufnahme"; empty without gaps.
-QString lückenText(const std::vector<Lücke>& lücken, std::uint64_t dauerNs,
-                   const QLocale& ort = QLocale());
 
 // A share in percent with one decimal: "50,0 %".
 QString prozentText(double prozent, const QLocale& ort = QLocale());

@@ -137,16 +137,19 @@ Lückenbilanz lückenbilanz(const Aufnahme& aufnahme, std::uint64_t vonNs, std::
     return b;
 }
 
-std::string lückentext(const Lückenbilanz& bilanz, std::uint64_t auflösungNs) {
-    const QLocale deutsch(QLocale::German, QLocale::Germany);
+std::string lückentext(const Lückenbilanz& bilanz, std::uint64_t auflösungNs, const QLocale& ort) {
     const auto dauer = [&](std::uint64_t ns) {
-        return dauerText(static_cast<double>(ns), 4, deutsch).toStdString();
+        return dauerText(static_cast<double>(ns), 4, ort).toStdString();
     };
     std::string t = "keine Lücken";
+    if (bilanz.anzahl == 1) {
+        t = "1 Lücke, " + dauer(bilanz.summeNs);
+    } else if (bilanz.anzahl > 1) {
+        t = std::to_string(bilanz.anzahl) + " Lücken, zusammen " + dauer(bilanz.summeNs) +
+            ", längste " + dauer(bilanz.längsteNs);
+    }
     if (bilanz.anzahl > 0) {
-        t = std::to_string(bilanz.anzahl) + (bilanz.anzahl == 1 ? " Lücke" : " Lücken") +
-            ", zusammen " + dauer(bilanz.summeNs) + ", längste " + dauer(bilanz.längsteNs) + ", " +
-            prozentText(bilanz.anteilProzent, deutsch).toStdString() + " der Aufnahme";
+        t += ", " + prozentText(bilanz.anteilProzent, ort).toStdString() + " der Aufnahme";
     }
     if (auflösungNs > 0) t += "; Zeitauflösung " + dauer(auflösungNs);
     return t;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -56,9 +57,11 @@ struct Lückenbilanz {
 };
 Lückenbilanz lückenbilanz(const Aufnahme& aufnahme, std::uint64_t vonNs, std::uint64_t bisNs);
 
-// "3 Lücken, zusammen 12,50 ms, längste 5,000 ms, 1,25 % der Aufnahme;
-// Zeitauflösung 2,100 µs", or "keine Lücken; …" (no resolution where it is
-// unknown).
-std::string lückentext(const Lückenbilanz& bilanz, std::uint64_t auflösungNs);
+// "3 Lücken, zusammen 12,50 ms, längste 5,000 ms, 1,3 % der Aufnahme;
+// Zeitauflösung 2,100 µs", "1 Lücke, 5,000 ms, …", or "keine Lücken; …" (no
+// resolution where it is unknown). The commands' lines are German; the
+// window passes the user's locale.
+std::string lückentext(const Lückenbilanz& bilanz, std::uint64_t auflösungNs,
+                       const QLocale& ort = QLocale(QLocale::German, QLocale::Germany));
 
 }  // namespace dravel::analysator

@@ -624,9 +624,13 @@ void Logikanalysator::zeigeZustand() {
                 .arg(menge);
         // What the capture did not see, beside what it saw.
         const std::uint64_t anfang = a->anzahl() > 0 ? (*a)[0].zeitNs : a->nullpunktNs;
-        const QString lücken =
-            analysator::lückenText(a->lücken(), a->bisNs() - std::min(a->bisNs(), anfang));
-        if (!lücken.isEmpty()) änderungen += QStringLiteral(" · ") + lücken;
+        // Only a sampled capture knows it saw everything; a foreign file
+        // without gaps or a resolution says nothing either way.
+        const analysator::Lückenbilanz lücken = analysator::lückenbilanz(*a, anfang, a->bisNs());
+        if (lücken.anzahl > 0 || a->auflösungNs() > 0) {
+            änderungen += QStringLiteral(" · ") + QString::fromStdString(analysator::lückentext(
+                                                      lücken, a->auflösungNs(), QLocale()));
+        }
         text = text.isEmpty() ? änderungen : QStringLiteral("%1 · %2").arg(text, änderungen);
         // A file's state is its own, not the last run's.
         if (!dateiname_.isEmpty()) {
