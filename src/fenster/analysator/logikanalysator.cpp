@@ -33,8 +33,8 @@
 #include "fenster/module1.h"
 #include "logik/aufnahme_vcd.h"
 #include "logik/ausloeser.h"
-#include "logik/echtzeit.h"
 #include "logik/einheiten.h"
+#include "logik/kommandozeile.h"
 #include "logik/messung.h"
 #include "logik/vcd_laden.h"
 #include "port/pin_map.h"
@@ -105,22 +105,6 @@ QString pinText(int pin) {
 bool simulierterPort() {
     port::Backend* b = port::boundBackend();
     return !b || dynamic_cast<port::SimulatedPort*>(&b->unrecorded()) != nullptr;
-}
-
-// Why real-time scheduling is not to be had here, for the check box.
-QString echtzeitHindernis() {
-    using generator::echtzeit::Hindernis;
-    switch (generator::echtzeit::prüfe().hindernis) {
-        case Hindernis::KeinEchtzeitrecht:
-            return QStringLiteral(
-                "Nicht verfügbar: keine Berechtigung für Echtzeit-Scheduling. Abhilfe: als root "
-                "starten, „setcap cap_sys_nice,cap_ipc_lock+ep“ auf das Programm setzen oder "
-                "„rtprio 40“ und „memlock unlimited“ in /etc/security/limits.conf eintragen.");
-        case Hindernis::KeinSpeichersperren:
-        case Hindernis::Keines:
-            break;
-    }
-    return {};
 }
 
 void wähle(QComboBox* feld, const QVariant& index) {
@@ -410,7 +394,7 @@ void Logikanalysator::passeAuslöserAn() {
 
 void Logikanalysator::passeSchalterAn() {
     // Asked at every start: the port may have changed, a right granted.
-    const QString hindernis = echtzeitHindernis();
+    const QString hindernis = QString::fromStdString(app::echtzeitHindernis());
     Echtzeit->setEnabled(hindernis.isEmpty());
     Echtzeit->setToolTip(hindernis.isEmpty()
                              ? QStringLiteral("Der Abtastfaden läuft mit Echtzeit-Priorität "
