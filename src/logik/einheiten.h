@@ -15,7 +15,7 @@ QString dauerText(double ns, int stellen = 4, const QLocale& ort = QLocale());
 
 // A frequency in Hz, kHz or MHz: "1,000 kHz"; "–" for none. mitVorsatz is
 // the same for any quantity; the unit follows the prefix as given, so
-// mitVorsatz(3.5e7, " Abtastwerte/s") is "35,00 M Abtastwerte/s".
+// mitVorsatz(3.5e7, "B/s") is "35,00 MB/s".
 QString frequenzText(double hz, int stellen = 4, const QLocale& ort = QLocale());
 QString mitVorsatz(double wert, const QString& einheit, int stellen = 4,
                    const QLocale& ort = QLocale());
