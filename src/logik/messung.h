@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "logik/aufnahme.h"
 
@@ -41,11 +42,17 @@ struct Messwerte {
 // the capture grows; costs a binary search plus one step per change in
 // the stretch.
 Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uint64_t bisNs);
+// The same for several lines in one pass over the stretch (a table of many
+// lines over a large file): one result per entry of `bits`, in order.
+std::vector<Messwerte> messeAlle(const Aufnahme& aufnahme, const std::vector<int>& bits,
+                                 std::uint64_t vonNs, std::uint64_t bisNs);
 
 // One German line for a line's figures: "10 /Ack: 200 Flanken, 1,000 kHz,
 // Periode 1,000 ms, Tastgrad 50,0 %, Pulse 499,8 µs … 500,2 µs", and how
 // many pulses were left out for gaps.
 std::string messtext(const Leitung& leitung, const Messwerte& m);
+// "3 Pulse an Lücken ausgelassen": the pulses left out of a measurement.
+std::string ausgelassenText(std::size_t pulse);
 
 // What a capture did not see between `vonNs` and `bisNs`: its gaps cut to
 // the stretch.

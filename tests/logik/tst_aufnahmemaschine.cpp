@@ -397,6 +397,19 @@ private slots:
         QCOMPARE(*l.tastgradProzent, 25.0);
         QCOMPARE(*l.längsterPulsNs, 750 * kUs);
         QVERIFY(messtext(mitLücke.leitungen()[0], l).ends_with(", 1 Puls an Lücken ausgelassen"));
+
+        // All lines in one pass, each with its own figures, a line twice.
+        Aufnahme zwei({{10, "10 /Ack"}, {11, "11 Busy"}}, 1 << 20);
+        for (std::uint64_t k = 0; k <= 10; ++k) {
+            zwei.hänge(1000 * kUs * k, bitVon(10) | bitVon(11));
+            zwei.hänge(1000 * kUs * k + 250 * kUs, bitVon(11));
+            zwei.hänge(1000 * kUs * k + 600 * kUs, 0);
+        }
+        zwei.setzeBisNs(10'500 * kUs);
+        std::vector<double> tastgrade;
+        for (const Messwerte& w : messeAlle(zwei, {11, 10, 11}, 0, 20'000 * kUs))
+            tastgrade.push_back(*w.tastgradProzent);
+        QCOMPARE(tastgrade, (std::vector<double>{60.0, 25.0, 60.0}));
     }
 };
 
