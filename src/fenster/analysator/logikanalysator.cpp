@@ -678,16 +678,27 @@ void Logikanalysator::messeJetzt() {
     if (bereich.contains(QLatin1Char('%'))) {
         bereich = bereich.arg(analysator::dauerText(von - null), analysator::dauerText(bis - null));
     }
-    Messbereich->setText(QStringLiteral("Messbereich: ") + bereich);
     // A cursor snapped to an edge takes that edge in: one nanosecond more
     // each side, since the stretch's first moment gives levels, not edges.
     const double saum = a && b ? 1 : 0;
     const auto vonNs = std::uint64_t(std::max(0.0, von - saum));
     const auto bisNs = std::uint64_t(std::max(0.0, bis + saum));
+    std::vector<int> bits;
+    for (const analysator::Leitung& l : aufnahme->leitungen()) bits.push_back(l.bit);
+    // All lines in one pass: a large file's changes are read once, not once a line.
+    const std::vector<analysator::Messwerte> alle =
+        analysator::messeAlle(*aufnahme, bits, vonNs, bisNs);
+    std::size_t ausgelassen = 0;
+    for (const analysator::Messwerte& m : alle) ausgelassen += m.ausgelassenePulse;
+    if (ausgelassen > 0) {
+        bereich += QStringLiteral(" · ") +
+                   QString::fromStdString(analysator::ausgelassenText(ausgelassen));
+    }
+    Messbereich->setText(QStringLiteral("Messbereich: ") + bereich);
     const QString leer = QStringLiteral("–");
     for (int z = 0; z < zeilen; ++z) {
         const analysator::Leitung& l = aufnahme->leitungen()[std::size_t(z)];
-        const analysator::Messwerte m = analysator::messe(*aufnahme, l.bit, vonNs, bisNs);
+        const analysator::Messwerte& m = alle[std::size_t(z)];
         const QStringList werte{
             QString::fromStdString(l.name),
             QLocale().toString(qulonglong(m.flanken)),

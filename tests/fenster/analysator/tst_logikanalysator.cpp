@@ -381,6 +381,9 @@ void TestLogikanalysator::statusNamesGapsAndAFilesOwnFacts() {
                                                         "zusammen 3,000 ms, längste 2,000 ms, "
                                                         "30,0 % der Aufnahme")),
              qPrintable(f->Zustand->text()));
+    // The table leaves out the pulses that touch a gap, and says so.
+    QVERIFY2(f->Messbereich->text().endsWith(QStringLiteral(" · 10 Pulse an Lücken ausgelassen")),
+             qPrintable(f->Messbereich->text()));
     QTemporaryDir ordner;
     const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
     QString fehler;
