@@ -23,6 +23,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -256,6 +257,7 @@ Logikanalysator::Logikanalysator(QWidget* parent)
 
 Logikanalysator::~Logikanalysator() {
     halteAufnahme();
+    if (messfaden_) messfaden_->wait();
 }
 
 QWidget* Logikanalysator::baueEinstellungen() {
@@ -563,6 +565,7 @@ void Logikanalysator::Anzeigetakt_Timer() {
     if (aktuell && aktuell.get() != Diagramm->aufnahme()) {
         // The trigger came, or a repeated capture began its next round.
         Diagramm->zeige(aktuell);
+        gezeigt_ = aktuell;
         Speichern->setEnabled(true);
         Diagramm->folgt = true;
         Diagramm->setzeSicht(Diagramm->anfangNs(), laufSpanneNs_);
@@ -636,14 +639,25 @@ void Logikanalysator::closeEvent(QCloseEvent* event) {
 // --- showing and measuring -------------------------------------------------
 
 void Logikanalysator::zeige(std::shared_ptr<const Aufnahme> aufnahme) {
+    gezeigt_ = aufnahme;
     Diagramm->zeige(std::move(aufnahme));
     Speichern->setEnabled(Diagramm->aufnahme() != nullptr);
     zeigeZustand();
     messeJetzt();
 }
 
+struct Logikanalysator::Messauftrag {
+    std::shared_ptr<const Aufnahme> aufnahme;
+    std::vector<int> bits;
+    std::uint64_t vonNs = 0, bisNs = 0;
+    QString bereich;
+    unsigned runde = 0;
+    std::vector<analysator::Messwerte> ergebnis;
+};
+
 void Logikanalysator::messeJetzt() {
     Messtakt->stop();
+    ++messrunde_;
     const auto& a = Diagramm->cursorA;
     const auto& b = Diagramm->cursorB;
     const Aufnahme* aufnahme = Diagramm->aufnahme();
@@ -685,17 +699,56 @@ void Logikanalysator::messeJetzt() {
     const auto bisNs = std::uint64_t(std::max(0.0, bis + saum));
     std::vector<int> bits;
     for (const analysator::Leitung& l : aufnahme->leitungen()) bits.push_back(l.bit);
-    // All lines in one pass: a large file's changes are read once, not once a line.
-    const std::vector<analysator::Messwerte> alle =
-        analysator::messeAlle(*aufnahme, bits, vonNs, bisNs);
+    // All lines in one pass: a large file's changes are read once, not once
+    // a line; and off the window's thread where they are many.
+    const std::size_t n = aufnahme->anzahl();
+    const std::size_t erste = aufnahme->ersteAb(vonNs, n);
+    if (gezeigt_.get() != aufnahme ||
+        std::max(erste, aufnahme->ersteAb(bisNs, n)) - erste <= kSofortMessenBis) {
+        wartend_.reset();
+        zeigeMesswerte(bereich, analysator::messeAlle(*aufnahme, bits, vonNs, bisNs));
+        return;
+    }
+    Messbereich->setText(QStringLiteral("Messbereich: %1 · wird gemessen …").arg(bereich));
+    auto auftrag = std::make_shared<Messauftrag>(
+        Messauftrag{gezeigt_, std::move(bits), vonNs, bisNs, bereich, messrunde_, {}});
+    if (messfaden_) {
+        wartend_ = std::move(auftrag);
+    } else {
+        starteMessung(std::move(auftrag));
+    }
+}
+
+void Logikanalysator::starteMessung(std::shared_ptr<Messauftrag> auftrag) {
+    messfaden_.reset(QThread::create([auftrag] {
+        auftrag->ergebnis = analysator::messeAlle(*auftrag->aufnahme, auftrag->bits, auftrag->vonNs,
+                                                  auftrag->bisNs);
+    }));
+    connect(messfaden_.get(), &QThread::finished, this, [this, auftrag] {
+        messfaden_->wait();
+        messfaden_.release()->deleteLater();
+        if (auftrag->runde == messrunde_ && auftrag->aufnahme == gezeigt_) {
+            zeigeMesswerte(auftrag->bereich, auftrag->ergebnis);
+        }
+        if (wartend_) starteMessung(std::exchange(wartend_, nullptr));
+    });
+    messfaden_->start(QThread::LowPriority);
+}
+
+void Logikanalysator::zeigeMesswerte(const QString& bereich,
+                                     const std::vector<analysator::Messwerte>& alle) {
+    const Aufnahme* aufnahme = Diagramm->aufnahme();
+    if (!aufnahme) return;
     std::size_t ausgelassen = 0;
     for (const analysator::Messwerte& m : alle) ausgelassen += m.ausgelassenePulse;
+    QString text = QStringLiteral("Messbereich: ") + bereich;
     if (ausgelassen > 0) {
-        bereich += QStringLiteral(" · ") +
-                   QString::fromStdString(analysator::ausgelassenText(ausgelassen));
+        text += QStringLiteral(" · ") +
+                QString::fromStdString(analysator::ausgelassenText(ausgelassen));
     }
-    Messbereich->setText(QStringLiteral("Messbereich: ") + bereich);
+    Messbereich->setText(text);
     const QString leer = QStringLiteral("–");
+    const int zeilen = int(std::min(alle.size(), aufnahme->leitungen().size()));
     for (int z = 0; z < zeilen; ++z) {
         const analysator::Leitung& l = aufnahme->leitungen()[std::size_t(z)];
         const analysator::Messwerte& m = alle[std::size_t(z)];
