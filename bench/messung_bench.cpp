@@ -3,9 +3,12 @@
 // did), over the same changes, best of three each, taken in turns.
 //
 //   messung_bench [--millionen N]   (N default 68: a 1 GB --trace session)
+//   messung_bench --datei PFAD      (a capture file, e.g. the one that
+//                                    vcd_laden_bench --datei keeps)
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,29 +16,44 @@
 #include "logik/aufnahme.h"
 #include "logik/aufnahmemaschine.h"
 #include "logik/messung.h"
+#include "logik/vcd_laden.h"
 
 using namespace dravel::analysator;
 
 int main(int argc, char** argv) {
     std::size_t millionen = 68;
+    std::string datei;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--millionen") == 0) millionen = std::stoul(argv[++i]);
+        if (std::strcmp(argv[i], "--datei") == 0) datei = argv[++i];
     }
-    const std::size_t n = millionen * 1'000'000;
-    // The port's 17 pins, each change moving one of them, a gap now and then.
-    Pegel maske = 0;
-    for (int pin = 1; pin <= 17; ++pin) maske |= bitVon(pin);
-    Aufnahme a(leitungenFür(maske), (n + 1) * Aufnahme::kBytesJeÄnderung + (64 << 20));
-    std::mt19937_64 zufall(24);
-    Pegel pegel = 0;
-    std::uint64_t t = 1'000;
-    for (std::size_t i = 0; i < n; ++i) {
-        t += 50 + zufall() % 200;
-        pegel ^= bitVon(1 + int(zufall() % 17));
-        if (!a.hänge(t, pegel)) break;
-        if (i % 100'000 == 99'999) a.hängeLücke({t + 10, t + 5'000});
+    std::unique_ptr<Aufnahme> geladen;
+    if (!datei.empty()) {
+        std::string fehler;
+        geladen = ladeVcd(datei, fehler);
+        if (!geladen) {
+            std::fprintf(stderr, "%s\n", fehler.c_str());
+            return 2;
+        }
+    } else {
+        const std::size_t n = millionen * 1'000'000;
+        // The port's 17 pins, each change moving one of them, a gap now and then.
+        Pegel maske = 0;
+        for (int pin = 1; pin <= 17; ++pin) maske |= bitVon(pin);
+        geladen = std::make_unique<Aufnahme>(leitungenFür(maske),
+                                             (n + 1) * Aufnahme::kBytesJeÄnderung + (64 << 20));
+        std::mt19937_64 zufall(24);
+        Pegel pegel = 0;
+        std::uint64_t t = 1'000;
+        for (std::size_t i = 0; i < n; ++i) {
+            t += 50 + zufall() % 200;
+            pegel ^= bitVon(1 + int(zufall() % 17));
+            if (!geladen->hänge(t, pegel)) break;
+            if (i % 100'000 == 99'999) geladen->hängeLücke({t + 10, t + 5'000});
+        }
+        geladen->setzeBisNs(t + 1'000);
     }
-    a.setzeBisNs(t + 1'000);
+    const Aufnahme& a = *geladen;
     std::vector<int> bits;
     for (const Leitung& l : a.leitungen()) bits.push_back(l.bit);
 
