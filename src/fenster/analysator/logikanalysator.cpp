@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 
@@ -653,6 +654,8 @@ struct Logikanalysator::Messauftrag {
     QString bereich;
     unsigned runde = 0;
     std::vector<analysator::Messwerte> ergebnis;
+    // Set after ergebnis: its hand-over, plain to see for the race checker.
+    std::atomic<bool> fertig{false};
 };
 
 void Logikanalysator::messeJetzt() {
@@ -710,8 +713,13 @@ void Logikanalysator::messeJetzt() {
         return;
     }
     Messbereich->setText(QStringLiteral("Messbereich: %1 · wird gemessen …").arg(bereich));
-    auto auftrag = std::make_shared<Messauftrag>(
-        Messauftrag{gezeigt_, std::move(bits), vonNs, bisNs, bereich, messrunde_, {}});
+    auto auftrag = std::make_shared<Messauftrag>();
+    auftrag->aufnahme = gezeigt_;
+    auftrag->bits = std::move(bits);
+    auftrag->vonNs = vonNs;
+    auftrag->bisNs = bisNs;
+    auftrag->bereich = bereich;
+    auftrag->runde = messrunde_;
     if (messfaden_) {
         wartend_ = std::move(auftrag);
     } else {
@@ -723,11 +731,13 @@ void Logikanalysator::starteMessung(std::shared_ptr<Messauftrag> auftrag) {
     messfaden_.reset(QThread::create([auftrag] {
         auftrag->ergebnis = analysator::messeAlle(*auftrag->aufnahme, auftrag->bits, auftrag->vonNs,
                                                   auftrag->bisNs);
+        auftrag->fertig.store(true, std::memory_order_release);
     }));
     connect(messfaden_.get(), &QThread::finished, this, [this, auftrag] {
         messfaden_->wait();
         messfaden_.release()->deleteLater();
-        if (auftrag->runde == messrunde_ && auftrag->aufnahme == gezeigt_) {
+        if (auftrag->fertig.load(std::memory_order_acquire) && auftrag->runde == messrunde_ &&
+            auftrag->aufnahme == gezeigt_) {
             zeigeMesswerte(auftrag->bereich, auftrag->ergebnis);
         }
         if (wartend_) starteMessung(std::exchange(wartend_, nullptr));
