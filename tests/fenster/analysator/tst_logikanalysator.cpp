@@ -398,10 +398,12 @@ void TestLogikanalysator::statusNamesGapsAndAFilesOwnFacts() {
     auto a = rechteck();
     a->hängeLücke({kStart + 1'000'000, kStart + 3'000'000});
     a->hängeLücke({kStart + 5'000'000, kStart + 6'000'000});
+    a->setzeAuflösungNs(2'100);
     f->zeige(a);
     QVERIFY2(f->Zustand->text().contains(QStringLiteral("97,1 MS/s · 21 Änderungen · 2 Lücken, "
                                                         "zusammen 3,000 ms, längste 2,000 ms, "
-                                                        "30,0 % der Aufnahme")),
+                                                        "30,0 % der Aufnahme; "
+                                                        "Zeitauflösung 2,100 µs")),
              qPrintable(f->Zustand->text()));
     // The table leaves out the pulses that touch a gap, and says so.
     QVERIFY2(f->Messbereich->text().endsWith(QStringLiteral(" · 10 Pulse an Lücken ausgelassen")),
