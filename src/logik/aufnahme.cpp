@@ -43,11 +43,6 @@ bool Aufnahme::hänge(std::uint64_t zeitNs, Pegel pegel) {
     return true;
 }
 
-Änderung Aufnahme::operator[](std::size_t i) const {
-    const Block& block = *blöcke_[i / kBlock];
-    return {block.zeiten[i % kBlock], block.pegel[i % kBlock]};
-}
-
 std::size_t Aufnahme::ersteAb(std::uint64_t zeitNs, std::size_t n) const {
     std::size_t unten = 0;
     std::size_t oben = n;

@@ -91,7 +91,11 @@ public:
 
     // Any thread. Only the first anzahl() changes may be read.
     [[nodiscard]] std::size_t anzahl() const { return anzahl_.load(std::memory_order_acquire); }
-    [[nodiscard]] Änderung operator[](std::size_t i) const;
+    // Inline: a measurement over a large file reads every change.
+    [[nodiscard]] Änderung operator[](std::size_t i) const {
+        const Block& block = *blöcke_[i / kBlock];
+        return {block.zeiten[i % kBlock], block.pegel[i % kBlock]};
+    }
     // Index of the first change at or after `zeitNs` among the first `n`
     // (n when there is none).
     [[nodiscard]] std::size_t ersteAb(std::uint64_t zeitNs, std::size_t n) const;

@@ -65,27 +65,6 @@ QString rateText(double jeSekunde, const QLocale& ort) {
     return mitVorsatz(jeSekunde, QStringLiteral("S/s"), 3, ort);
 }
 
-QString lückenText(const std::vector<Lücke>& lücken, std::uint64_t dauerNs, const QLocale& ort) {
-    if (lücken.empty()) return {};
-    std::uint64_t summe = 0, längste = 0;
-    for (const Lücke& l : lücken) {
-        const std::uint64_t breite = l.endeNs - std::min(l.anfangNs, l.endeNs);
-        summe += breite;
-        längste = std::max(längste, breite);
-    }
-    QString text =
-        lücken.size() == 1
-            ? QStringLiteral("1 Lücke, %1").arg(dauerText(double(summe), 4, ort))
-            : QStringLiteral("%1 Lücken, zusammen %2, längste %3")
-                  .arg(zahlen(ort).toString(qulonglong(lücken.size())),
-                       dauerText(double(summe), 4, ort), dauerText(double(längste), 4, ort));
-    if (dauerNs > 0) {
-        text += QStringLiteral(", %1 der Aufnahme")
-                    .arg(prozentText(100.0 * double(summe) / double(dauerNs), ort));
-    }
-    return text;
-}
-
 QString prozentText(double prozent, const QLocale& ort) {
     return zahlen(ort).toString(prozent, 'f', 1) + QStringLiteral(" %");
 }

@@ -3,9 +3,6 @@
 #include <QLocale>
 #include <QString>
 #include <cstdint>
-#include <vector>
-
-#include "logik/aufnahme.h"
 
 namespace dravel::analysator {
 
@@ -18,18 +15,13 @@ QString dauerText(double ns, int stellen = 4, const QLocale& ort = QLocale());
 
 // A frequency in Hz, kHz or MHz: "1,000 kHz"; "–" for none. mitVorsatz is
 // the same for any quantity; the unit follows the prefix as given, so
-// mitVorsatz(3.5e7, " Abtastwerte/s") is "35,00 M Abtastwerte/s".
+// mitVorsatz(3.5e7, "B/s") is "35,00 MB/s".
 QString frequenzText(double hz, int stellen = 4, const QLocale& ort = QLocale());
 QString mitVorsatz(double wert, const QString& einheit, int stellen = 4,
                    const QLocale& ort = QLocale());
 
 // A sample rate with three significant digits: "97,1 MS/s".
 QString rateText(double jeSekunde, const QLocale& ort = QLocale());
-
-// The gaps of a capture of `dauerNs` in one phrase: "3 Lücken, zusammen
-// 12,00 ms, längste 5,000 ms, 1,2 % der Aufnahme"; empty without gaps.
-QString lückenText(const std::vector<Lücke>& lücken, std::uint64_t dauerNs,
-                   const QLocale& ort = QLocale());
 
 // A share in percent with one decimal: "50,0 %".
 QString prozentText(double prozent, const QLocale& ort = QLocale());

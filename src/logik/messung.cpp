@@ -3,6 +3,8 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -12,20 +14,23 @@
 namespace dravel::analysator {
 namespace {
 
-// Whether a stretch [anfang, ende] touches a gap: a time stamped at a
-// gap's end is known only to lie within it.
+// Whether a stretch that ends now touches a gap: a time stamped at a gap's
+// end is known only to lie within it. "Now" only moves forward, so the
+// check is one comparison: the gaps are sorted and apart, and the last to
+// start by now ends latest of those.
 class Lückenprüfung {
 public:
     explicit Lückenprüfung(std::vector<Lücke> lücken) : lücken_(std::move(lücken)) {}
-    [[nodiscard]] bool berührt(std::uint64_t anfang, std::uint64_t ende) const {
-        const auto erste =
-            std::lower_bound(lücken_.begin(), lücken_.end(), anfang,
-                             [](const Lücke& l, std::uint64_t t) { return l.endeNs < t; });
-        return erste != lücken_.end() && erste->anfangNs <= ende;
+    void rückeVor(std::uint64_t jetztNs) {
+        while (nächste_ < lücken_.size() && lücken_[nächste_].anfangNs <= jetztNs) ++nächste_;
+    }
+    [[nodiscard]] bool berührtSeit(std::uint64_t anfangNs) const {
+        return nächste_ > 0 && lücken_[nächste_ - 1].endeNs >= anfangNs;
     }
 
 private:
     std::vector<Lücke> lücken_;
+    std::size_t nächste_ = 0;  // the gaps before it start by now
 };
 
 // The edges of one kind, and the whole periods between two of them that
@@ -37,7 +42,7 @@ struct Flankenreihe {
     std::uint64_t spanneNs = 0, hochNs = 0;
 
     void zähle(std::uint64_t zeitNs, std::uint64_t hochBisher, const Lückenprüfung& lücken) {
-        if (anzahl++ > 0 && !lücken.berührt(letzteNs, zeitNs)) {
+        if (anzahl++ > 0 && !lücken.berührtSeit(letzteNs)) {
             ++perioden;
             spanneNs += zeitNs - letzteNs;
             hochNs += hochBisher - hochBisLetzte;
@@ -49,55 +54,103 @@ struct Flankenreihe {
 
 }  // namespace
 
-Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uint64_t bisNs) {
-    Messwerte m;
-    const std::size_t n = aufnahme.anzahl();
-    if (n == 0) return m;
-    // While a capture runs, its end mark may lag behind its last change.
-    vonNs = std::max(vonNs, aufnahme[0].zeitNs);
-    bisNs = std::min(bisNs, std::max(aufnahme.bisNs(), aufnahme[n - 1].zeitNs));
-    if (bisNs <= vonNs) return m;
-    m.dauerNs = bisNs - vonNs;
+namespace {
 
-    const Lückenprüfung lücken(aufnahme.lücken());
-    const Pegel maske = bitVon(bit);
-    bool hoch = (aufnahme.pegelBei(vonNs, n) & maske) != 0;
-    std::uint64_t seit = vonNs;  // when the line took its present level
+// One line's walk through the stretch.
+struct Zeilengang {
+    Messwerte m;
+    bool hoch = false;
+    std::uint64_t seit = 0;  // when the line took its present level
     bool flankeGesehen = false;
     Flankenreihe steigend, fallend;
-    for (std::size_t i = aufnahme.ersteAb(vonNs + 1, n); i < n; ++i) {
-        const Änderung ä = aufnahme[i];
-        if (ä.zeitNs >= bisNs) break;
-        const bool neu = (ä.pegel & maske) != 0;
-        if (neu == hoch) continue;
-        if (hoch) m.hochNs += ä.zeitNs - seit;
-        if (flankeGesehen && lücken.berührt(seit, ä.zeitNs)) {
+    int nächste = -1;  // the next line on the same bit
+
+    void flanke(std::uint64_t zeitNs, bool neu, const Lückenprüfung& lücken) {
+        if (hoch) m.hochNs += zeitNs - seit;
+        if (flankeGesehen && lücken.berührtSeit(seit)) {
             ++m.ausgelassenePulse;
         } else if (flankeGesehen) {
-            const std::uint64_t puls = ä.zeitNs - seit;
+            const std::uint64_t puls = zeitNs - seit;
             m.kürzesterPulsNs = std::min(m.kürzesterPulsNs.value_or(puls), puls);
             m.längsterPulsNs = std::max(m.längsterPulsNs.value_or(puls), puls);
         }
-        (neu ? steigend : fallend).zähle(ä.zeitNs, m.hochNs, lücken);
+        (neu ? steigend : fallend).zähle(zeitNs, m.hochNs, lücken);
         flankeGesehen = true;
         hoch = neu;
-        seit = ä.zeitNs;
+        seit = zeitNs;
     }
-    if (hoch) m.hochNs += bisNs - seit;
-    m.steigend = steigend.anzahl;
-    m.fallend = fallend.anzahl;
-    m.flanken = m.steigend + m.fallend;
 
-    const Flankenreihe& reihe = fallend.perioden > steigend.perioden ? fallend : steigend;
-    if (reihe.perioden > 0 && reihe.spanneNs > 0) {
-        const double spanne = static_cast<double>(reihe.spanneNs);
-        m.periodeNs = spanne / static_cast<double>(reihe.perioden);
-        m.frequenzHz = 1e9 / *m.periodeNs;
-        m.tastgradProzent = 100.0 * static_cast<double>(reihe.hochNs) / spanne;
-    } else {
-        m.tastgradProzent = 100.0 * static_cast<double>(m.hochNs) / static_cast<double>(m.dauerNs);
+    void schließe(std::uint64_t bisNs) {
+        if (hoch) m.hochNs += bisNs - seit;
+        m.steigend = steigend.anzahl;
+        m.fallend = fallend.anzahl;
+        m.flanken = m.steigend + m.fallend;
+        const Flankenreihe& reihe = fallend.perioden > steigend.perioden ? fallend : steigend;
+        if (reihe.perioden > 0 && reihe.spanneNs > 0) {
+            const double spanne = static_cast<double>(reihe.spanneNs);
+            m.periodeNs = spanne / static_cast<double>(reihe.perioden);
+            m.frequenzHz = 1e9 / *m.periodeNs;
+            m.tastgradProzent = 100.0 * static_cast<double>(reihe.hochNs) / spanne;
+        } else {
+            m.tastgradProzent =
+                100.0 * static_cast<double>(m.hochNs) / static_cast<double>(m.dauerNs);
+        }
     }
-    return m;
+};
+
+}  // namespace
+
+Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uint64_t bisNs) {
+    return messeAlle(aufnahme, {bit}, vonNs, bisNs).front();
+}
+
+std::vector<Messwerte> messeAlle(const Aufnahme& aufnahme, const std::vector<int>& bits,
+                                 std::uint64_t vonNs, std::uint64_t bisNs) {
+    std::vector<Zeilengang> gänge(bits.size());
+    const auto ergebnis = [&] {
+        std::vector<Messwerte> werte;
+        werte.reserve(gänge.size());
+        for (const Zeilengang& g : gänge) werte.push_back(g.m);
+        return werte;
+    };
+    const std::size_t n = aufnahme.anzahl();
+    if (n == 0) return ergebnis();
+    // While a capture runs, its end mark may lag behind its last change.
+    vonNs = std::max(vonNs, aufnahme[0].zeitNs);
+    bisNs = std::min(bisNs, std::max(aufnahme.bisNs(), aufnahme[n - 1].zeitNs));
+    if (bisNs <= vonNs) return ergebnis();
+
+    // The lines by bit, so that a change costs only the bits it moves.
+    std::array<int, 64> ersteAufBit{};
+    ersteAufBit.fill(-1);
+    Pegel beobachtet = 0;
+    Pegel davor = aufnahme.pegelBei(vonNs, n);
+    for (std::size_t z = bits.size(); z-- > 0;) {
+        Zeilengang& g = gänge[z];
+        g.m.dauerNs = bisNs - vonNs;
+        g.seit = vonNs;
+        if (bits[z] < 0 || bits[z] >= 64) continue;  // no such line: never moves
+        g.hoch = (davor & bitVon(bits[z])) != 0;
+        g.nächste = ersteAufBit[std::size_t(bits[z])];
+        ersteAufBit[std::size_t(bits[z])] = int(z);
+        beobachtet |= bitVon(bits[z]);
+    }
+
+    Lückenprüfung lücken(aufnahme.lücken());
+    for (std::size_t i = aufnahme.ersteAb(vonNs + 1, n); i < n; ++i) {
+        const Änderung ä = aufnahme[i];
+        if (ä.zeitNs >= bisNs) break;
+        lücken.rückeVor(ä.zeitNs);
+        for (Pegel bewegt = (ä.pegel ^ davor) & beobachtet; bewegt != 0; bewegt &= bewegt - 1) {
+            const int b = std::countr_zero(bewegt);
+            for (int z = ersteAufBit[std::size_t(b)]; z >= 0; z = gänge[std::size_t(z)].nächste) {
+                gänge[std::size_t(z)].flanke(ä.zeitNs, (ä.pegel & bitVon(b)) != 0, lücken);
+            }
+        }
+        davor = ä.pegel;
+    }
+    for (Zeilengang& g : gänge) g.schließe(bisNs);
+    return ergebnis();
 }
 
 std::string messtext(const Leitung& leitung, const Messwerte& m) {
@@ -115,11 +168,12 @@ std::string messtext(const Leitung& leitung, const Messwerte& m) {
              dauerText(static_cast<double>(*m.kürzesterPulsNs), 4, deutsch).toStdString() + " … " +
              dauerText(static_cast<double>(*m.längsterPulsNs), 4, deutsch).toStdString();
     }
-    if (m.ausgelassenePulse > 0) {
-        t += ", " + std::to_string(m.ausgelassenePulse) +
-             (m.ausgelassenePulse == 1 ? " Puls" : " Pulse") + " an Lücken ausgelassen";
-    }
+    if (m.ausgelassenePulse > 0) t += ", " + ausgelassenText(m.ausgelassenePulse);
     return t;
+}
+
+std::string ausgelassenText(std::size_t pulse) {
+    return std::to_string(pulse) + (pulse == 1 ? " Puls" : " Pulse") + " an Lücken ausgelassen";
 }
 
 Lückenbilanz lückenbilanz(const Aufnahme& aufnahme, std::uint64_t vonNs, std::uint64_t bisNs) {
@@ -137,16 +191,19 @@ Lückenbilanz lückenbilanz(const Aufnahme& aufnahme, std::uint64_t vonNs, std::
     return b;
 }
 
-std::string lückentext(const Lückenbilanz& bilanz, std::uint64_t auflösungNs) {
-    const QLocale deutsch(QLocale::German, QLocale::Germany);
+std::string lückentext(const Lückenbilanz& bilanz, std::uint64_t auflösungNs, const QLocale& ort) {
     const auto dauer = [&](std::uint64_t ns) {
-        return dauerText(static_cast<double>(ns), 4, deutsch).toStdString();
+        return dauerText(static_cast<double>(ns), 4, ort).toStdString();
     };
     std::string t = "keine Lücken";
+    if (bilanz.anzahl == 1) {
+        t = "1 Lücke, " + dauer(bilanz.summeNs);
+    } else if (bilanz.anzahl > 1) {
+        t = std::to_string(bilanz.anzahl) + " Lücken, zusammen " + dauer(bilanz.summeNs) +
+            ", längste " + dauer(bilanz.längsteNs);
+    }
     if (bilanz.anzahl > 0) {
-        t = std::to_string(bilanz.anzahl) + (bilanz.anzahl == 1 ? " Lücke" : " Lücken") +
-            ", zusammen " + dauer(bilanz.summeNs) + ", längste " + dauer(bilanz.längsteNs) + ", " +
-            prozentText(bilanz.anteilProzent, deutsch).toStdString() + " der Aufnahme";
+        t += ", " + prozentText(bilanz.anteilProzent, ort).toStdString() + " der Aufnahme";
     }
     if (auflösungNs > 0) t += "; Zeitauflösung " + dauer(auflösungNs);
     return t;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QLocale>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "logik/aufnahme.h"
 
@@ -40,11 +42,17 @@ struct Messwerte {
 // the capture grows; costs a binary search plus one step per change in
 // the stretch.
 Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uint64_t bisNs);
+// The same for several lines in one pass over the stretch (a table of many
+// lines over a large file): one result per entry of `bits`, in order.
+std::vector<Messwerte> messeAlle(const Aufnahme& aufnahme, const std::vector<int>& bits,
+                                 std::uint64_t vonNs, std::uint64_t bisNs);
 
 // One German line for a line's figures: "10 /Ack: 200 Flanken, 1,000 kHz,
 // Periode 1,000 ms, Tastgrad 50,0 %, Pulse 499,8 µs … 500,2 µs", and how
 // many pulses were left out for gaps.
 std::string messtext(const Leitung& leitung, const Messwerte& m);
+// "3 Pulse an Lücken ausgelassen": the pulses left out of a measurement.
+std::string ausgelassenText(std::size_t pulse);
 
 // What a capture did not see between `vonNs` and `bisNs`: its gaps cut to
 // the stretch.
@@ -56,9 +64,11 @@ struct Lückenbilanz {
 };
 Lückenbilanz lückenbilanz(const Aufnahme& aufnahme, std::uint64_t vonNs, std::uint64_t bisNs);
 
-// "3 Lücken, zusammen 12,50 ms, längste 5,000 ms, 1,25 % der Aufnahme;
-// Zeitauflösung 2,100 µs", or "keine Lücken; …" (no resolution where it is
-// unknown).
-std::string lückentext(const Lückenbilanz& bilanz, std::uint64_t auflösungNs);
+// "3 Lücken, zusammen 12,50 ms, längste 5,000 ms, 1,3 % der Aufnahme;
+// Zeitauflösung 2,100 µs", "1 Lücke, 5,000 ms, …", or "keine Lücken; …" (no
+// resolution where it is unknown). The commands' lines are German; the
+// window passes the user's locale.
+std::string lückentext(const Lückenbilanz& bilanz, std::uint64_t auflösungNs,
+                       const QLocale& ort = QLocale(QLocale::German, QLocale::Germany));
 
 }  // namespace dravel::analysator

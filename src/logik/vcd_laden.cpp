@@ -317,9 +317,6 @@ std::string anzeigename(const std::string& name) {
     return name;
 }
 
-// The name a capture writes for its gap wire.
-constexpr std::string_view kLückenName = "nicht_gesehen";
-
 std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::string& fehler,
                                std::string* hinweis) {
     std::string_view wort;
@@ -391,7 +388,7 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
             }
             if (art == "real" || art == "realtime" || art == "string") {
                 ++reelle;
-            } else if (breite == 1 && name == kLückenName) {
+            } else if (breite == 1 && name == kLückenleitung) {
                 signal.art = Signal::Art::Lücke;
             } else if (ausgelassen > 0 ||
                        leitungen.size() + std::size_t(breite) > kHöchstensLeitungen) {

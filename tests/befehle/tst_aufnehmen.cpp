@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -133,6 +134,9 @@ private slots:
         QVERIFY(programm.waitForFinished(20000));
         const QString fehler = QString::fromUtf8(programm.readAllStandardError());
         QVERIFY2(programm.exitCode() == 0 && fehler.contains("a.gtkw“ wird nicht geschrieben"),
+                 qPrintable(fehler));
+        // The summary's rate reads as the window's ("97,1 MS/s").
+        QVERIFY2(fehler.contains(QRegularExpression(" \\d+(,\\d+)? [kMG]?S/s; Ende: ")),
                  qPrintable(fehler));
     }
 

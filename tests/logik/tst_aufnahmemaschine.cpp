@@ -113,6 +113,16 @@ public:
     }
 };
 
+// The capture as its file holds it; the reason where it cannot be written.
+QString alsDatei(const Aufnahme& a) {
+    QTemporaryDir ordner;
+    const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
+    std::string fehler;
+    if (!speichereVcd(a, pfad.toStdString(), fehler)) return QString::fromStdString(fehler);
+    QFile datei(pfad);
+    return datei.open(QIODevice::ReadOnly) ? QString::fromUtf8(datei.readAll()) : QString();
+}
+
 Aufnahmeeinstellungen einstellungen(Pegel pins, std::uint64_t dauer) {
     Aufnahmeeinstellungen e;
     e.pins = pins;
@@ -311,13 +321,7 @@ private slots:
         QCOMPARE(a->ende(), Ende::Grenze);
         QCOMPARE(a->anzahl(), std::size_t(bloecke) << 16);
         // And the file says so.
-        QTemporaryDir ordner;
-        const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
-        std::string fehler;
-        QVERIFY2(speichereVcd(*a, pfad.toStdString(), fehler), fehler.c_str());
-        QFile datei(pfad);
-        QVERIFY(datei.open(QIODevice::ReadOnly));
-        QVERIFY(datei.readAll().contains("\tende=grenze\n"));
+        QVERIFY(alsDatei(*a).contains("\tende=grenze\n"));
     }
 
     void aStallIsOneGapAndStampsTheChangeAfterIt_data() {
@@ -351,13 +355,7 @@ private slots:
         QVERIFY(a->auflösungNs() > 0 && a->auflösungNs() <= kLückeAbNs);
 
         // The file has a wire that is 1 just while the capture saw nothing.
-        QTemporaryDir ordner;
-        const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
-        std::string fehler;
-        QVERIFY2(speichereVcd(*a, pfad.toStdString(), fehler), fehler.c_str());
-        QFile datei(pfad);
-        QVERIFY(datei.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(datei.readAll());
+        const QString text = alsDatei(*a);
         const QRegularExpression var(QStringLiteral("\\$var wire 1 (\\S+) nicht_gesehen \\$end"));
         const QString id = var.match(text).captured(1);
         QVERIFY(!id.isEmpty());
@@ -416,6 +414,19 @@ private slots:
         QCOMPARE(*l.tastgradProzent, 25.0);
         QCOMPARE(*l.längsterPulsNs, 750 * kUs);
         QVERIFY(messtext(mitLücke.leitungen()[0], l).ends_with(", 1 Puls an Lücken ausgelassen"));
+
+        // All lines in one pass, each with its own figures, a line twice.
+        Aufnahme zwei({{10, "10 /Ack"}, {11, "11 Busy"}}, 1 << 20);
+        for (std::uint64_t k = 0; k <= 10; ++k) {
+            zwei.hänge(1000 * kUs * k, bitVon(10) | bitVon(11));
+            zwei.hänge(1000 * kUs * k + 250 * kUs, bitVon(11));
+            zwei.hänge(1000 * kUs * k + 600 * kUs, 0);
+        }
+        zwei.setzeBisNs(10'500 * kUs);
+        std::vector<double> tastgrade;
+        for (const Messwerte& w : messeAlle(zwei, {11, 10, 11}, 0, 20'000 * kUs))
+            tastgrade.push_back(*w.tastgradProzent);
+        QCOMPARE(tastgrade, (std::vector<double>{60.0, 25.0, 60.0}));
     }
 
     // On a port that logs its writes the capture follows the log: every

@@ -23,9 +23,11 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 
@@ -34,8 +36,8 @@
 #include "fenster/module1.h"
 #include "logik/aufnahme_vcd.h"
 #include "logik/ausloeser.h"
-#include "logik/echtzeit.h"
 #include "logik/einheiten.h"
+#include "logik/kommandozeile.h"
 #include "logik/messung.h"
 #include "logik/vcd_laden.h"
 #include "port/pin_map.h"
@@ -108,22 +110,6 @@ bool simulierterPort() {
     port::Backend* b = port::boundBackend();
     return !b || dynamic_cast<port::SimulatedPort*>(&b->unrecorded()) != nullptr ||
            dynamic_cast<port::SimulatedPrinter*>(&b->unrecorded()) != nullptr;
-}
-
-// Why real-time scheduling is not to be had here, for the check box.
-QString echtzeitHindernis() {
-    using generator::echtzeit::Hindernis;
-    switch (generator::echtzeit::prüfe().hindernis) {
-        case Hindernis::KeinEchtzeitrecht:
-            return QStringLiteral(
-                "Nicht verfügbar: keine Berechtigung für Echtzeit-Scheduling. Abhilfe: als root "
-                "starten, „setcap cap_sys_nice,cap_ipc_lock+ep“ auf das Programm setzen oder "
-                "„rtprio 40“ und „memlock unlimited“ in /etc/security/limits.conf eintragen.");
-        case Hindernis::KeinSpeichersperren:
-        case Hindernis::Keines:
-            break;
-    }
-    return {};
 }
 
 void wähle(QComboBox* feld, const QVariant& index) {
@@ -277,6 +263,7 @@ Logikanalysator::Logikanalysator(QWidget* parent)
 
 Logikanalysator::~Logikanalysator() {
     halteAufnahme();
+    if (messfaden_) messfaden_->wait();
 }
 
 QWidget* Logikanalysator::baueEinstellungen() {
@@ -415,7 +402,7 @@ void Logikanalysator::passeAuslöserAn() {
 
 void Logikanalysator::passeSchalterAn() {
     // Asked at every start: the port may have changed, a right granted.
-    const QString hindernis = echtzeitHindernis();
+    const QString hindernis = QString::fromStdString(app::echtzeitHindernis());
     Echtzeit->setEnabled(hindernis.isEmpty());
     Echtzeit->setToolTip(hindernis.isEmpty()
                              ? QStringLiteral("Der Abtastfaden läuft mit Echtzeit-Priorität "
@@ -584,6 +571,7 @@ void Logikanalysator::Anzeigetakt_Timer() {
     if (aktuell && aktuell.get() != Diagramm->aufnahme()) {
         // The trigger came, or a repeated capture began its next round.
         Diagramm->zeige(aktuell);
+        gezeigt_ = aktuell;
         Speichern->setEnabled(true);
         Diagramm->folgt = true;
         Diagramm->setzeSicht(Diagramm->anfangNs(), laufSpanneNs_);
@@ -632,9 +620,13 @@ void Logikanalysator::zeigeZustand() {
                 .arg(menge);
         // What the capture did not see, beside what it saw.
         const std::uint64_t anfang = a->anzahl() > 0 ? (*a)[0].zeitNs : a->nullpunktNs;
-        const QString lücken =
-            analysator::lückenText(a->lücken(), a->bisNs() - std::min(a->bisNs(), anfang));
-        if (!lücken.isEmpty()) änderungen += QStringLiteral(" · ") + lücken;
+        // Only a sampled capture knows it saw everything; a foreign file
+        // without gaps or a resolution says nothing either way.
+        const analysator::Lückenbilanz lücken = analysator::lückenbilanz(*a, anfang, a->bisNs());
+        if (lücken.anzahl > 0 || a->auflösungNs() > 0) {
+            änderungen += QStringLiteral(" · ") + QString::fromStdString(analysator::lückentext(
+                                                      lücken, a->auflösungNs(), QLocale()));
+        }
         text = text.isEmpty() ? änderungen : QStringLiteral("%1 · %2").arg(text, änderungen);
         // A file's state is its own, not the last run's.
         if (!dateiname_.isEmpty()) {
@@ -656,6 +648,7 @@ void Logikanalysator::closeEvent(QCloseEvent* event) {
 // --- showing and measuring -------------------------------------------------
 
 void Logikanalysator::zeige(std::shared_ptr<const Aufnahme> aufnahme) {
+    gezeigt_ = aufnahme;
     Dekoder->dekodiere(aufnahme);
     Diagramm->zeige(std::move(aufnahme));
     Speichern->setEnabled(Diagramm->aufnahme() != nullptr);
@@ -663,8 +656,20 @@ void Logikanalysator::zeige(std::shared_ptr<const Aufnahme> aufnahme) {
     messeJetzt();
 }
 
+struct Logikanalysator::Messauftrag {
+    std::shared_ptr<const Aufnahme> aufnahme;
+    std::vector<int> bits;
+    std::uint64_t vonNs = 0, bisNs = 0;
+    QString bereich;
+    unsigned runde = 0;
+    std::vector<analysator::Messwerte> ergebnis;
+    // Set after ergebnis: its hand-over, plain to see for the race checker.
+    std::atomic<bool> fertig{false};
+};
+
 void Logikanalysator::messeJetzt() {
     Messtakt->stop();
+    ++messrunde_;
     const auto& a = Diagramm->cursorA;
     const auto& b = Diagramm->cursorB;
     const Aufnahme* aufnahme = Diagramm->aufnahme();
@@ -699,16 +704,73 @@ void Logikanalysator::messeJetzt() {
     if (bereich.contains(QLatin1Char('%'))) {
         bereich = bereich.arg(analysator::dauerText(von - null), analysator::dauerText(bis - null));
     }
-    Messbereich->setText(QStringLiteral("Messbereich: ") + bereich);
     // A cursor snapped to an edge takes that edge in: one nanosecond more
     // each side, since the stretch's first moment gives levels, not edges.
     const double saum = a && b ? 1 : 0;
     const auto vonNs = std::uint64_t(std::max(0.0, von - saum));
     const auto bisNs = std::uint64_t(std::max(0.0, bis + saum));
+    std::vector<int> bits;
+    for (const analysator::Leitung& l : aufnahme->leitungen()) bits.push_back(l.bit);
+    // All lines in one pass: a large file's changes are read once, not once
+    // a line; and off the window's thread where they are many.
+    const std::size_t n = aufnahme->anzahl();
+    const std::size_t erste = aufnahme->ersteAb(vonNs, n);
+    if (gezeigt_.get() != aufnahme ||
+        std::max(erste, aufnahme->ersteAb(bisNs, n)) - erste <= kSofortMessenBis) {
+        wartend_.reset();
+        zeigeMesswerte(bereich, analysator::messeAlle(*aufnahme, bits, vonNs, bisNs));
+        return;
+    }
+    Messbereich->setText(QStringLiteral("Messbereich: %1 · wird gemessen …").arg(bereich));
+    auto auftrag = std::make_shared<Messauftrag>();
+    auftrag->aufnahme = gezeigt_;
+    auftrag->bits = std::move(bits);
+    auftrag->vonNs = vonNs;
+    auftrag->bisNs = bisNs;
+    auftrag->bereich = bereich;
+    auftrag->runde = messrunde_;
+    if (messfaden_) {
+        wartend_ = std::move(auftrag);
+    } else {
+        starteMessung(std::move(auftrag));
+    }
+}
+
+void Logikanalysator::starteMessung(std::shared_ptr<Messauftrag> auftrag) {
+    messfaden_.reset(QThread::create([auftrag] {
+        auftrag->ergebnis = analysator::messeAlle(*auftrag->aufnahme, auftrag->bits, auftrag->vonNs,
+                                                  auftrag->bisNs);
+        auftrag->fertig.store(true, std::memory_order_release);
+    }));
+    connect(messfaden_.get(), &QThread::finished, this, [this, auftrag] {
+        messfaden_->wait();
+        messfaden_.release()->deleteLater();
+        if (auftrag->fertig.load(std::memory_order_acquire) && auftrag->runde == messrunde_ &&
+            auftrag->aufnahme == gezeigt_) {
+            zeigeMesswerte(auftrag->bereich, auftrag->ergebnis);
+        }
+        if (wartend_) starteMessung(std::exchange(wartend_, nullptr));
+    });
+    messfaden_->start(QThread::LowPriority);
+}
+
+void Logikanalysator::zeigeMesswerte(const QString& bereich,
+                                     const std::vector<analysator::Messwerte>& alle) {
+    const Aufnahme* aufnahme = Diagramm->aufnahme();
+    if (!aufnahme) return;
+    std::size_t ausgelassen = 0;
+    for (const analysator::Messwerte& m : alle) ausgelassen += m.ausgelassenePulse;
+    QString text = QStringLiteral("Messbereich: ") + bereich;
+    if (ausgelassen > 0) {
+        text += QStringLiteral(" · ") +
+                QString::fromStdString(analysator::ausgelassenText(ausgelassen));
+    }
+    Messbereich->setText(text);
     const QString leer = QStringLiteral("–");
+    const int zeilen = int(std::min(alle.size(), aufnahme->leitungen().size()));
     for (int z = 0; z < zeilen; ++z) {
         const analysator::Leitung& l = aufnahme->leitungen()[std::size_t(z)];
-        const analysator::Messwerte m = analysator::messe(*aufnahme, l.bit, vonNs, bisNs);
+        const analysator::Messwerte& m = alle[std::size_t(z)];
         const QStringList werte{
             QString::fromStdString(l.name),
             QLocale().toString(qulonglong(m.flanken)),

@@ -10,6 +10,7 @@
 
 #include "logik/aufnahme.h"
 #include "logik/aufnahmemaschine.h"
+#include "logik/messung.h"
 #include "port/pin_map.h"
 
 class QCheckBox;
@@ -21,6 +22,7 @@ class QPushButton;
 class QSettings;
 class QSpinBox;
 class QTableWidget;
+class QThread;
 class QTimer;
 
 namespace dravel {
@@ -86,8 +88,12 @@ public:
     // Shows a recording (a capture, or one opened), the whole of it.
     void zeige(std::shared_ptr<const analysator::Aufnahme> aufnahme);
 
-    // Refreshes cursor readings and the table now.
+    // Refreshes cursor readings and the table now; a stretch of more than
+    // kSofortMessenBis changes is measured in a worker and shown when done.
     void messeJetzt();
+    static constexpr std::size_t kSofortMessenBis = 2'000'000;
+    // Whether such a measurement is still running.
+    [[nodiscard]] bool misst() const { return messfaden_ != nullptr; }
 
     Zeitdiagramm* Diagramm = nullptr;
     Dekoderbereich* Dekoder = nullptr;  // decoders, their rows and table
@@ -133,7 +139,17 @@ private:
     void zeigeDatei(const QString& pfad, std::shared_ptr<const analysator::Aufnahme> aufnahme,
                     const QString& hinweis);
 
+    // The table's worker: one at a time; the newest request waits, a
+    // result for an older one is dropped.
+    struct Messauftrag;
+    void starteMessung(std::shared_ptr<Messauftrag> auftrag);
+    void zeigeMesswerte(const QString& bereich, const std::vector<analysator::Messwerte>& alle);
+
     std::unique_ptr<Aufnahmequelle> quelle_;
+    std::shared_ptr<const analysator::Aufnahme> gezeigt_;  // what Diagramm shows, for the worker
+    std::unique_ptr<QThread> messfaden_;
+    std::shared_ptr<Messauftrag> wartend_;
+    unsigned messrunde_ = 0;   // counts requests; a result of an older one is stale
     QString dateiname_;        // of the recording opened, for the title
     QString dateihinweis_;     // what the opened file holds that is not shown as it is
     double laufSpanneNs_ = 0;  // the view's width while a capture rolls

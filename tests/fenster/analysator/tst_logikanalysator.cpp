@@ -110,6 +110,7 @@ private slots:
     void cleanup() { Module1::ZurücksetzenFürTest(); }
     void captureIsDrawnAtItsLevels();
     void cursorsMeasureThePeriod();
+    void aLongStretchIsMeasuredInAWorker();
     void quietLineKeepsTheDiagramRolling();
     void savedCaptureOpensWithTheSameChanges();
     void brokenFilesAreRefused_data();
@@ -201,6 +202,27 @@ void TestLogikanalysator::cursorsMeasureThePeriod() {
     QVERIFY2(text.contains(QStringLiteral("1/Δt = 1,000 kHz")), qPrintable(text));
     // The table measures the same period on pin 10.
     QCOMPARE(f->Messwerte->item(0, 3)->text(), QStringLiteral("1,000 ms"));
+}
+
+// Too many changes for the window's thread: the table fills when the
+// worker is done, and a result for what is no longer shown is dropped.
+void TestLogikanalysator::aLongStretchIsMeasuredInAWorker() {
+    const std::size_t n = Logikanalysator::kSofortMessenBis + 2;
+    auto lang = std::make_shared<Aufnahme>(analysator::leitungenFür(analysator::bitVon(10)),
+                                           n * Aufnahme::kBytesJeÄnderung + (1 << 20));
+    for (std::size_t i = 0; i < n; ++i) lang->hänge(i * 500, i % 2 ? 0 : ~0ULL);
+    lang->setzeBisNs(n * 500);
+    Logikanalysator* f = zeige(lang);
+    QVERIFY(f->misst());
+    const auto periode = [f] {
+        const QTableWidgetItem* zelle = f->Messwerte->item(0, 3);
+        return zelle ? zelle->text() : QString();
+    };
+    QTRY_COMPARE(periode(), QStringLiteral("1,000 µs"));
+    f->zeige(lang);
+    f->zeige(rechteck());
+    QTRY_VERIFY(!f->misst());
+    QCOMPARE(periode(), QStringLiteral("1,000 ms"));
 }
 
 void TestLogikanalysator::quietLineKeepsTheDiagramRolling() {
@@ -376,11 +398,16 @@ void TestLogikanalysator::statusNamesGapsAndAFilesOwnFacts() {
     auto a = rechteck();
     a->hängeLücke({kStart + 1'000'000, kStart + 3'000'000});
     a->hängeLücke({kStart + 5'000'000, kStart + 6'000'000});
+    a->setzeAuflösungNs(2'100);
     f->zeige(a);
     QVERIFY2(f->Zustand->text().contains(QStringLiteral("97,1 MS/s · 21 Änderungen · 2 Lücken, "
                                                         "zusammen 3,000 ms, längste 2,000 ms, "
-                                                        "30,0 % der Aufnahme")),
+                                                        "30,0 % der Aufnahme; "
+                                                        "Zeitauflösung 2,100 µs")),
              qPrintable(f->Zustand->text()));
+    // The table leaves out the pulses that touch a gap, and says so.
+    QVERIFY2(f->Messbereich->text().endsWith(QStringLiteral(" · 10 Pulse an Lücken ausgelassen")),
+             qPrintable(f->Messbereich->text()));
     QTemporaryDir ordner;
     const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
     QString fehler;
