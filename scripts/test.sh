@@ -72,7 +72,8 @@ for datei in ./usr/bin/dravel ./usr/share/applications/dravel.desktop \
     ./usr/share/icons/hicolor/scalable/apps/dravel.svg \
     ./usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/dravel.png \
     ./usr/share/metainfo/org.example.dravel.metainfo.xml ./usr/share/man/man1/dravel.1.gz \
-    ./usr/share/doc/dravel/copyright; do
+    ./usr/share/doc/dravel/copyright ./usr/share/dravel/decoders/centronics/pd.py \
+    ./usr/share/dravel/decoders/centronics/__init__.py; do
     grep -qxF "$datei" <<<"$inhalt" || { echo "Fehlt im Paket: $datei" >&2; exit 1; }
 done
 entpackt="$(mktemp -d)"
@@ -84,7 +85,10 @@ for kante in 16 32 48 64 128 256; do
         grep -q "PNG image data, $kante x $kante, 8-bit/color RGBA" ||
         { echo "Symbol ${kante}x${kante} falsch" >&2; exit 1; }
 done
-dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || { echo "Abhängigkeiten fehlen" >&2; exit 1; }
+for bedarf in libqt6widgets6 libsigrokdecode4; do
+    dpkg-deb -f "$deb" Depends | grep -q "$bedarf" ||
+        { echo "Abhängigkeit fehlt: $bedarf" >&2; exit 1; }
+done
 lintian --fail-on error "$deb"
 appstreamcli validate --no-net "$ROOT/data/org.example.dravel.metainfo.xml"
 
@@ -100,7 +104,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$ROOT/build-asan" --output-on-failure -j "$jobs" -LE emulated
 
 schritt "Tests mit Fäden unter ThreadSanitizer"
-tsan_tests=(tst_trace tst_aufnahme_faeden tst_aufnahme_backends)
+tsan_tests=(tst_trace tst_aufnahme_faeden tst_aufnahme_backends tst_shared_port tst_aufnahmemaschine)
 konfiguriere build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAVEL_WERROR=ON \
     -DDRAVEL_SANITIZE_THREAD=ON -DDRAVEL_BUILD_BENCH=OFF "${starter[@]}"
 cmake --build "$ROOT/build-tsan" --target "${tsan_tests[@]}"
