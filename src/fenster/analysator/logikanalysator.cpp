@@ -260,10 +260,14 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     connect(Anzeigetakt, &QTimer::timeout, this, [this] { Anzeigetakt_Timer(); });
     connect(Messtakt, &QTimer::timeout, this, [this] { messeJetzt(); });
     // Ending the program closes no window: the capture's thread must not
-    // outlive the port it reads, and the settings are kept here too.
+    // outlive the port it reads, and the settings are kept here too. Nor may
+    // a decoder's or a load's worker outlive it: the decoder library is
+    // shut at exit, and the window is not deleted.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
-        halteAufnahme();
+        halteAufnahme(false);
         merkeEinstellungen();
+        Dekoder->dekodiere(nullptr);
+        brichVcdLadenAb(this);
     });
     Diagramm->beiÄnderung = [this] {
         // The table waits until the view settles: measuring a long view
@@ -276,7 +280,7 @@ Logikanalysator::Logikanalysator(QWidget* parent)
 }
 
 Logikanalysator::~Logikanalysator() {
-    halteAufnahme();
+    halteAufnahme(false);
 }
 
 QWidget* Logikanalysator::baueEinstellungen() {
@@ -603,7 +607,7 @@ void Logikanalysator::Anzeigetakt_Timer() {
     }
 }
 
-void Logikanalysator::halteAufnahme() {
+void Logikanalysator::halteAufnahme(bool dekodieren) {
     if (!quelle_) return;
     const bool lief = quelle_->läuft();
     quelle_->halte();
@@ -613,7 +617,7 @@ void Logikanalysator::halteAufnahme() {
         Diagramm->rolle();
         Diagramm->folgt = false;
         zeigeZustand();
-        if (lief) Dekoder->dekodiere(quelle_->aktuelle());
+        if (lief && dekodieren) Dekoder->dekodiere(quelle_->aktuelle());
     }
 }
 
@@ -647,7 +651,7 @@ void Logikanalysator::zeigeZustand() {
 
 void Logikanalysator::closeEvent(QCloseEvent* event) {
     // No port access after the window is gone.
-    halteAufnahme();
+    halteAufnahme(false);
     Messtakt->stop();
     merkeEinstellungen();
     QWidget::closeEvent(event);
