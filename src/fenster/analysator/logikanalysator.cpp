@@ -796,16 +796,20 @@ void Logikanalysator::Oeffnen_Click() {
         QFileDialog::getOpenFileName(this, QStringLiteral("Aufnahme öffnen"), QString(),
                                      QStringLiteral("VCD-Dateien (*.vcd);;Alle Dateien (*)"));
     if (pfad.isEmpty()) return;
-    // In the background: a file of gigabytes takes a while.
-    ladeVcdImHintergrund(this, pfad,
-                         [this, pfad](std::unique_ptr<Aufnahme> aufnahme, const QString& fehler,
-                                      const QString& hinweis) {
-                             if (aufnahme) {
-                                 zeigeDatei(pfad, std::move(aufnahme), hinweis);
-                             } else if (!fehler.isEmpty()) {
-                                 meldeFehler(this, fehler);
-                             }
-                         });
+    // In the background: a file of gigabytes takes a while. One at a time:
+    // "Öffnen" waits for it.
+    const bool läuft =
+        ladeVcdImHintergrund(this, pfad,
+                             [this, pfad](std::unique_ptr<Aufnahme> aufnahme, const QString& fehler,
+                                          const QString& hinweis) {
+                                 Oeffnen->setEnabled(true);
+                                 if (aufnahme) {
+                                     zeigeDatei(pfad, std::move(aufnahme), hinweis);
+                                 } else if (!fehler.isEmpty()) {
+                                     meldeFehler(this, fehler);
+                                 }
+                             });
+    Oeffnen->setEnabled(!läuft);
 }
 
 void Logikanalysator::Speichern_Click() {
