@@ -190,7 +190,7 @@ Dekoderbereich::Dekoderbereich(Zeitdiagramm* diagramm, QWidget* parent)
 
 Dekoderbereich::~Dekoderbereich() = default;
 
-void Dekoderbereich::setzeStapel(std::vector<std::string> stapel) {
+void Dekoderbereich::setzeStapel(std::vector<std::string> stapel, bool dekodieren) {
     stapel_ = std::move(stapel);
     QStringList texte;
     for (const std::string& s : stapel_) texte << QString::fromStdString(s);
@@ -201,7 +201,7 @@ void Dekoderbereich::setzeStapel(std::vector<std::string> stapel) {
         einstellungen.setValue(QLatin1String(kSchlüssel), texte);
     }
     zeigeListe();
-    starteNeu();
+    if (dekodieren) starteNeu();
 }
 
 void Dekoderbereich::füge(const std::string& angabe, int ziel) {

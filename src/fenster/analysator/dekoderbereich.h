@@ -63,9 +63,10 @@ public:
     // while a capture runs), dropping what was found before.
     void dekodiere(std::shared_ptr<const analysator::Aufnahme> aufnahme);
     // The decoders as stacks, each as --dekoder spells one
-    // ("uart:rx=10,midi"). Setting them remembers them and decodes again.
+    // ("uart:rx=10,midi"). Setting them remembers them and, with
+    // `dekodieren`, decodes again (without: the next `dekodiere` does).
     [[nodiscard]] const std::vector<std::string>& stapel() const { return stapel_; }
-    void setzeStapel(std::vector<std::string> stapel);
+    void setzeStapel(std::vector<std::string> stapel, bool dekodieren = true);
     // Adds decoder `angabe` ("uart:rx=10") on top of stack `ziel`, or as a
     // stack of its own (-1); removes one with those above it.
     void füge(const std::string& angabe, int ziel);

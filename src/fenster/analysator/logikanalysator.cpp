@@ -751,11 +751,12 @@ bool Logikanalysator::öffne(const QString& pfad, QString& fehler) {
 
 void Logikanalysator::zeigeDatei(const QString& pfad, std::shared_ptr<const Aufnahme> aufnahme,
                                  const QString& hinweis) {
-    halteAufnahme();
+    // The file is decoded once, not the capture it replaces.
+    halteAufnahme(false);
     dateiname_ = QFileInfo(pfad).fileName();
     dateihinweis_ = hinweis;
     // A saved capture names the decoders it was looked at with.
-    if (!aufnahme->dekoder.empty()) Dekoder->setzeStapel(aufnahme->dekoder);
+    if (!aufnahme->dekoder.empty()) Dekoder->setzeStapel(aufnahme->dekoder, false);
     zeige(std::move(aufnahme));
     setWindowTitle(QStringLiteral("Logikanalysator – %1").arg(dateiname_));
 }
