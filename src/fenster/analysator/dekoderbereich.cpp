@@ -26,6 +26,9 @@ namespace dravel {
 namespace {
 
 constexpr int kAbholenMs = 100;
+// The table is searched and built anew from all found so far: not on every
+// fetch while decoding, which would also lose the selection each time.
+constexpr int kTabelleMs = 1000;
 constexpr int kSuchVerzugMs = 250;
 const char* const kSchlüssel = "analysator/dekoder";
 
@@ -362,9 +365,10 @@ void Dekoderbereich::hole() {
     Fortschritt->setValue(int(dekodierung_->fortschritt() * 1000));
     if (reihenMitAnnotationen() != reihenGezeigt_) zeigeZeilen();
     if (!neu.empty()) {
-        zeigeTabelle();
+        tabelleAlt_ = true;
         diagramm_->viewport()->update();
     }
+    if (tabelleAlt_ && (fertig || tabelleGebaut_.hasExpired(kTabelleMs))) zeigeTabelle();
     if (!fertig) return;
     Abholtakt->stop();
     Fortschritt->hide();
@@ -420,6 +424,8 @@ void Dekoderbereich::zeigeZeilen() {
 }
 
 void Dekoderbereich::zeigeTabelle() {
+    tabelleAlt_ = false;
+    tabelleGebaut_.start();
     Modell->setze(liste_, liste_->suche(Suche->text().toStdString()),
                   aufnahme_ ? aufnahme_->nullpunktNs : 0);
     Exportieren->setEnabled(Modell->rowCount() > 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <cstdint>
 #include <map>
@@ -111,6 +112,8 @@ private:
     std::unique_ptr<dekoder::Dekodierung> dekodierung_;
     std::map<std::string, QString> namen_;  // "uart" → "UART", for the rows' labels
     std::size_t reihenGezeigt_ = 0;         // rows with annotations when last shown
+    bool tabelleAlt_ = false;               // found more since the table was built
+    QElapsedTimer tabelleGebaut_;
 };
 
 }  // namespace dravel
