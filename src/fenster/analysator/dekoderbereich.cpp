@@ -20,6 +20,7 @@
 
 #include "dekoder_dialog.h"
 #include "logik/einheiten.h"
+#include "logikanalysator.h"
 #include "zeitdiagramm.h"
 
 namespace dravel {
@@ -30,7 +31,8 @@ constexpr int kAbholenMs = 100;
 // fetch while decoding, which would also lose the selection each time.
 constexpr int kTabelleMs = 1000;
 constexpr int kSuchVerzugMs = 250;
-const char* const kSchlüssel = "analysator/dekoder";
+// Beside the analyzer's other settings.
+const char* const kSchlüssel = "dekoder";
 
 // One colour per decoder of the session, far enough apart on the dark ground.
 QColor farbe(int instanz) {
@@ -184,7 +186,8 @@ Dekoderbereich::Dekoderbereich(Zeitdiagramm* diagramm, QWidget* parent)
     connect(Tabelle, &QTableView::activated, this,
             [this](const QModelIndex& i) { springeZu(i.row()); });
 
-    for (const QString& s : QSettings().value(QLatin1String(kSchlüssel)).toStringList()) {
+    for (const QString& s :
+         Logikanalysator::gespeichert()->value(QLatin1String(kSchlüssel)).toStringList()) {
         stapel_.push_back(s.toStdString());
     }
     zeigeListe();
@@ -197,11 +200,11 @@ void Dekoderbereich::setzeStapel(std::vector<std::string> stapel, bool dekodiere
     stapel_ = std::move(stapel);
     QStringList texte;
     for (const std::string& s : stapel_) texte << QString::fromStdString(s);
-    QSettings einstellungen;
+    const auto einstellungen = Logikanalysator::gespeichert();
     if (texte.isEmpty()) {
-        einstellungen.remove(QLatin1String(kSchlüssel));
+        einstellungen->remove(QLatin1String(kSchlüssel));
     } else {
-        einstellungen.setValue(QLatin1String(kSchlüssel), texte);
+        einstellungen->setValue(QLatin1String(kSchlüssel), texte);
     }
     zeigeListe();
     if (dekodieren) starteNeu();
