@@ -388,10 +388,6 @@ std::uint64_t abtastrateFür(const Aufnahme& aufnahme, Pegel leitungen) {
     return std::clamp<std::uint64_t>(kGrößte / ns, kKleinste, kGrößte);
 }
 
-namespace {
-
-// The pin a line is, by its name: "10 /Ack" in a capture and in a capture's
-// file loaded, "Pin10_nAck" as the file writes it; 0 for another name.
 int pinVon(std::string_view name) {
     if (name.starts_with("Pin")) name.remove_prefix(3);
     int pin = 0;
@@ -399,8 +395,6 @@ int pinVon(std::string_view name) {
     const bool folgt = p != name.data() + name.size() && (*p == ' ' || *p == '_');
     return ec == std::errc{} && folgt && pin >= 1 && pin <= 25 ? pin : 0;
 }
-
-}  // namespace
 
 int leitungFür(const Aufnahme& aufnahme, const std::string& wert) {
     const std::vector<Leitung>& leitungen = aufnahme.leitungen();

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -105,6 +106,10 @@ struct Annotation {
 // changes of `leitungen` (those decoded); without a resolution 8 samples in
 // that interval; between 1 kHz and 1 GHz.
 std::uint64_t abtastrateFür(const Aufnahme& aufnahme, Pegel leitungen = ~Pegel{0});
+
+// The pin a line is, by its name: "10 /Ack" in a capture and in a capture's
+// file loaded, "Pin10_nAck" as the file writes it; 0 for another name.
+int pinVon(std::string_view name);
 
 // Which line of the capture a channel value names: the pin number where the
 // lines are pins ("10", also in a Dravel capture loaded from its file),
