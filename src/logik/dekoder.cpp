@@ -153,6 +153,19 @@ std::string liste(const std::vector<std::string>& namen) {
     return text.empty() ? "keine" : text;
 }
 
+// Under the lock: whether a folder the library searches has decoder `id`.
+bool gibtOrdner(const std::string& id) {
+    GSList* ordner = srd_searchpaths_get();
+    bool da = false;
+    std::error_code fc;
+    for (const GSList* l = ordner; l && !da; l = l->next) {
+        da = std::filesystem::is_directory(
+            std::filesystem::path(static_cast<const char*>(l->data)) / id, fc);
+    }
+    g_slist_free_full(ordner, g_free);
+    return da;
+}
+
 std::optional<Beschreibung> lade(const std::string& id, std::string& fehler) {
     const std::lock_guard sperre(bibliothek());
     if (!gestartet(fehler)) return std::nullopt;
@@ -160,8 +173,15 @@ std::optional<Beschreibung> lade(const std::string& id, std::string& fehler) {
     const bool gültig = !id.empty() && std::all_of(id.begin(), id.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
     });
-    if (gültig && srd_decoder_load(id.c_str()) == SRD_OK) {
+    if (!gültig) return std::nullopt;
+    nimmMeldung();
+    if (srd_decoder_load(id.c_str()) == SRD_OK) {
         if (const srd_decoder* d = srd_decoder_get_by_id(id.c_str())) return beschreibe(d);
+    } else if (gibtOrdner(id)) {
+        // There, but broken (a Python error): not "there is none".
+        const std::string meldung = nimmMeldung();
+        fehler = "Dekoder „" + id + "“ lässt sich nicht laden" +
+                 (meldung.empty() ? std::string(".") : ": " + meldung);
     }
     return std::nullopt;
 }
