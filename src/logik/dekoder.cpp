@@ -758,7 +758,9 @@ void Dekodierung::lauf() {
                     }
                     rückruf.instanzen.push_back(di);
                     if (unten) {
-                        srd_inst_stack(sitzung, unten, di);
+                        if (srd_inst_stack(sitzung, unten, di) != SRD_OK) {
+                            scheitere(instanz.art.id + " lässt sich nicht stapeln");
+                        }
                     } else {
                         GHashTable* kanäle = neueTabelle();
                         for (const auto& [id, bit] : instanz.kanäle) {
@@ -769,8 +771,11 @@ void Dekodierung::lauf() {
                         g_hash_table_destroy(kanäle);
                         if (s2 != SRD_OK) scheitere(instanz.art.id + ": Kanäle abgelehnt");
                     }
+                    if (!fehler.empty()) break;
                     unten = di;
                 }
+                // The first failure ends the building, not only its stack.
+                if (!fehler.empty()) break;
             }
             // Told to the instances there are: after them.
             srd_session_metadata_set(sitzung, SRD_CONF_SAMPLERATE, g_variant_new_uint64(rateHz_));
