@@ -122,8 +122,9 @@ int leitungFür(const Aufnahme& aufnahme, const std::string& wert);
 // has no way to tell a running decoder of a gap, and a new session at each
 // gap would lose the frame that runs into it without a word: a gap is fed as
 // the levels held before it, and every annotation that overlaps one is
-// marked überLücke. Lines of unknown level (a file's x or z) count as low,
-// as in the loader, and mark what overlaps them as a gap does.
+// marked überLücke. Lines of unknown level (a file's x or z) keep the level
+// before, as the loader reads them, and mark what overlaps them as a gap
+// does.
 class Dekodierung {
 public:
     // Checks the stacks against the decoders and the capture's lines; nullptr
