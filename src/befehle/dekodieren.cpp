@@ -244,10 +244,12 @@ int dekodiereUndZeige(const Dekoderwunsch& wunsch,
                      maskiert(QString::fromStdString(dekodierung->fehler())).toUtf8().constData());
         return 2;
     }
+    // Stopped by a signal, what was found so far is not all there is.
     std::fprintf(
-        stderr, "dravel: %zu %s bei %" PRIu64 " Proben/s%s\n", gezeigt,
+        stderr, "dravel: %zu %s bei %" PRIu64 " Proben/s%s%s\n", gezeigt,
         gezeigt == 1 ? "Annotation" : "Annotationen", dekodierung->abtastrate(),
-        überLücken ? (", " + std::to_string(überLücken) + " über Lücken oder x/z").c_str() : "");
+        überLücken ? (", " + std::to_string(überLücken) + " über Lücken oder x/z").c_str() : "",
+        gelungen ? "" : ", abgebrochen");
     return status;
 }
 
