@@ -230,14 +230,17 @@ struct Signal {
     int bit = 0;  // Pegel bit of its first (most significant) line
 };
 
-// A digit of a value: 0 low, 1 high, 2 unknown (x, z), -1 none.
+// A digit of a value: 0 low, 1 high, 2 unknown (x, z), -1 none. VHDL's
+// std_logic adds weak L and H, and U, W and - for no level known.
 inline int ziffer(char c) {
     static constexpr auto kZiffern = [] {
         std::array<signed char, 256> t{};
         t.fill(-1);
-        t['0'] = 0;
-        t['1'] = 1;
-        for (const char u : {'x', 'X', 'z', 'Z'}) t[static_cast<unsigned char>(u)] = 2;
+        for (const char u : {'0', 'l', 'L'}) t[static_cast<unsigned char>(u)] = 0;
+        for (const char u : {'1', 'h', 'H'}) t[static_cast<unsigned char>(u)] = 1;
+        for (const char u : {'x', 'X', 'z', 'Z', 'u', 'U', 'w', 'W', '-'}) {
+            t[static_cast<unsigned char>(u)] = 2;
+        }
         return t;
     }();
     return kZiffern[static_cast<unsigned char>(c)];

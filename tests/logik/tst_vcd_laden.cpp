@@ -162,6 +162,12 @@ void TestVcdLaden::foreignFilesLoadWithTheirEdges_data() {
                "#15000000\nz!\nb1 \"\n#20000000\n")
         << "a[0:0] v[3]@0 v[2]@0 v[1]@0 v[0]@0 v(1,2,3,4) | 0=14 9000=5 15000=11 9000?e 15000?1"
         << "1 reelle Variable ausgelassen";
+    QTest::newRow("VHDL: std_logic's L, H, U, -")
+        << QByteArray(
+               "$timescale 1ns $end\n$var wire 4 \" v [3:0] $end\n$enddefinitions $end\n"
+               "#0\nbHL10 \"\n#10\nbU1L- \"\n#20\n")
+        << "v[3]@0 v[2]@0 v[1]@0 v[0]@0 v(0,1,2,3) | 0=5 10=3 10?9"
+        << "";
     QTest::newRow("sigrok: values on the time line, no $dumpvars")
         << QByteArray(
                "$timescale 1 us $end\n$scope module libsigrok $end\n$var wire 1 ! D0 $end\n"
