@@ -283,6 +283,11 @@ std::optional<Stapel> leseStapel(const std::string& text, std::string& fehler) {
                              "“ ist nicht SCHLÜSSEL=WERT (so: rx=10, baudrate=9600)";
                     return std::nullopt;
                 }
+                // A saved capture keeps the stacks in its $comment: a $end would end it.
+                if (stück.find('$') != std::string::npos) {
+                    fehler = angabe.id + ": „" + stück + "“: ein $ ist hier nicht erlaubt";
+                    return std::nullopt;
+                }
                 angabe.werte.emplace_back(stück.substr(0, gleich), stück.substr(gleich + 1));
             }
             erstes = false;
