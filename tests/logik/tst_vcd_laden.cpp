@@ -24,6 +24,7 @@ private slots:
     void foreignFilesLoadWithTheirEdges_data();
     void foreignFilesLoadWithTheirEdges();
     void largeFileLoadsInPiecesAndStopsWhenCancelled();
+    void savingMoreLinesThanAFileHoldsSaysSo();
     void capturesOpenInGtkwaveAndSigrok();
     void whatCannotBeOpenedIsSaidInGerman_data();
     void whatCannotBeOpenedIsSaidInGerman();
@@ -246,6 +247,23 @@ void TestVcdLaden::largeFileLoadsInPiecesAndStopsWhenCancelled() {
     QCOMPARE(fehler, std::string(analysator::kLadenAbgebrochen));
     QCOMPARE(gelesen, std::uint64_t(kStück));
     QCOMPARE(gesamt, std::uint64_t(text.size()));
+}
+
+// 64 lines loaded and a gap: the gap wire takes the place of the last.
+void TestVcdLaden::savingMoreLinesThanAFileHoldsSaysSo() {
+    std::vector<analysator::Leitung> leitungen;
+    for (int i = 0; i < 64; ++i) leitungen.push_back({i, "w" + std::to_string(i)});
+    analysator::Aufnahme aufnahme(std::move(leitungen), 1 << 20);
+    aufnahme.hänge(0, 0);
+    aufnahme.hängeLücke({10, 20});
+    aufnahme.setzeBisNs(30);
+    QTemporaryDir ordner;
+    std::string fehler, hinweis;
+    QVERIFY2(analysator::speichereVcd(aufnahme, ordner.filePath("a.vcd").toStdString(), fehler,
+                                      &hinweis),
+             fehler.c_str());
+    QVERIFY2(hinweis.find("1 Leitung nicht gespeichert (mehr als 63)") != std::string::npos,
+             hinweis.c_str());
 }
 
 // GTKWave's own loader (not vcd2fst's lenient reader) and sigrok read a
