@@ -111,7 +111,7 @@ int dekodiereDatei(const QCommandLineParser& parser, const QStringList& argument
         return zeigeDekoder(parser);
     }
     prüfeAnzahl(argumente, 1, 1, QStringLiteral("dekodieren braucht eine DATEI.vcd."));
-    const auto wunsch = leseDekoderwunsch(parser);
+    auto wunsch = leseDekoderwunsch(parser);
     if (!wunsch) {
         throw Ablehnung(
             QStringLiteral("dekodieren braucht --dekoder, z. B. --dekoder "
@@ -176,16 +176,16 @@ std::optional<Dekoderwunsch> leseDekoderwunsch(const QCommandLineParser& parser)
     return wunsch;
 }
 
-void prüfeDekoderwunsch(const Dekoderwunsch& wunsch,
-                        std::shared_ptr<const analysator::Aufnahme> probe) {
+void prüfeDekoderwunsch(Dekoderwunsch& wunsch, std::shared_ptr<const analysator::Aufnahme> probe) {
     std::string fehler;
     if (!dekoder::Dekodierung::bereite(std::move(probe), wunsch.stapel, 1, fehler)) {
         lehneAb("--dekoder " + fehler);
     }
+    wunsch.auswahl = {};
     for (const QString& text : wunsch.filter) {
-        if (!dekoder::leseFilter(text.toStdString(), wunsch.stapel, fehler)) {
-            lehneAb("--annotationen " + fehler);
-        }
+        auto gelesen = dekoder::leseFilter(text.toStdString(), wunsch.stapel, fehler);
+        if (!gelesen) lehneAb("--annotationen " + fehler);
+        for (auto& e : gelesen->klassen) wunsch.auswahl.klassen.push_back(std::move(e));
     }
 }
 
@@ -200,17 +200,12 @@ int dekodiereUndZeige(const Dekoderwunsch& wunsch,
                      maskiert(QString::fromStdString(fehler)).toUtf8().constData());
         return 2;
     }
-    dekoder::Filter filter;
-    for (const QString& text : wunsch.filter) {
-        auto gelesen = dekoder::leseFilter(text.toStdString(), wunsch.stapel, fehler);
-        for (auto& e : gelesen->klassen) filter.klassen.push_back(std::move(e));
-    }
     // Collected as they come, without those not shown: a long capture's
     // rows of bits need not all wait in memory for the bytes.
     std::vector<dekoder::Annotation> annotationen;
     const auto hole = [&] {
         for (dekoder::Annotation& a : dekodierung->abholen()) {
-            if (filter.zeigt(a.dekoder, a.klasse)) annotationen.push_back(std::move(a));
+            if (wunsch.auswahl.zeigt(a.dekoder, a.klasse)) annotationen.push_back(std::move(a));
         }
     };
     dekodierung->starte();
@@ -244,10 +239,12 @@ int dekodiereUndZeige(const Dekoderwunsch& wunsch,
                      maskiert(QString::fromStdString(dekodierung->fehler())).toUtf8().constData());
         return 2;
     }
+    // Stopped by a signal, what was found so far is not all there is.
     std::fprintf(
-        stderr, "dravel: %zu %s bei %" PRIu64 " Proben/s%s\n", gezeigt,
+        stderr, "dravel: %zu %s bei %" PRIu64 " Proben/s%s%s\n", gezeigt,
         gezeigt == 1 ? "Annotation" : "Annotationen", dekodierung->abtastrate(),
-        überLücken ? (", " + std::to_string(überLücken) + " über Lücken oder x/z").c_str() : "");
+        überLücken ? (", " + std::to_string(überLücken) + " über Lücken oder x/z").c_str() : "",
+        gelungen ? "" : ", abgebrochen");
     return status;
 }
 

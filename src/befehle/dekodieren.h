@@ -18,6 +18,7 @@ namespace dravel::app::befehl {
 struct Dekoderwunsch {
     std::vector<dekoder::Stapel> stapel;
     QStringList filter;              // as given: read against the stacks once they are checked
+    dekoder::Filter auswahl;         // `filter` read, by prüfeDekoderwunsch
     std::uint64_t abtastrateHz = 0;  // 0: from the capture
 };
 
@@ -26,10 +27,10 @@ std::vector<QCommandLineOption> dekoderOptionen();
 // nullopt without --dekoder; throws Ablehnung for what cannot be read.
 std::optional<Dekoderwunsch> leseDekoderwunsch(const QCommandLineParser& parser);
 
-// Checks the decoders against lines like the capture's before it is made;
-// throws Ablehnung naming the fault and what would be right.
-void prüfeDekoderwunsch(const Dekoderwunsch& wunsch,
-                        std::shared_ptr<const analysator::Aufnahme> probe);
+// Checks the decoders against lines like the capture's before it is made
+// and reads the filters; throws Ablehnung naming the fault and what would
+// be right. Before dekodiereUndZeige.
+void prüfeDekoderwunsch(Dekoderwunsch& wunsch, std::shared_ptr<const analysator::Aufnahme> probe);
 
 // Decodes and prints the annotations on standard output, one line each:
 // start and end in seconds from the capture's zero, decoder, row, text, and

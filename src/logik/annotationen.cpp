@@ -48,6 +48,7 @@ void Annotationsliste::füge(const Annotation& a) {
     Eintrag e;
     e.anfangNs = a.anfangNs;
     e.endeNs = std::max(a.endeNs, a.anfangNs);
+    // No description in an annotation: a row not declared is named by its id.
     e.reihe = reihe(a.instanz, a.dekoder, a.zeile, a.zeile);
     // A decoder run twice is told apart by its name ("uart-2").
     if (!a.name.empty() && reihen_[e.reihe].dekoder != a.name) reihen_[e.reihe].dekoder = a.name;

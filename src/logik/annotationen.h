@@ -30,7 +30,9 @@ public:
         int instanz = 0;
         std::string dekoder;  // "uart"
         std::string id;       // "rx-data"
-        std::string name;     // "RX data", as the decoder describes it
+        // "RX data", as the decoder describes it; its id for a row that
+        // `füge` added, not declared before with `reihe`.
+        std::string name;
     };
     struct Eintrag {
         std::uint64_t anfangNs = 0, endeNs = 0;
@@ -43,7 +45,8 @@ public:
     // The row of a decoder's annotation row, added when new.
     std::uint32_t reihe(int instanz, const std::string& dekoder, const std::string& id,
                         const std::string& name);
-    // Adds one; its row is found by decoder instance and row id, else added.
+    // Adds one; its row is found by decoder instance and row id, else added
+    // under its id.
     void füge(const Annotation& annotation);
     // Sorts the indices after adding; drawing and searching want it.
     void ordne();

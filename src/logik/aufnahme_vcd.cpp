@@ -142,13 +142,17 @@ bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string
         fehler = anlegefehler(pfad, grund);
         return false;
     }
-    const bool gespeichert = speichereVcd(aufnahme, *schreiber, fehler, dekoder);
-    if (hinweis) *hinweis = schreiber->sicherungsmeldung();
+    std::string ausgelassen;
+    const bool gespeichert = speichereVcd(aufnahme, *schreiber, fehler, dekoder, &ausgelassen);
+    if (hinweis) {
+        *hinweis = schreiber->sicherungsmeldung();
+        if (!ausgelassen.empty()) *hinweis += (hinweis->empty() ? "" : " ") + ausgelassen;
+    }
     return gespeichert;
 }
 
 bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler,
-                  const std::vector<std::string>& dekoder) {
+                  const std::vector<std::string>& dekoder, std::string* hinweis) {
     const std::size_t n = aufnahme.anzahl();
     const std::uint64_t anfang = n > 0 ? aufnahme[0].zeitNs : aufnahme.nullpunktNs;
     const std::uint64_t ende = std::max(aufnahme.bisNs(), n > 0 ? aufnahme[n - 1].zeitNs : anfang);
@@ -202,6 +206,11 @@ bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::str
         namen.push_back(pin ? vcdName(leitung.bit) : alsBezeichner(leitung.name));
         bits.push_back(leitung.bit);
         if (namen.size() == höchstens) break;
+    }
+    // A file loaded with 64 lines and saved beside the gap wire: said.
+    if (const std::size_t mehr = aufnahme.leitungen().size() - namen.size(); mehr > 0 && hinweis) {
+        *hinweis = std::to_string(mehr) + (mehr == 1 ? " Leitung" : " Leitungen") +
+                   " nicht gespeichert (mehr als " + std::to_string(höchstens) + ").";
     }
     const std::uint64_t lückenbit = lückenleitung ? std::uint64_t{1} << namen.size() : 0;
     if (lückenleitung) namen.push_back(kLückenleitung);

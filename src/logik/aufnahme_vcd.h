@@ -22,8 +22,9 @@ namespace dravel::analysator {
 // with a time resolution, or with gaps) has one more wire, kLückenleitung,
 // 1 while the capture did not see the lines. A GTKWave save file goes
 // next to it (x.vcd -> x.gtkw) as with --trace. False and one German line in `fehler` when the file
-// cannot be written; `hinweis`, if given, receives the line that says why the save file is left
-// out.
+// cannot be written; `hinweis`, if given, receives what is left out: the
+// save file, and why, or the lines past the 64 a file holds (63 beside the
+// gap wire).
 // `dekoder`: the decoders chosen (as --dekoder spells them), a fact line
 // each, so that opening the file chooses them again.
 bool speichereVcd(const Aufnahme& aufnahme, const std::string& pfad, std::string& fehler,
@@ -38,7 +39,7 @@ inline constexpr const char* kLückenleitung = "nicht_gesehen";
 std::unique_ptr<port::VcdWriter> beginneVcd(std::unique_ptr<port::SorgfältigeDatei> datei,
                                             std::string& fehler);
 bool speichereVcd(const Aufnahme& aufnahme, port::VcdWriter& schreiber, std::string& fehler,
-                  const std::vector<std::string>& dekoder = {});
+                  const std::vector<std::string>& dekoder = {}, std::string* hinweis = nullptr);
 
 // What a file's header comments say of a capture, as far as they say it:
 // the "key=value" lines written above, and the sentence of files written

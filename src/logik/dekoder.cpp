@@ -153,6 +153,19 @@ std::string liste(const std::vector<std::string>& namen) {
     return text.empty() ? "keine" : text;
 }
 
+// Under the lock: whether a folder the library searches has decoder `id`.
+bool gibtOrdner(const std::string& id) {
+    GSList* ordner = srd_searchpaths_get();
+    bool da = false;
+    std::error_code fc;
+    for (const GSList* l = ordner; l && !da; l = l->next) {
+        da = std::filesystem::is_directory(
+            std::filesystem::path(static_cast<const char*>(l->data)) / id, fc);
+    }
+    g_slist_free_full(ordner, g_free);
+    return da;
+}
+
 std::optional<Beschreibung> lade(const std::string& id, std::string& fehler) {
     const std::lock_guard sperre(bibliothek());
     if (!gestartet(fehler)) return std::nullopt;
@@ -160,8 +173,15 @@ std::optional<Beschreibung> lade(const std::string& id, std::string& fehler) {
     const bool gültig = !id.empty() && std::all_of(id.begin(), id.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
     });
-    if (gültig && srd_decoder_load(id.c_str()) == SRD_OK) {
+    if (!gültig) return std::nullopt;
+    nimmMeldung();
+    if (srd_decoder_load(id.c_str()) == SRD_OK) {
         if (const srd_decoder* d = srd_decoder_get_by_id(id.c_str())) return beschreibe(d);
+    } else if (gibtOrdner(id)) {
+        // There, but broken (a Python error): not "there is none".
+        const std::string meldung = nimmMeldung();
+        fehler = "Dekoder „" + id + "“ lässt sich nicht laden" +
+                 (meldung.empty() ? std::string(".") : ": " + meldung);
     }
     return std::nullopt;
 }
@@ -261,6 +281,11 @@ std::optional<Stapel> leseStapel(const std::string& text, std::string& fehler) {
                 if (gleich == std::string::npos || gleich == 0) {
                     fehler = angabe.id + ": „" + stück +
                              "“ ist nicht SCHLÜSSEL=WERT (so: rx=10, baudrate=9600)";
+                    return std::nullopt;
+                }
+                // A saved capture keeps the stacks in its $comment: a $end would end it.
+                if (stück.find('$') != std::string::npos) {
+                    fehler = angabe.id + ": „" + stück + "“: ein $ ist hier nicht erlaubt";
                     return std::nullopt;
                 }
                 angabe.werte.emplace_back(stück.substr(0, gleich), stück.substr(gleich + 1));
@@ -388,10 +413,6 @@ std::uint64_t abtastrateFür(const Aufnahme& aufnahme, Pegel leitungen) {
     return std::clamp<std::uint64_t>(kGrößte / ns, kKleinste, kGrößte);
 }
 
-namespace {
-
-// The pin a line is, by its name: "10 /Ack" in a capture and in a capture's
-// file loaded, "Pin10_nAck" as the file writes it; 0 for another name.
 int pinVon(std::string_view name) {
     if (name.starts_with("Pin")) name.remove_prefix(3);
     int pin = 0;
@@ -399,8 +420,6 @@ int pinVon(std::string_view name) {
     const bool folgt = p != name.data() + name.size() && (*p == ' ' || *p == '_');
     return ec == std::errc{} && folgt && pin >= 1 && pin <= 25 ? pin : 0;
 }
-
-}  // namespace
 
 int leitungFür(const Aufnahme& aufnahme, const std::string& wert) {
     const std::vector<Leitung>& leitungen = aufnahme.leitungen();
@@ -744,7 +763,9 @@ void Dekodierung::lauf() {
                     }
                     rückruf.instanzen.push_back(di);
                     if (unten) {
-                        srd_inst_stack(sitzung, unten, di);
+                        if (srd_inst_stack(sitzung, unten, di) != SRD_OK) {
+                            scheitere(instanz.art.id + " lässt sich nicht stapeln");
+                        }
                     } else {
                         GHashTable* kanäle = neueTabelle();
                         for (const auto& [id, bit] : instanz.kanäle) {
@@ -755,8 +776,11 @@ void Dekodierung::lauf() {
                         g_hash_table_destroy(kanäle);
                         if (s2 != SRD_OK) scheitere(instanz.art.id + ": Kanäle abgelehnt");
                     }
+                    if (!fehler.empty()) break;
                     unten = di;
                 }
+                // The first failure ends the building, not only its stack.
+                if (!fehler.empty()) break;
             }
             // Told to the instances there are: after them.
             srd_session_metadata_set(sitzung, SRD_CONF_SAMPLERATE, g_variant_new_uint64(rateHz_));

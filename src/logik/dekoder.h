@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -106,6 +107,10 @@ struct Annotation {
 // that interval; between 1 kHz and 1 GHz.
 std::uint64_t abtastrateFür(const Aufnahme& aufnahme, Pegel leitungen = ~Pegel{0});
 
+// The pin a line is, by its name: "10 /Ack" in a capture and in a capture's
+// file loaded, "Pin10_nAck" as the file writes it; 0 for another name.
+int pinVon(std::string_view name);
+
 // Which line of the capture a channel value names: the pin number where the
 // lines are pins ("10", also in a Dravel capture loaded from its file),
 // else the line's name or its index in the file. -1 when none.
@@ -117,8 +122,9 @@ int leitungFür(const Aufnahme& aufnahme, const std::string& wert);
 // has no way to tell a running decoder of a gap, and a new session at each
 // gap would lose the frame that runs into it without a word: a gap is fed as
 // the levels held before it, and every annotation that overlaps one is
-// marked überLücke. Lines of unknown level (a file's x or z) count as low,
-// as in the loader, and mark what overlaps them as a gap does.
+// marked überLücke. Lines of unknown level (a file's x or z) keep the level
+// before, as the loader reads them, and mark what overlaps them as a gap
+// does.
 class Dekodierung {
 public:
     // Checks the stacks against the decoders and the capture's lines; nullptr

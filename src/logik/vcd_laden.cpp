@@ -230,14 +230,17 @@ struct Signal {
     int bit = 0;  // Pegel bit of its first (most significant) line
 };
 
-// A digit of a value: 0 low, 1 high, 2 unknown (x, z), -1 none.
+// A digit of a value: 0 low, 1 high, 2 unknown (x, z), -1 none. VHDL's
+// std_logic adds weak L and H, and U, W and - for no level known.
 inline int ziffer(char c) {
     static constexpr auto kZiffern = [] {
         std::array<signed char, 256> t{};
         t.fill(-1);
-        t['0'] = 0;
-        t['1'] = 1;
-        for (const char u : {'x', 'X', 'z', 'Z'}) t[static_cast<unsigned char>(u)] = 2;
+        for (const char u : {'0', 'l', 'L'}) t[static_cast<unsigned char>(u)] = 0;
+        for (const char u : {'1', 'h', 'H'}) t[static_cast<unsigned char>(u)] = 1;
+        for (const char u : {'x', 'X', 'z', 'Z', 'u', 'U', 'w', 'W', '-'}) {
+            t[static_cast<unsigned char>(u)] = 2;
+        }
         return t;
     }();
     return kZiffern[static_cast<unsigned char>(c)];
@@ -436,7 +439,7 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
     aufnahme->busse = std::move(busse);
     Pegel pegel = 0, unbekannt = 0, gemeldetUnbekannt = 0, gehängtPegel = 0;
     bool gehängt = false;
-    std::uint64_t zeit = 0, letzteZeit = 0;
+    std::uint64_t zeit = 0;
     std::uint64_t lückeSeit = 0;
     bool inLücke = false;                     // the gap wire is 1 since lückeSeit
     bool zeitGesehen = false, offen = false;  // `offen`: a time stamp awaits its change
@@ -492,7 +495,6 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
             if (zeitGesehen && t < zeit) return kaputt("die Zeit läuft rückwärts");
             schließeZeit();
             zeit = t;
-            letzteZeit = t;
             zeitGesehen = true;
         } else if (ziffer(c) >= 0 || c == 'b' || c == 'B' || c == 'r' || c == 'R') {
             const bool skalar = ziffer(c) >= 0;
@@ -528,7 +530,7 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
     }
     if (wörter.abgebrochen() || wörter.lesefehler() != 0) return kaputt("");
     schließeZeit();
-    if (inLücke) aufnahme->hängeLücke({lückeSeit, letzteZeit});
+    if (inLücke) aufnahme->hängeLücke({lückeSeit, zeit});
     if (hinweis) {
         // How a capture ended, where its file says so, then what of the file is not shown.
         std::vector<std::string> teile;
@@ -555,7 +557,7 @@ std::unique_ptr<Aufnahme> lade(Wörter& wörter, std::uint64_t größe, std::str
         fehler = "Die Datei enthält keine Pegel.";
         return nullptr;
     }
-    aufnahme->setzeBisNs(voll ? zeit : letzteZeit);
+    aufnahme->setzeBisNs(zeit);
     aufnahme->beende(angaben.ende.value_or(aufnahme->anzahl() == 0 ? Ende::Leer : Ende::Dauer));
     // The trigger of a capture, else the file's own time 0.
     if (aufnahme->anzahl() > 0) aufnahme->nullpunktNs = angaben.auslöserNs.value_or(0);

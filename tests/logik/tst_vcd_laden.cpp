@@ -24,6 +24,7 @@ private slots:
     void foreignFilesLoadWithTheirEdges_data();
     void foreignFilesLoadWithTheirEdges();
     void largeFileLoadsInPiecesAndStopsWhenCancelled();
+    void savingMoreLinesThanAFileHoldsSaysSo();
     void capturesOpenInGtkwaveAndSigrok();
     void whatCannotBeOpenedIsSaidInGerman_data();
     void whatCannotBeOpenedIsSaidInGerman();
@@ -162,6 +163,12 @@ void TestVcdLaden::foreignFilesLoadWithTheirEdges_data() {
                "#15000000\nz!\nb1 \"\n#20000000\n")
         << "a[0:0] v[3]@0 v[2]@0 v[1]@0 v[0]@0 v(1,2,3,4) | 0=14 9000=5 15000=11 9000?e 15000?1"
         << "1 reelle Variable ausgelassen";
+    QTest::newRow("VHDL: std_logic's L, H, U, -")
+        << QByteArray(
+               "$timescale 1ns $end\n$var wire 4 \" v [3:0] $end\n$enddefinitions $end\n"
+               "#0\nbHL10 \"\n#10\nbU1L- \"\n#20\n")
+        << "v[3]@0 v[2]@0 v[1]@0 v[0]@0 v(0,1,2,3) | 0=5 10=3 10?9"
+        << "";
     QTest::newRow("sigrok: values on the time line, no $dumpvars")
         << QByteArray(
                "$timescale 1 us $end\n$scope module libsigrok $end\n$var wire 1 ! D0 $end\n"
@@ -240,6 +247,23 @@ void TestVcdLaden::largeFileLoadsInPiecesAndStopsWhenCancelled() {
     QCOMPARE(fehler, std::string(analysator::kLadenAbgebrochen));
     QCOMPARE(gelesen, std::uint64_t(kStück));
     QCOMPARE(gesamt, std::uint64_t(text.size()));
+}
+
+// 64 lines loaded and a gap: the gap wire takes the place of the last.
+void TestVcdLaden::savingMoreLinesThanAFileHoldsSaysSo() {
+    std::vector<analysator::Leitung> leitungen;
+    for (int i = 0; i < 64; ++i) leitungen.push_back({i, "w" + std::to_string(i)});
+    analysator::Aufnahme aufnahme(std::move(leitungen), 1 << 20);
+    aufnahme.hänge(0, 0);
+    aufnahme.hängeLücke({10, 20});
+    aufnahme.setzeBisNs(30);
+    QTemporaryDir ordner;
+    std::string fehler, hinweis;
+    QVERIFY2(analysator::speichereVcd(aufnahme, ordner.filePath("a.vcd").toStdString(), fehler,
+                                      &hinweis),
+             fehler.c_str());
+    QVERIFY2(hinweis.find("1 Leitung nicht gespeichert (mehr als 63)") != std::string::npos,
+             hinweis.c_str());
 }
 
 // GTKWave's own loader (not vcd2fst's lenient reader) and sigrok read a

@@ -12,19 +12,15 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cctype>
 
 namespace dravel {
 
 std::string kanalwert(const analysator::Aufnahme& aufnahme, const analysator::Leitung& leitung) {
     // "10 /Ack" or "Pin10_nAck": the decoders know it as "10".
-    std::string ziffern;
-    const std::size_t ab = leitung.name.starts_with("Pin") ? 3 : 0;
-    for (std::size_t i = ab;
-         i < leitung.name.size() && std::isdigit((unsigned char)leitung.name[i]); ++i) {
-        ziffern += leitung.name[i];
+    if (const int pin = dekoder::pinVon(leitung.name); pin > 0) {
+        std::string ziffern = std::to_string(pin);
+        if (dekoder::leitungFür(aufnahme, ziffern) == leitung.bit) return ziffern;
     }
-    if (!ziffern.empty() && dekoder::leitungFür(aufnahme, ziffern) == leitung.bit) return ziffern;
     return leitung.name;
 }
 

@@ -20,14 +20,19 @@
 
 #include "dekoder_dialog.h"
 #include "logik/einheiten.h"
+#include "logikanalysator.h"
 #include "zeitdiagramm.h"
 
 namespace dravel {
 namespace {
 
 constexpr int kAbholenMs = 100;
+// The table is searched and built anew from all found so far: not on every
+// fetch while decoding, which would also lose the selection each time.
+constexpr int kTabelleMs = 1000;
 constexpr int kSuchVerzugMs = 250;
-const char* const kSchlüssel = "analysator/dekoder";
+// Beside the analyzer's other settings.
+const char* const kSchlüssel = "dekoder";
 
 // One colour per decoder of the session, far enough apart on the dark ground.
 QColor farbe(int instanz) {
@@ -181,7 +186,8 @@ Dekoderbereich::Dekoderbereich(Zeitdiagramm* diagramm, QWidget* parent)
     connect(Tabelle, &QTableView::activated, this,
             [this](const QModelIndex& i) { springeZu(i.row()); });
 
-    for (const QString& s : QSettings().value(QLatin1String(kSchlüssel)).toStringList()) {
+    for (const QString& s :
+         Logikanalysator::gespeichert()->value(QLatin1String(kSchlüssel)).toStringList()) {
         stapel_.push_back(s.toStdString());
     }
     zeigeListe();
@@ -190,18 +196,18 @@ Dekoderbereich::Dekoderbereich(Zeitdiagramm* diagramm, QWidget* parent)
 
 Dekoderbereich::~Dekoderbereich() = default;
 
-void Dekoderbereich::setzeStapel(std::vector<std::string> stapel) {
+void Dekoderbereich::setzeStapel(std::vector<std::string> stapel, bool dekodieren) {
     stapel_ = std::move(stapel);
     QStringList texte;
     for (const std::string& s : stapel_) texte << QString::fromStdString(s);
-    QSettings einstellungen;
+    const auto einstellungen = Logikanalysator::gespeichert();
     if (texte.isEmpty()) {
-        einstellungen.remove(QLatin1String(kSchlüssel));
+        einstellungen->remove(QLatin1String(kSchlüssel));
     } else {
-        einstellungen.setValue(QLatin1String(kSchlüssel), texte);
+        einstellungen->setValue(QLatin1String(kSchlüssel), texte);
     }
     zeigeListe();
-    starteNeu();
+    if (dekodieren) starteNeu();
 }
 
 void Dekoderbereich::füge(const std::string& angabe, int ziel) {
@@ -362,9 +368,10 @@ void Dekoderbereich::hole() {
     Fortschritt->setValue(int(dekodierung_->fortschritt() * 1000));
     if (reihenMitAnnotationen() != reihenGezeigt_) zeigeZeilen();
     if (!neu.empty()) {
-        zeigeTabelle();
+        tabelleAlt_ = true;
         diagramm_->viewport()->update();
     }
+    if (tabelleAlt_ && (fertig || tabelleGebaut_.hasExpired(kTabelleMs))) zeigeTabelle();
     if (!fertig) return;
     Abholtakt->stop();
     Fortschritt->hide();
@@ -420,6 +427,8 @@ void Dekoderbereich::zeigeZeilen() {
 }
 
 void Dekoderbereich::zeigeTabelle() {
+    tabelleAlt_ = false;
+    tabelleGebaut_.start();
     Modell->setze(liste_, liste_->suche(Suche->text().toStdString()),
                   aufnahme_ ? aufnahme_->nullpunktNs : 0);
     Exportieren->setEnabled(Modell->rowCount() > 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <cstdint>
 #include <map>
@@ -63,9 +64,10 @@ public:
     // while a capture runs), dropping what was found before.
     void dekodiere(std::shared_ptr<const analysator::Aufnahme> aufnahme);
     // The decoders as stacks, each as --dekoder spells one
-    // ("uart:rx=10,midi"). Setting them remembers them and decodes again.
+    // ("uart:rx=10,midi"). Setting them remembers them and, with
+    // `dekodieren`, decodes again (without: the next `dekodiere` does).
     [[nodiscard]] const std::vector<std::string>& stapel() const { return stapel_; }
-    void setzeStapel(std::vector<std::string> stapel);
+    void setzeStapel(std::vector<std::string> stapel, bool dekodieren = true);
     // Adds decoder `angabe` ("uart:rx=10") on top of stack `ziel`, or as a
     // stack of its own (-1); removes one with those above it.
     void füge(const std::string& angabe, int ziel);
@@ -110,6 +112,8 @@ private:
     std::unique_ptr<dekoder::Dekodierung> dekodierung_;
     std::map<std::string, QString> namen_;  // "uart" → "UART", for the rows' labels
     std::size_t reihenGezeigt_ = 0;         // rows with annotations when last shown
+    bool tabelleAlt_ = false;               // found more since the table was built
+    QElapsedTimer tabelleGebaut_;
 };
 
 }  // namespace dravel

@@ -246,10 +246,14 @@ Logikanalysator::Logikanalysator(QWidget* parent)
     connect(Anzeigetakt, &QTimer::timeout, this, [this] { Anzeigetakt_Timer(); });
     connect(Messtakt, &QTimer::timeout, this, [this] { messeJetzt(); });
     // Ending the program closes no window: the capture's thread must not
-    // outlive the port it reads, and the settings are kept here too.
+    // outlive the port it reads, and the settings are kept here too. Nor may
+    // a decoder's or a load's worker outlive it: the decoder library is
+    // shut at exit, and the window is not deleted.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
-        halteAufnahme();
+        halteAufnahme(false);
         merkeEinstellungen();
+        Dekoder->dekodiere(nullptr);
+        brichVcdLadenAb(this);
     });
     Diagramm->beiÄnderung = [this] {
         // The table waits until the view settles: measuring a long view
@@ -262,7 +266,7 @@ Logikanalysator::Logikanalysator(QWidget* parent)
 }
 
 Logikanalysator::~Logikanalysator() {
-    halteAufnahme();
+    halteAufnahme(false);
     if (messfaden_) messfaden_->wait();
 }
 
@@ -591,7 +595,7 @@ void Logikanalysator::Anzeigetakt_Timer() {
     }
 }
 
-void Logikanalysator::halteAufnahme() {
+void Logikanalysator::halteAufnahme(bool dekodieren) {
     if (!quelle_) return;
     const bool lief = quelle_->läuft();
     quelle_->halte();
@@ -601,7 +605,7 @@ void Logikanalysator::halteAufnahme() {
         Diagramm->rolle();
         Diagramm->folgt = false;
         zeigeZustand();
-        if (lief) Dekoder->dekodiere(quelle_->aktuelle());
+        if (lief && dekodieren) Dekoder->dekodiere(quelle_->aktuelle());
     }
 }
 
@@ -639,7 +643,7 @@ void Logikanalysator::zeigeZustand() {
 
 void Logikanalysator::closeEvent(QCloseEvent* event) {
     // No port access after the window is gone.
-    halteAufnahme();
+    halteAufnahme(false);
     Messtakt->stop();
     merkeEinstellungen();
     QWidget::closeEvent(event);
@@ -809,11 +813,12 @@ bool Logikanalysator::öffne(const QString& pfad, QString& fehler) {
 
 void Logikanalysator::zeigeDatei(const QString& pfad, std::shared_ptr<const Aufnahme> aufnahme,
                                  const QString& hinweis) {
-    halteAufnahme();
+    // The file is decoded once, not the capture it replaces.
+    halteAufnahme(false);
     dateiname_ = QFileInfo(pfad).fileName();
     dateihinweis_ = hinweis;
     // A saved capture names the decoders it was looked at with.
-    if (!aufnahme->dekoder.empty()) Dekoder->setzeStapel(aufnahme->dekoder);
+    if (!aufnahme->dekoder.empty()) Dekoder->setzeStapel(aufnahme->dekoder, false);
     zeige(std::move(aufnahme));
     setWindowTitle(QStringLiteral("Logikanalysator – %1").arg(dateiname_));
 }
@@ -854,16 +859,20 @@ void Logikanalysator::Oeffnen_Click() {
         QFileDialog::getOpenFileName(this, QStringLiteral("Aufnahme öffnen"), QString(),
                                      QStringLiteral("VCD-Dateien (*.vcd);;Alle Dateien (*)"));
     if (pfad.isEmpty()) return;
-    // In the background: a file of gigabytes takes a while.
-    ladeVcdImHintergrund(this, pfad,
-                         [this, pfad](std::unique_ptr<Aufnahme> aufnahme, const QString& fehler,
-                                      const QString& hinweis) {
-                             if (aufnahme) {
-                                 zeigeDatei(pfad, std::move(aufnahme), hinweis);
-                             } else if (!fehler.isEmpty()) {
-                                 meldeFehler(this, fehler);
-                             }
-                         });
+    // In the background: a file of gigabytes takes a while. One at a time:
+    // "Öffnen" waits for it.
+    const bool läuft =
+        ladeVcdImHintergrund(this, pfad,
+                             [this, pfad](std::unique_ptr<Aufnahme> aufnahme, const QString& fehler,
+                                          const QString& hinweis) {
+                                 Oeffnen->setEnabled(true);
+                                 if (aufnahme) {
+                                     zeigeDatei(pfad, std::move(aufnahme), hinweis);
+                                 } else if (!fehler.isEmpty()) {
+                                     meldeFehler(this, fehler);
+                                 }
+                             });
+    Oeffnen->setEnabled(!läuft);
 }
 
 void Logikanalysator::Speichern_Click() {

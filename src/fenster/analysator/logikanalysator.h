@@ -134,7 +134,8 @@ private:
     void ladeEinstellungen();
     void passeGrößeAn(QSize gewünscht);
     void zeigeZustand();
-    void halteAufnahme();
+    // Stops a capture; `dekodieren`: decodes what it took.
+    void halteAufnahme(bool dekodieren = true);
     // Shows a recording loaded from `pfad`.
     void zeigeDatei(const QString& pfad, std::shared_ptr<const analysator::Aufnahme> aufnahme,
                     const QString& hinweis);

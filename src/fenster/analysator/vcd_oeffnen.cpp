@@ -94,10 +94,16 @@ private:
 
 }  // namespace
 
+bool lädtVcd(const QWidget* fenster) {
+    return fenster->findChild<QObject*>(kName, Qt::FindDirectChildrenOnly) != nullptr;
+}
+
+void brichVcdLadenAb(QWidget* fenster) {
+    delete fenster->findChild<QObject*>(kName, Qt::FindDirectChildrenOnly);
+}
+
 bool ladeVcdImHintergrund(QWidget* fenster, const QString& pfad, VcdGeladen fertig) {
-    if (fenster->findChild<QObject*>(kName, Qt::FindDirectChildrenOnly)) {
-        return false;
-    }
+    if (lädtVcd(fenster)) return false;
     new Ladevorgang(fenster, pfad, std::move(fertig));
     return true;
 }

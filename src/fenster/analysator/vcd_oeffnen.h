@@ -24,5 +24,9 @@ using VcdGeladen = std::function<void(std::unique_ptr<analysator::Aufnahme> aufn
 // the piece in hand). False, and nothing started, while a load for
 // `fenster` is still under way.
 bool ladeVcdImHintergrund(QWidget* fenster, const QString& pfad, VcdGeladen fertig);
+// Whether a load for `fenster` is under way; cancelling one waits for the
+// piece in hand, and `fertig` does not run.
+bool lädtVcd(const QWidget* fenster);
+void brichVcdLadenAb(QWidget* fenster);
 
 }  // namespace dravel

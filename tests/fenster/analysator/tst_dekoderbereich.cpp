@@ -43,7 +43,7 @@ class TestDekoderbereich : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init() { QSettings().clear(); }
+    void init() { Logikanalysator::gespeichert()->clear(); }
     void decodersComeBackFromTheSettings();
     void savedCaptureBringsItsDecodersAndTheirFindings();
     void dialogNamesTheChannelsAndOnlyTheOptionsChanged();
@@ -72,7 +72,7 @@ void TestDekoderbereich::savedCaptureBringsItsDecodersAndTheirFindings() {
         QVERIFY2(fenster.speichere(pfad, fehler), qPrintable(fehler));
         fenster.close();
     }
-    QSettings().clear();
+    Logikanalysator::gespeichert()->clear();
     auto& fenster = *new Logikanalysator;
     QVERIFY(fenster.Dekoder->stapel().empty());
     QString fehler;
