@@ -255,7 +255,6 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
     std::uint64_t nächstePause = jetzt + pausenplan.abstandNs;
     proben_.store(1, std::memory_order_relaxed);
     letzter_ = letzter;
-    scharfSeitNs_ = jetzt;
     verarbeite(jetzt, letzter, true);
     // Samples per clock read, fitted as the loop runs; from one, so that a
     // slow port's first stretch is no gap.
@@ -437,6 +436,7 @@ void Aufnahmemaschine::schleifeAusProtokoll(const Abtastplan& plan,
 }
 
 bool Aufnahmemaschine::verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste) {
+    if (erste) scharfSeitNs_ = zeitNs;  // armed from the first sample, in either loop
     if (laufend_ && fensterEndeNs_ != 0 && zeitNs > fensterEndeNs_) {
         schließe(fensterEndeNs_, Ende::Dauer);
         if (fertig_) return false;

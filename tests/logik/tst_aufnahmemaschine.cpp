@@ -289,6 +289,19 @@ private slots:
             scharf = t + 45 * kUs;  // armed again at the end: 50 µs less the pre-trigger
         }
         QVERIFY(nullpunkte.size() >= 3);
+
+        // Following a port's log, the wait counts from the start too, not
+        // from the program's start.
+        Protokollport p;
+        Programmuhr uhr;
+        e.autoNachNs = 200'000 * kUs;
+        while (uhr.jetztNs() < 2 * e.autoNachNs) QTest::qWait(50);
+        Aufnahmemaschine ausProtokoll(p, uhr);
+        const std::uint64_t start = uhr.jetztNs();
+        ausProtokoll.starte(e);
+        QTRY_VERIFY(ausProtokoll.aktuelle());
+        ausProtokoll.halte();
+        QVERIFY(ausProtokoll.aktuelle()->nullpunktNs >= start + e.autoNachNs);
     }
 
     // Memory that runs out before the limit ends the capture as the limit
