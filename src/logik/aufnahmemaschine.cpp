@@ -333,7 +333,10 @@ void Aufnahmemaschine::lücke(Lücke l) {
         if (l.endeNs <= ende) return;
         l.anfangNs = std::max(l.anfangNs, ende);
     }
-    // Armed: kept while it may still reach into a window that starts now.
+    // Armed: a pulse under way has lost its start in the gap; its width
+    // would be measured across it.
+    gedächtnis_.pulsOffen = false;
+    // Kept while it may still reach into a window that starts now.
     const std::uint64_t frühestens = l.endeNs - std::min(vorlaufNs_, l.endeNs);
     while (!vorLücken_.empty() && vorLücken_.front().endeNs <= frühestens) vorLücken_.pop_front();
     vorLücken_.push_back(l);

@@ -333,6 +333,20 @@ private slots:
         QVERIFY(datei.readAll().contains("\tende=grenze\n"));
     }
 
+    // A pulse that began before a gap has no width the trigger can know:
+    // the low pulse across the stall (0.5 to 7 ms) does not fire, the next
+    // one does.
+    void aPulseIsNotMeasuredAcrossAGap() {
+        Skriptport port(stufen(
+            {{0, kAck}, {500 * kUs, 0}, {7000 * kUs, kAck}, {9000 * kUs, 0}, {9100 * kUs, kAck}}));
+        port.sprungAb = 1000 * kUs;
+        port.sprungNs = 5000 * kUs;
+        Aufnahmeeinstellungen e = einstellungen(bitVon(10), 1000 * kUs);
+        e.auslöser = *lesePuls("10:tief<10ms", *std::make_unique<std::string>());
+        const auto a = nimmAuf(port, e);
+        QCOMPARE(a->nullpunktNs / kUs, std::uint64_t(9100));
+    }
+
     void aStallIsOneGapAndStampsTheChangeAfterIt_data() {
         QTest::addColumn<bool>("ausloeser");
         QTest::addColumn<qulonglong>("luecke");  // the gap's expected length
