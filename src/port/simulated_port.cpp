@@ -209,7 +209,10 @@ void SimulatedPort::write(std::uint16_t port, std::uint8_t value) {
             store(Registers::kControlShift, value & kWritableControl);
             break;
         default:
-            break;  // status is read-only; elsewhere the bus is empty
+            // Status is read-only; elsewhere the bus is empty. Still a
+            // write, and a trace stamps it with this time.
+            if (log_) stamps_.lastWriteNs = stamps_.clock.nowNs();
+            break;
     }
 }
 
