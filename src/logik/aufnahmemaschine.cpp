@@ -306,7 +306,9 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
             löseAusNachWartezeit(jetzt);
         }
         if (pausen && jetzt >= nächstePause && !fertig_) {
-            const timespec dauer{0, static_cast<long>(pausenplan.dauerNs)};
+            // Nanoseconds below a second, or the call fails.
+            const timespec dauer{static_cast<time_t>(pausenplan.dauerNs / 1'000'000'000),
+                                 static_cast<long>(pausenplan.dauerNs % 1'000'000'000)};
             ::clock_nanosleep(CLOCK_MONOTONIC, 0, &dauer, nullptr);
             nächstePause = jetzt + pausenplan.abstandNs;
         }
