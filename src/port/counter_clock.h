@@ -6,7 +6,9 @@ namespace dravel::port {
 
 // True where the processor's time-stamp counter may stand in for the
 // monotonic clock: it runs at one rate in every power state and on every
-// core, and the kernel itself keeps its clock by it. Looked up once.
+// core (constant_tsc, nonstop_tsc), and the kernel itself keeps its clock by
+// it (clocksource tsc; a kernel that found it unfit has chosen another).
+// Looked up once.
 bool counterRunsSteadily();
 
 // The monotonic clock (CLOCK_MONOTONIC) in ns, the same in every process.
