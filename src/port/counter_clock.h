@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#if defined(__x86_64__) || defined(__i386__)
+#include <x86intrin.h>
+#endif
 
 namespace dravel::port {
 
@@ -14,6 +17,22 @@ bool counterRunsSteadily();
 // The monotonic clock (CLOCK_MONOTONIC) in ns, the same in every process.
 std::uint64_t monotonicNs();
 
+// The time-stamp counter's reading; 0 where there is none.
+inline std::uint64_t readCounter() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
+    return __rdtsc();
+#else
+    return 0;
+#endif
+}
+
+// A counter reading and the monotonic clock's time (ns) taken together.
+struct CounterPoint {
+    std::uint64_t counter;
+    std::uint64_t ns;
+};
+CounterPoint counterPoint() noexcept;
+
 // The monotonic clock at a fraction of its cost, for one thread that stamps
 // many events (a port's writes): where the counter runs steadily, its
 // reading on the line through two points where both were read together,
@@ -26,16 +45,11 @@ public:
     std::uint64_t nowNs() noexcept;
 
 private:
-    struct Point {
-        std::uint64_t counter;
-        std::uint64_t ns;
-    };
-    static Point point() noexcept;
     void renew() noexcept;
 
     bool counter_;
-    Point slopeFrom_{};
-    Point offset_{};
+    CounterPoint slopeFrom_{};
+    CounterPoint offset_{};
     std::uint64_t nsPerTick32_ = 0;  // ns per counter tick, times 2^32; 0 while unknown
     std::uint64_t last_ = 0;
 };
