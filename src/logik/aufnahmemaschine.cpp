@@ -348,10 +348,7 @@ void Aufnahmemaschine::schleifeAusProtokoll(const Abtastplan& plan,
                                             port::ChangeLogReader& protokoll) {
     // The log's times are the monotonic clock's; the capture's count from
     // the program's start.
-    const auto nullNs =
-        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                       port::programmstart().time_since_epoch())
-                                       .count());
+    const std::uint64_t nullNs = port::programmstartNs();
     const auto zeit = [nullNs](std::uint64_t ns) { return ns > nullNs ? ns - nullNs : 0; };
     // The registers after a write, as the plan's reads would have seen them.
     const auto pegelVon = [&plan, basis = e_.basis](const port::RegisterValues& r) {

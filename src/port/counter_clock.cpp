@@ -44,10 +44,13 @@ bool counterRunsSteadily() {
     return steady;
 }
 
+std::uint64_t monotonicNs(std::chrono::steady_clock::time_point t) {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count());
+}
+
 std::uint64_t monotonicNs() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
+    return monotonicNs(std::chrono::steady_clock::now());
 }
 
 CounterClock::CounterClock() : counter_(counterRunsSteadily()) {

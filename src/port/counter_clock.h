@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #if defined(__x86_64__) || defined(__i386__)
 #include <x86intrin.h>
@@ -16,6 +17,8 @@ bool counterRunsSteadily();
 
 // The monotonic clock (CLOCK_MONOTONIC) in ns, the same in every process.
 std::uint64_t monotonicNs();
+// A moment of steady_clock (the same clock) in those ns.
+std::uint64_t monotonicNs(std::chrono::steady_clock::time_point t);
 
 // The time-stamp counter's reading; 0 where there is none.
 inline std::uint64_t readCounter() noexcept {

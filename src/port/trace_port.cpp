@@ -29,6 +29,10 @@ std::chrono::steady_clock::time_point programmstart() {
     return g_programmstart;
 }
 
+std::uint64_t programmstartNs() {
+    return monotonicNs(g_programmstart);
+}
+
 std::unique_ptr<TraceRecorder> TraceRecorder::öffne(Einstellungen einstellungen,
                                                     std::string& fehler) {
     std::string grund;
@@ -55,9 +59,7 @@ TraceRecorder::TraceRecorder(Einstellungen einstellungen, std::unique_ptr<VcdWri
       schreiber_(std::move(schreiber)),
       pfad_(std::move(einstellungen.pfad)),
       epoche_(einstellungen.epoche),
-      epocheNs_(static_cast<std::uint64_t>(
-          std::chrono::duration_cast<std::chrono::nanoseconds>(epoche_.time_since_epoch())
-              .count())),
+      epocheNs_(monotonicNs(epoche_)),
       takt_(einstellungen.takt),
       melde_(einstellungen.melde ? std::move(einstellungen.melde)
                                  : std::function<void(const std::string&)>(aufStandardfehler)),

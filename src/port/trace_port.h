@@ -24,6 +24,9 @@ namespace dravel::port {
 // while static objects are set up, before main runs). Trace times count
 // from here.
 std::chrono::steady_clock::time_point programmstart();
+// The same in monotonicNs(): what the port's logs stamp is turned into
+// times since the start by taking this off.
+std::uint64_t programmstartNs();
 
 // Records port accesses into a VCD file without slowing the thread that
 // makes them: each access is a timestamp and a few stores into a fixed ring
