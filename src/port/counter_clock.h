@@ -57,10 +57,4 @@ private:
     std::uint64_t last_ = 0;
 };
 
-// A port's clock for its writes, and the time of its last write.
-struct WriteStamps {
-    CounterClock clock;
-    std::uint64_t lastWriteNs = 0;
-};
-
 }  // namespace dravel::port

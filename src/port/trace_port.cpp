@@ -212,7 +212,7 @@ bool TraceRecorder::beende() {
 TracePort::TracePort(std::unique_ptr<Backend> dahinter, std::shared_ptr<TraceRecorder> recorder)
     : dahinter_(std::move(dahinter)),
       recorder_(std::move(recorder)),
-      stempel_(dahinter_->writeStamps()) {
+      geschrieben_(dahinter_->lastWriteNs()) {
     recorder_->nenneBackend(dahinter_->name());
 }
 

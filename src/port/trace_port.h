@@ -158,8 +158,8 @@ public:
 
     std::uint8_t read(std::uint16_t port) override {
         const std::uint8_t wert = dahinter_->read(port);
-        if (stempel_) {
-            recorder_->zeichneAufBei(true, port, wert, stempel_->clock.nowNs());
+        if (geschrieben_) {
+            recorder_->zeichneAufBei(true, port, wert, leseuhr_.nowNs());
         } else {
             recorder_->zeichneAuf(true, port, wert);
         }
@@ -167,8 +167,8 @@ public:
     }
     void write(std::uint16_t port, std::uint8_t value) override {
         dahinter_->write(port, value);
-        if (stempel_) {
-            recorder_->zeichneAufBei(false, port, value, stempel_->lastWriteNs);
+        if (geschrieben_) {
+            recorder_->zeichneAufBei(false, port, value, *geschrieben_);
         } else {
             recorder_->zeichneAuf(false, port, value);
         }
@@ -183,8 +183,11 @@ public:
 private:
     std::unique_ptr<Backend> dahinter_;
     std::shared_ptr<TraceRecorder> recorder_;
-    // The backend's clock for its writes, where it keeps a log.
-    WriteStamps* stempel_;
+    // The backend's last write time, where it keeps a log; reads then go on
+    // the same monotonic clock, by a clock of this thread's own (another
+    // thread may write the backend's, as the printer's answer does).
+    const std::uint64_t* geschrieben_;
+    CounterClock leseuhr_;
 };
 
 }  // namespace dravel::port
