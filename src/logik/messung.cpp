@@ -12,22 +12,6 @@
 namespace dravel::analysator {
 namespace {
 
-// Whether a stretch [anfang, ende] touches a gap: a time stamped at a
-// gap's end is known only to lie within it.
-class Lückenprüfung {
-public:
-    explicit Lückenprüfung(std::vector<Lücke> lücken) : lücken_(std::move(lücken)) {}
-    [[nodiscard]] bool berührt(std::uint64_t anfang, std::uint64_t ende) const {
-        const auto erste =
-            std::lower_bound(lücken_.begin(), lücken_.end(), anfang,
-                             [](const Lücke& l, std::uint64_t t) { return l.endeNs < t; });
-        return erste != lücken_.end() && erste->anfangNs <= ende;
-    }
-
-private:
-    std::vector<Lücke> lücken_;
-};
-
 // The edges of one kind, and the whole periods between two of them that
 // touch no gap: their total span and the time high within them.
 struct Flankenreihe {
@@ -36,8 +20,8 @@ struct Flankenreihe {
     std::uint64_t letzteNs = 0, hochBisLetzte = 0;
     std::uint64_t spanneNs = 0, hochNs = 0;
 
-    void zähle(std::uint64_t zeitNs, std::uint64_t hochBisher, const Lückenprüfung& lücken) {
-        if (anzahl++ > 0 && !lücken.berührt(letzteNs, zeitNs)) {
+    void zähle(std::uint64_t zeitNs, std::uint64_t hochBisher, const std::vector<Lücke>& lücken) {
+        if (anzahl++ > 0 && !berührtLücke(lücken, letzteNs, zeitNs)) {
             ++perioden;
             spanneNs += zeitNs - letzteNs;
             hochNs += hochBisher - hochBisLetzte;
@@ -59,7 +43,7 @@ Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uin
     if (bisNs <= vonNs) return m;
     m.dauerNs = bisNs - vonNs;
 
-    const Lückenprüfung lücken(aufnahme.lücken());
+    const std::vector<Lücke> lücken = aufnahme.lücken();
     const Pegel maske = bitVon(bit);
     bool hoch = (aufnahme.pegelBei(vonNs, n) & maske) != 0;
     std::uint64_t seit = vonNs;  // when the line took its present level
@@ -71,7 +55,7 @@ Messwerte messe(const Aufnahme& aufnahme, int bit, std::uint64_t vonNs, std::uin
         const bool neu = (ä.pegel & maske) != 0;
         if (neu == hoch) continue;
         if (hoch) m.hochNs += ä.zeitNs - seit;
-        if (flankeGesehen && lücken.berührt(seit, ä.zeitNs)) {
+        if (flankeGesehen && berührtLücke(lücken, seit, ä.zeitNs)) {
             ++m.ausgelassenePulse;
         } else if (flankeGesehen) {
             const std::uint64_t puls = ä.zeitNs - seit;
