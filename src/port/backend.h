@@ -52,6 +52,9 @@ public:
     // right after each write, in the thread that writes, so that trace and
     // log agree to the nanosecond.
     virtual const std::uint64_t* lastWriteNs() { return nullptr; }
+    // Where it does: the time now on the clock of those stamps, for a read
+    // just made, so that the trace's reads fall in order between the writes.
+    virtual std::uint64_t stampNs() { return 0; }
 };
 
 }  // namespace dravel::port

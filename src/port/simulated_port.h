@@ -117,6 +117,7 @@ public:
     [[nodiscard]] std::string name() const override;
     std::shared_ptr<ChangeLogReader> changeLog(std::uint16_t base) override;
     const std::uint64_t* lastWriteNs() override { return log_ ? &lastWriteNs_ : nullptr; }
+    std::uint64_t stampNs() override { return clock_.nowNs(); }
 
     [[nodiscard]] std::uint16_t base() const { return base_; }
 
@@ -134,8 +135,8 @@ private:
     std::shared_ptr<ChangeLog> log_;
     PlugWiring wiring_;
     // The clock for the log's times, and the last write's. One thread at a
-    // time writes a port object (the simulated printer answers under its
-    // lock); the clock is not made for more.
+    // time writes or stamps a port object (the simulated printer answers and
+    // stamps under its lock); the clock is not made for more.
     CounterClock clock_;
     std::uint64_t lastWriteNs_ = 0;
 };

@@ -62,6 +62,12 @@ public:
     const std::uint64_t* lastWriteNs() override {
         return port_->lastWriteNs() ? &written_ : nullptr;
     }
+    // Under the lock: the analyzer's thread may be making the answer, which
+    // stamps the port's log on the same clock.
+    std::uint64_t stampNs() override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return port_->stampNs();
+    }
 
     // Sets the printer's lines to one of the printer_status states (for
     // the user who wants it out of paper, offline or ready again).

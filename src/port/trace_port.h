@@ -159,7 +159,7 @@ public:
     std::uint8_t read(std::uint16_t port) override {
         const std::uint8_t wert = dahinter_->read(port);
         if (geschrieben_) {
-            recorder_->zeichneAufBei(true, port, wert, leseuhr_.nowNs());
+            recorder_->zeichneAufBei(true, port, wert, dahinter_->stampNs());
         } else {
             recorder_->zeichneAuf(true, port, wert);
         }
@@ -183,11 +183,9 @@ public:
 private:
     std::unique_ptr<Backend> dahinter_;
     std::shared_ptr<TraceRecorder> recorder_;
-    // The backend's last write time, where it keeps a log; reads then go on
-    // the same monotonic clock, by a clock of this thread's own (another
-    // thread may write the backend's, as the printer's answer does).
+    // The backend's last write time, where it keeps a log; reads are then
+    // stamped by its clock too.
     const std::uint64_t* geschrieben_;
-    CounterClock leseuhr_;
 };
 
 }  // namespace dravel::port
