@@ -25,6 +25,7 @@
 
 #include "logik/aufnahmemaschine.h"
 #include "logik/echtzeit.h"
+#include "port/counter_clock.h"
 #include "port/port.h"
 #include "port/simulated_port.h"
 
@@ -40,12 +41,6 @@ struct Ergebnis {
     std::uint64_t auflösungNs = 0;
     double dauerNs = 0;
 };
-
-std::uint64_t jetztNs() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return std::uint64_t(t.tv_sec) * 1'000'000'000u + std::uint64_t(t.tv_nsec);
-}
 
 // Two processes that spin until they are ended: load the engine's thread
 // must share the machine with.
@@ -82,13 +77,13 @@ Ergebnis nackt(double sekunden, bool echtzeit, Pausenplan pausen) {
             generator::echtzeit::bleibAufEinerCpu();
         }
         const bool pausiert = rt && rt->wirkt() && pausen.abstandNs > 0;
-        const std::uint64_t anfang = jetztNs();
+        const std::uint64_t anfang = port::monotonicNs();
         const std::uint64_t ende = anfang + std::uint64_t(sekunden * 1e9);
         std::uint64_t letzte = anfang, nächstePause = anfang + pausen.abstandNs;
         unsigned summe = 0;
         while (letzte < ende) {
             summe += static_cast<unsigned>(port::readUntraced(0x379));
-            const std::uint64_t t = jetztNs();
+            const std::uint64_t t = port::monotonicNs();
             const std::uint64_t d = t - letzte;
             if (d > analysator::kLückeAbNs) {
                 e.summeNs += d;

@@ -7,6 +7,13 @@
 
 namespace dravel::analysator {
 
+bool berührtLücke(const std::vector<Lücke>& lücken, std::uint64_t von, std::uint64_t bis) {
+    const auto erste =
+        std::lower_bound(lücken.begin(), lücken.end(), von,
+                         [](const Lücke& l, std::uint64_t t) { return l.endeNs < t; });
+    return erste != lücken.end() && erste->anfangNs <= bis;
+}
+
 Aufnahme::Aufnahme(std::vector<Leitung> leitungen, std::size_t grenzeBytes)
     : leitungen_(std::move(leitungen)), höchstens_(grenzeBytes / kBytesJeÄnderung) {
     blöcke_.resize((höchstens_ + kBlock - 1) / kBlock);

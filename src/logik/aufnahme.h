@@ -43,6 +43,11 @@ struct Lücke {
     std::uint64_t endeNs = 0;
 };
 
+// Whether the stretch [von, bis] touches one of `lücken` (in order, apart,
+// as a capture holds them): a time stamped at a gap's end is known only to
+// lie within it, so it touches.
+bool berührtLücke(const std::vector<Lücke>& lücken, std::uint64_t von, std::uint64_t bis);
+
 // A change: from this time on, the lines stand at these levels.
 struct Änderung {
     std::uint64_t zeitNs = 0;  // the session trace's clock: ns since the program started

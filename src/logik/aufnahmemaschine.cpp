@@ -255,7 +255,6 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
     std::uint64_t nächstePause = jetzt + pausenplan.abstandNs;
     proben_.store(1, std::memory_order_relaxed);
     letzter_ = letzter;
-    scharfSeitNs_ = jetzt;
     verarbeite(jetzt, letzter, true);
     // Samples per clock read, fitted as the loop runs; from one, so that a
     // slow port's first stretch is no gap.
@@ -307,7 +306,9 @@ void Aufnahmemaschine::schleife(const Abtastplan& plan) {
             löseAusNachWartezeit(jetzt);
         }
         if (pausen && jetzt >= nächstePause && !fertig_) {
-            const timespec dauer{0, static_cast<long>(pausenplan.dauerNs)};
+            // Nanoseconds below a second, or the call fails.
+            const timespec dauer{static_cast<time_t>(pausenplan.dauerNs / 1'000'000'000),
+                                 static_cast<long>(pausenplan.dauerNs % 1'000'000'000)};
             ::clock_nanosleep(CLOCK_MONOTONIC, 0, &dauer, nullptr);
             nächstePause = jetzt + pausenplan.abstandNs;
         }
@@ -334,7 +335,10 @@ void Aufnahmemaschine::lücke(Lücke l) {
         if (l.endeNs <= ende) return;
         l.anfangNs = std::max(l.anfangNs, ende);
     }
-    // Armed: kept while it may still reach into a window that starts now.
+    // Armed: a pulse under way has lost its start in the gap; its width
+    // would be measured across it.
+    gedächtnis_.pulsOffen = false;
+    // Kept while it may still reach into a window that starts now.
     const std::uint64_t frühestens = l.endeNs - std::min(vorlaufNs_, l.endeNs);
     while (!vorLücken_.empty() && vorLücken_.front().endeNs <= frühestens) vorLücken_.pop_front();
     vorLücken_.push_back(l);
@@ -344,10 +348,7 @@ void Aufnahmemaschine::schleifeAusProtokoll(const Abtastplan& plan,
                                             port::ChangeLogReader& protokoll) {
     // The log's times are the monotonic clock's; the capture's count from
     // the program's start.
-    const auto nullNs =
-        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                       port::programmstart().time_since_epoch())
-                                       .count());
+    const std::uint64_t nullNs = port::programmstartNs();
     const auto zeit = [nullNs](std::uint64_t ns) { return ns > nullNs ? ns - nullNs : 0; };
     // The registers after a write, as the plan's reads would have seen them.
     const auto pegelVon = [&plan, basis = e_.basis](const port::RegisterValues& r) {
@@ -437,6 +438,7 @@ void Aufnahmemaschine::schleifeAusProtokoll(const Abtastplan& plan,
 }
 
 bool Aufnahmemaschine::verarbeite(std::uint64_t zeitNs, Pegel pegel, bool erste) {
+    if (erste) scharfSeitNs_ = zeitNs;  // armed from the first sample, in either loop
     if (laufend_ && fensterEndeNs_ != 0 && zeitNs > fensterEndeNs_) {
         schließe(fensterEndeNs_, Ende::Dauer);
         if (fertig_) return false;

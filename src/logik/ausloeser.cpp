@@ -71,8 +71,6 @@ bool löstAus(const Auslöser& a, Auslösergedächtnis& g, Pegel vorher, Pegel j
         }
         case Auslöser::Art::Pulsbreite: {
             const Pegel bit = bitVon(a.pin);
-            // A pulse already under way at arming has no known start.
-            if (erste) g.pulsOffen = false;
             if (erste || ((vorher ^ jetzt) & bit) == 0) return false;
             if (((jetzt & bit) != 0) == a.pulsHoch) {
                 g = {true, zeitNs};

@@ -41,7 +41,8 @@ inline constexpr Auslöser::Richtung kRichtungen[] = {
     Auslöser::Richtung::Steigend, Auslöser::Richtung::Fallend, Auslöser::Richtung::Beide};
 
 // What a trigger remembers between two steps: where the pulse under way
-// began. Reset on arming.
+// began. Reset on arming (a pulse already under way then has no known
+// start) and forgotten at a gap.
 struct Auslösergedächtnis {
     bool pulsOffen = false;
     std::uint64_t pulsAnfangNs = 0;

@@ -45,12 +45,6 @@ struct Suche {
     }
 };
 
-bool berührtLücke(const std::vector<Lücke>& lücken, std::uint64_t von, std::uint64_t bis) {
-    // A change stamped at a gap's end touches it: it came somewhere within.
-    return std::any_of(lücken.begin(), lücken.end(),
-                       [&](const Lücke& l) { return l.anfangNs <= bis && l.endeNs >= von; });
-}
-
 }  // namespace
 
 Puls pulsBei(const Aufnahme& aufnahme, const Spalten& spalten, int bit, std::uint64_t zeitNs) {

@@ -7,7 +7,6 @@
 namespace dravel::port {
 
 class ChangeLogReader;
-struct WriteStamps;
 
 // One way of reaching I/O ports. Inp32/Out32 forward every call to exactly one
 // backend; everything behind this interface (a simulated port, raw I/O, the
@@ -48,11 +47,14 @@ public:
     // no log of that port.
     virtual std::shared_ptr<ChangeLogReader> changeLog(std::uint16_t /*base*/) { return nullptr; }
 
-    // The clock the backend stamps its writes with for its log, and the
-    // time of its own last write; nullptr where it keeps no log. A trace
-    // takes its times from here, so that trace and log agree to the
-    // nanosecond and the trace's reads fall in order between the writes.
-    virtual WriteStamps* writeStamps() { return nullptr; }
+    // Where the backend keeps the time (monotonicNs) of its last write, as
+    // its log holds it; nullptr where it keeps no log. A trace reads it
+    // right after each write, in the thread that writes, so that trace and
+    // log agree to the nanosecond.
+    virtual const std::uint64_t* lastWriteNs() { return nullptr; }
+    // Where it does: the time now on the clock of those stamps, for a read
+    // just made, so that the trace's reads fall in order between the writes.
+    virtual std::uint64_t stampNs() { return 0; }
 };
 
 }  // namespace dravel::port

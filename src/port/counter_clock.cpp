@@ -3,9 +3,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#if defined(__x86_64__) || defined(__i386__)
-#include <x86intrin.h>
-#endif
 
 namespace dravel::port {
 namespace {
@@ -13,14 +10,6 @@ namespace {
 constexpr std::uint64_t kRenewTicks = std::uint64_t{1} << 22;  // about 1 to 2 ms
 constexpr std::uint64_t kSlopeMinNs = 1'000'000;
 constexpr std::uint64_t kSlopeMaxNs = 1'000'000'000;
-
-std::uint64_t counter() noexcept {
-#if defined(__x86_64__) || defined(__i386__)
-    return __rdtsc();
-#else
-    return 0;
-#endif
-}
 
 bool lookUp() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -55,25 +44,28 @@ bool counterRunsSteadily() {
     return steady;
 }
 
+std::uint64_t monotonicNs(std::chrono::steady_clock::time_point t) {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count());
+}
+
 std::uint64_t monotonicNs() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
+    return monotonicNs(std::chrono::steady_clock::now());
 }
 
 CounterClock::CounterClock() : counter_(counterRunsSteadily()) {
-    if (counter_) slopeFrom_ = offset_ = point();
+    if (counter_) slopeFrom_ = offset_ = counterPoint();
 }
 
-CounterClock::Point CounterClock::point() noexcept {
+CounterPoint counterPoint() noexcept {
     // The clock read between two counter readings: their middle belongs to
     // it. Of a few tries the tightest counts; an interrupted one is useless.
-    Point best{};
+    CounterPoint best{};
     std::uint64_t narrowest = ~std::uint64_t{0};
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const std::uint64_t before = counter();
+        const std::uint64_t before = readCounter();
         const std::uint64_t ns = monotonicNs();
-        const std::uint64_t after = counter();
+        const std::uint64_t after = readCounter();
         if (after - before < narrowest) {
             narrowest = after - before;
             best = {before + (after - before) / 2, ns};
@@ -83,7 +75,7 @@ CounterClock::Point CounterClock::point() noexcept {
 }
 
 void CounterClock::renew() noexcept {
-    offset_ = point();
+    offset_ = counterPoint();
     const std::uint64_t span = offset_.ns - slopeFrom_.ns;
     if (span > 2 * kSlopeMaxNs) {
         slopeFrom_ = offset_;  // idle for long: the slope so far serves meanwhile
@@ -101,10 +93,10 @@ std::uint64_t CounterClock::nowNs() noexcept {
     if (!counter_) {
         ns = monotonicNs();
     } else {
-        std::uint64_t now = counter();
+        std::uint64_t now = readCounter();
         if (now - offset_.counter >= kRenewTicks) {
             renew();
-            now = counter();
+            now = readCounter();
         }
         if (nsPerTick32_ == 0) {
             ns = monotonicNs();  // the first millisecond: no slope yet

@@ -179,9 +179,8 @@ void SimulatedPort::store(int shift, std::uint8_t value) {
         after = ((before & keep) | std::uint64_t{value} << shift) + Registers::kOneWrite;
     } while (!word.compare_exchange_weak(before, after, kStore, std::memory_order_relaxed));
     if (!log_) return;
-    stamps_.lastWriteNs = stamps_.clock.nowNs();
-    log_->append(Registers::numberOf(before), stamps_.lastWriteNs, after,
-                 registers_->status.load(kLoad));
+    lastWriteNs_ = clock_.nowNs();
+    log_->append(Registers::numberOf(before), lastWriteNs_, after, registers_->status.load(kLoad));
 }
 
 void SimulatedPort::setStatus(std::uint8_t status) {
@@ -191,9 +190,8 @@ void SimulatedPort::setStatus(std::uint8_t status) {
     const std::uint64_t before =
         registers_->word.fetch_add(Registers::kOneWrite, std::memory_order_acq_rel);
     if (!log_) return;
-    stamps_.lastWriteNs = stamps_.clock.nowNs();
-    log_->append(Registers::numberOf(before), stamps_.lastWriteNs, before + Registers::kOneWrite,
-                 status);
+    lastWriteNs_ = clock_.nowNs();
+    log_->append(Registers::numberOf(before), lastWriteNs_, before + Registers::kOneWrite, status);
 }
 
 void SimulatedPort::write(std::uint16_t port, std::uint8_t value) {
@@ -209,7 +207,10 @@ void SimulatedPort::write(std::uint16_t port, std::uint8_t value) {
             store(Registers::kControlShift, value & kWritableControl);
             break;
         default:
-            break;  // status is read-only; elsewhere the bus is empty
+            // Status is read-only; elsewhere the bus is empty. Still a
+            // write, and a trace stamps it with this time.
+            if (log_) lastWriteNs_ = clock_.nowNs();
+            break;
     }
 }
 

@@ -116,7 +116,8 @@ public:
     void write(std::uint16_t port, std::uint8_t value) override;
     [[nodiscard]] std::string name() const override;
     std::shared_ptr<ChangeLogReader> changeLog(std::uint16_t base) override;
-    WriteStamps* writeStamps() override { return log_ ? &stamps_ : nullptr; }
+    const std::uint64_t* lastWriteNs() override { return log_ ? &lastWriteNs_ : nullptr; }
+    std::uint64_t stampNs() override { return clock_.nowNs(); }
 
     [[nodiscard]] std::uint16_t base() const { return base_; }
 
@@ -133,7 +134,11 @@ private:
     std::shared_ptr<SimulatedRegisters> registers_;
     std::shared_ptr<ChangeLog> log_;
     PlugWiring wiring_;
-    WriteStamps stamps_;
+    // The clock for the log's times, and the last write's. One thread at a
+    // time writes or stamps a port object (the simulated printer answers and
+    // stamps under its lock); the clock is not made for more.
+    CounterClock clock_;
+    std::uint64_t lastWriteNs_ = 0;
 };
 
 // The simulated port the user's processes share, as with a real port on the

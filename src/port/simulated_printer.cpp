@@ -69,6 +69,7 @@ void SimulatedPrinter::write(std::uint16_t port, std::uint8_t value) {
     const auto control = static_cast<std::uint16_t>(port_->base() + 2);
     const bool strobeBefore = (port_->read(control) & kStrobeBit) != 0;
     port_->write(port, value);
+    if (const std::uint64_t* ns = port_->lastWriteNs()) written_ = *ns;
     if (port != control || strobeBefore || !(value & kStrobeBit)) return;
     // The strobe's active edge: a ready printer takes the byte.
     if (phase_ != Phase::Idle ||

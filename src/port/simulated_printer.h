@@ -58,7 +58,16 @@ public:
     std::shared_ptr<ChangeLogReader> changeLog(std::uint16_t base) override {
         return port_->changeLog(base);
     }
-    WriteStamps* writeStamps() override { return port_->writeStamps(); }
+    // The time of the write itself, not of an answer made since.
+    const std::uint64_t* lastWriteNs() override {
+        return port_->lastWriteNs() ? &written_ : nullptr;
+    }
+    // Under the lock: the analyzer's thread may be making the answer, which
+    // stamps the port's log on the same clock.
+    std::uint64_t stampNs() override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return port_->stampNs();
+    }
 
     // Sets the printer's lines to one of the printer_status states (for
     // the user who wants it out of paper, offline or ready again).
@@ -78,10 +87,11 @@ private:
     int output_ = -1;
     bool outputFailed_ = false;
     Phase phase_ = Phase::Idle;
-    std::uint64_t dueNs_ = 0;   // when the next change of the answer is due
-    std::uint8_t set_ = 0;      // the status the answer set last
-    bool disturbed_ = false;    // another state was set during the answer
-    std::uint8_t latched_ = 0;  // the byte taken, written to the file as Busy drops
+    std::uint64_t dueNs_ = 0;    // when the next change of the answer is due
+    std::uint8_t set_ = 0;       // the status the answer set last
+    bool disturbed_ = false;     // another state was set during the answer
+    std::uint8_t latched_ = 0;   // the byte taken, written to the file as Busy drops
+    std::uint64_t written_ = 0;  // the last write's time, for the writing thread
 };
 
 // The printer on the simulated port at `base` that every process of the

@@ -29,6 +29,10 @@ std::chrono::steady_clock::time_point programmstart() {
     return g_programmstart;
 }
 
+std::uint64_t programmstartNs() {
+    return monotonicNs(g_programmstart);
+}
+
 std::unique_ptr<TraceRecorder> TraceRecorder::öffne(Einstellungen einstellungen,
                                                     std::string& fehler) {
     std::string grund;
@@ -55,9 +59,7 @@ TraceRecorder::TraceRecorder(Einstellungen einstellungen, std::unique_ptr<VcdWri
       schreiber_(std::move(schreiber)),
       pfad_(std::move(einstellungen.pfad)),
       epoche_(einstellungen.epoche),
-      epocheNs_(static_cast<std::uint64_t>(
-          std::chrono::duration_cast<std::chrono::nanoseconds>(epoche_.time_since_epoch())
-              .count())),
+      epocheNs_(monotonicNs(epoche_)),
       takt_(einstellungen.takt),
       melde_(einstellungen.melde ? std::move(einstellungen.melde)
                                  : std::function<void(const std::string&)>(aufStandardfehler)),
@@ -123,22 +125,10 @@ std::uint64_t TraceRecorder::einmalig(std::uint64_t zeit) {
     return letzteZeit_;
 }
 
-TraceRecorder::Stützpunkt TraceRecorder::stützpunkt() const {
+CounterPoint TraceRecorder::stützpunkt() const {
     if (!zähler_) return {0, nanosekunden()};
-    // The clock read between two counter readings: their middle belongs to
-    // it. Of a few tries the tightest counts; an interrupted one is useless.
-    Stützpunkt bester{};
-    std::uint64_t engste = ~std::uint64_t{0};
-    for (int versuch = 0; versuch < 8; ++versuch) {
-        const std::uint64_t vor = zählerstand();
-        const std::uint64_t ns = nanosekunden();
-        const std::uint64_t nach = zählerstand();
-        if (nach - vor < engste) {
-            engste = nach - vor;
-            bester = {vor + (nach - vor) / 2, ns};
-        }
-    }
-    return bester;
+    const CounterPoint p = counterPoint();
+    return {p.counter, p.ns > epocheNs_ ? p.ns - epocheNs_ : 0};
 }
 
 void TraceRecorder::schreibfadenSchleife() {
@@ -160,12 +150,12 @@ void TraceRecorder::schreibfadenSchleife() {
             // Counter stamps become clock times on the line through the last
             // two points: exact at the points, interpolated between them
             // (events pushed just after the newer point extrapolate a little).
-            const Stützpunkt jetzt = stützpunkt();
-            const Stützpunkt a = vorher_;
-            const long double steigung = jetzt.zähler > a.zähler
-                                             ? static_cast<long double>(jetzt.ns - a.ns) /
-                                                   static_cast<long double>(jetzt.zähler - a.zähler)
-                                             : 0.0L;
+            const CounterPoint jetzt = stützpunkt();
+            const CounterPoint a = vorher_;
+            const long double steigung =
+                jetzt.counter > a.counter ? static_cast<long double>(jetzt.ns - a.ns) /
+                                                static_cast<long double>(jetzt.counter - a.counter)
+                                          : 0.0L;
             ring_.leere([&](TraceEvent e) {
                 if (e.inNs) {
                     e.zeit = einmalig(e.zeit);
@@ -174,7 +164,7 @@ void TraceRecorder::schreibfadenSchleife() {
                 }
                 const long double ns =
                     static_cast<long double>(a.ns) +
-                    (static_cast<long double>(e.zeit) - static_cast<long double>(a.zähler)) *
+                    (static_cast<long double>(e.zeit) - static_cast<long double>(a.counter)) *
                         steigung;
                 e.zeit = einmalig(ns > 0 ? static_cast<std::uint64_t>(ns) : 0);
                 schreiber_->formatiere(e);
@@ -222,7 +212,7 @@ bool TraceRecorder::beende() {
 TracePort::TracePort(std::unique_ptr<Backend> dahinter, std::shared_ptr<TraceRecorder> recorder)
     : dahinter_(std::move(dahinter)),
       recorder_(std::move(recorder)),
-      stempel_(dahinter_->writeStamps()) {
+      geschrieben_(dahinter_->lastWriteNs()) {
     recorder_->nenneBackend(dahinter_->name());
 }
 

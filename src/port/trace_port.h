@@ -16,9 +16,6 @@
 #include "dravel_version.h"
 #include "port.h"
 #include "trace_buffer.h"
-#if defined(__x86_64__) || defined(__i386__)
-#include <x86intrin.h>
-#endif
 #include "vcd_writer.h"
 
 namespace dravel::port {
@@ -27,6 +24,9 @@ namespace dravel::port {
 // while static objects are set up, before main runs). Trace times count
 // from here.
 std::chrono::steady_clock::time_point programmstart();
+// The same in monotonicNs(): what the port's logs stamp is turned into
+// times since the start by taking this off.
+std::uint64_t programmstartNs();
 
 // Records port accesses into a VCD file without slowing the thread that
 // makes them: each access is a timestamp and a few stores into a fixed ring
@@ -69,7 +69,7 @@ public:
     // taken here, after the backend has done the access.
     void zeichneAuf(bool gelesen, std::uint16_t port, std::uint8_t wert) noexcept {
         if (!aktiv_) return;
-        const TraceEvent ereignis{zähler_ ? zählerstand() : nanosekunden(), port, wert, gelesen};
+        const TraceEvent ereignis{zähler_ ? readCounter() : nanosekunden(), port, wert, gelesen};
         if (!ring_.versuche(ereignis)) warteAufPlatz(ereignis);
     }
 
@@ -106,21 +106,15 @@ public:
     [[nodiscard]] const std::string& pfad() const { return pfad_; }
 
 private:
-    // A counter reading and the monotonic clock's time taken together; the
-    // writer turns counter stamps into clock times between two such points.
-    struct Stützpunkt {
-        std::uint64_t zähler;
-        std::uint64_t ns;
-    };
-
     TraceRecorder(Einstellungen einstellungen, std::unique_ptr<VcdWriter> schreiber);
-    static std::uint64_t zählerstand() noexcept;
     std::uint64_t nanosekunden() const noexcept {
         return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                               std::chrono::steady_clock::now() - epoche_)
                                               .count());
     }
-    Stützpunkt stützpunkt() const;
+    // A counter reading and the time since the epoch taken together; the
+    // writer turns counter stamps into times between two such points.
+    CounterPoint stützpunkt() const;
     void warteAufPlatz(const TraceEvent& ereignis) noexcept;
     void schreibfadenSchleife();
     void meldeFehlerEinmal();
@@ -148,20 +142,12 @@ private:
 
     // Writer thread only (and beende after it): the two last points, the
     // last time written, whether the skipped save file was reported.
-    Stützpunkt vorher_{};
+    CounterPoint vorher_{};
     std::uint64_t letzteZeit_ = 0;
     bool sicherungGemeldet_ = false;
 
     std::thread schreibfaden_;
 };
-
-inline std::uint64_t TraceRecorder::zählerstand() noexcept {
-#if defined(__x86_64__) || defined(__i386__)
-    return __rdtsc();
-#else
-    return 0;
-#endif
-}
 
 // A backend in front of another one that hands every access to a recorder.
 // It answers and behaves exactly like the backend it wraps, name included,
@@ -172,8 +158,8 @@ public:
 
     std::uint8_t read(std::uint16_t port) override {
         const std::uint8_t wert = dahinter_->read(port);
-        if (stempel_) {
-            recorder_->zeichneAufBei(true, port, wert, stempel_->clock.nowNs());
+        if (geschrieben_) {
+            recorder_->zeichneAufBei(true, port, wert, dahinter_->stampNs());
         } else {
             recorder_->zeichneAuf(true, port, wert);
         }
@@ -181,8 +167,8 @@ public:
     }
     void write(std::uint16_t port, std::uint8_t value) override {
         dahinter_->write(port, value);
-        if (stempel_) {
-            recorder_->zeichneAufBei(false, port, value, stempel_->lastWriteNs);
+        if (geschrieben_) {
+            recorder_->zeichneAufBei(false, port, value, *geschrieben_);
         } else {
             recorder_->zeichneAuf(false, port, value);
         }
@@ -197,8 +183,9 @@ public:
 private:
     std::unique_ptr<Backend> dahinter_;
     std::shared_ptr<TraceRecorder> recorder_;
-    // The backend's clock for its writes, where it keeps a log.
-    WriteStamps* stempel_;
+    // The backend's last write time, where it keeps a log; reads are then
+    // stamped by its clock too.
+    const std::uint64_t* geschrieben_;
 };
 
 }  // namespace dravel::port

@@ -70,11 +70,12 @@ std::shared_ptr<Aufnahme> druckerstrom(const QByteArray& bytes, const QString& f
         t += f == "setup" ? 100 : 1000;
         if (f == "busy") ereignisse.push_back({t - 50, setze(11, true)});
         ereignisse.push_back({t, setze(1, false)});
+        if (f == "mit") ereignisse.push_back({t, setze(11, true)});  // answered at once
         t += f == "kurz" ? 200 : 1000;
         ereignisse.push_back({t, setze(1, true)});
         if (f == "hold")
             ereignisse.push_back({t + 100, [](analysator::Pegel& p) { p ^= bitVon(2); }});
-        if (f != "busy") ereignisse.push_back({t + 200, setze(11, true)});
+        if (f != "busy" && f != "mit") ereignisse.push_back({t + 200, setze(11, true)});
         if (f != "ack") {
             ereignisse.push_back({t + 3000, setze(10, false)});
             ereignisse.push_back({t + 8000, setze(10, true)});
@@ -86,9 +87,12 @@ std::shared_ptr<Aufnahme> druckerstrom(const QByteArray& bytes, const QString& f
                      [](const auto& x, const auto& y) { return x.first < y.first; });
     analysator::Pegel p = bitVon(1) | bitVon(10);
     a->hänge(0, p);
-    for (const auto& [zeit, tat] : ereignisse) {
+    for (std::size_t i = 0; i < ereignisse.size(); ++i) {
+        const auto& [zeit, tat] = ereignisse[i];
         tat(p);
-        if (zeit == (*a)[a->anzahl() - 1].zeitNs) continue;  // one change per moment
+        // One change per moment, with all that happen in it.
+        if (i + 1 < ereignisse.size() && ereignisse[i + 1].first == zeit) continue;
+        if (zeit == (*a)[a->anzahl() - 1].zeitNs) continue;
         a->hänge(zeit, p);
     }
     a->setzeBisNs(t);
@@ -183,6 +187,8 @@ void TestDekoder::handshakeGivesBytesAndEachTimingFault_data() {
                                        << "daten-instabil";
     QTest::newRow("Strobe bei Busy") << "busy"
                                      << "strobe-bei-busy";
+    QTest::newRow("Busy mit dem Strobe") << "mit"
+                                         << "";
     QTest::newRow("nAck fehlt") << "ack"
                                 << "ack-fehlt";
 }

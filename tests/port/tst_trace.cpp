@@ -190,18 +190,29 @@ private slots:
 
     void timesAreNanosecondsFromTheEpochAndIncrease_data() {
         QTest::addColumn<bool>("zähler");
-        QTest::newRow("time-stamp counter where usable") << true;
-        QTest::newRow("monotonic clock") << false;
+        QTest::addColumn<bool>("protokoll");  // a port that stamps its own writes
+        QTest::newRow("time-stamp counter where usable") << true << false;
+        QTest::newRow("monotonic clock") << false << false;
+        // The writes fall outside the logging port and still get their time.
+        QTest::newRow("logging port, outside it") << true << true;
     }
     void timesAreNanosecondsFromTheEpochAndIncrease() {
         QFETCH(bool, zähler);
+        QFETCH(bool, protokoll);
         auto e = einstellungen("zeiten.vcd");
         e.epoche = std::chrono::steady_clock::now() - std::chrono::seconds(5);
         e.zählerErlaubt = zähler;
         auto recorder = öffne(e);
         QVERIFY(recorder);
         if (!zähler) QVERIFY(!recorder->nutztZähler());
-        TracePort port(std::make_unique<RecordingPort>(), recorder);
+        std::unique_ptr<dravel::port::Backend> dahinter = std::make_unique<RecordingPort>();
+        if (protokoll) {
+            dahinter = std::make_unique<SimulatedPort>(
+                0x378, SimulatedPort::Plug::None,
+                std::make_shared<dravel::port::SimulatedRegisters>(),
+                std::make_shared<dravel::port::ChangeLog>());
+        }
+        TracePort port(std::move(dahinter), recorder);
         std::vector<std::pair<std::uint64_t, std::uint64_t>> fenster;
         auto seitEpoche = [&] {
             return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -365,8 +376,8 @@ private slots:
         const QString portordner = QString::fromStdString(dravel::port::sharedRegisterFolder());
         // Made as the port makes it (0700), so that it stays usable.
         QVERIFY(QDir().mkpath(portordner));
-        QVERIFY(QFile::setPermissions(portordner, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                      QFileDevice::ExeOwner));
+        QVERIFY(QFile::setPermissions(
+            portordner, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
         QTest::newRow("the simulated port's file") << portordner + "/sim-0x378"
                                                    << "Ordner des simulierten Ports";
     }

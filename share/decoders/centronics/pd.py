@@ -91,7 +91,7 @@ class Decoder(srd.Decoder):
             self.ann(ss, es, A_INSTABIL, ['Daten nicht stabil um den Strobe', 'Daten instabil', 'D!'])
             self.instabil_gemeldet = True
 
-    def strobe_fällt(self, pins):
+    def strobe_fällt(self, busy_vorher):
         s = self.samplenum
         self.strobe = s
         self.instabil_gemeldet = False
@@ -100,7 +100,9 @@ class Decoder(srd.Decoder):
                      ['nAck fehlt vor dem nächsten Strobe', 'nAck fehlt', 'A!'])
         self.letzter = s
         self.ack_gesehen = False
-        if self.hat_busy and pins[BUSY] == 1:
+        # Busy as the strobe begins: the printer may raise it in the very
+        # sample the strobe falls in, answering it.
+        if self.hat_busy and busy_vorher == 1:
             self.ann(s, s, A_BEIBUSY, ['Strobe, während Busy hoch ist', 'Strobe bei Busy', 'B!'])
         setup = self.options['setup_min']
         if self.datenwechsel is not None and self.samplerate and \
@@ -152,7 +154,7 @@ class Decoder(srd.Decoder):
                 self.daten_ändern()
             if pins[NSTROBE] != vorher[NSTROBE]:
                 if pins[NSTROBE] == 0:
-                    self.strobe_fällt(pins)
+                    self.strobe_fällt(vorher[BUSY] if hat_busy else 0)
                 else:
                     self.strobe_steigt(pins)
             if hat_ack and pins[NACK] != vorher[NACK]:
