@@ -206,7 +206,7 @@ int nimmAuf(const Aufnehmen& a, std::unique_ptr<port::SorgfältigeDatei> datei) 
     std::fprintf(
         stderr, "dravel: %zu %s in %s, %s; Ende: %s\n", n, n == 1 ? "Änderung" : "Änderungen",
         qPrintable(analysator::dauerText(static_cast<double>(aufnahme->bisNs() - von), 4, deutsch)),
-        qPrintable(analysator::rateText(maschine.probenJeSekunde(), deutsch)),
+        qPrintable(analysator::erfassungText(maschine, deutsch)),
         analysator::endeText(aufnahme->ende()));
     const analysator::Lückenbilanz lücken =
         analysator::lückenbilanz(*aufnahme, von, aufnahme->bisNs());

@@ -188,6 +188,7 @@ void Aufnahmemaschine::starteFaden() {
             // A port that logs its writes is followed, not polled.
             const auto protokoll =
                 e_.abtasten || plan.anzahl == 0 ? nullptr : leser_.protokoll(e_.basis);
+            folgtProtokoll_.store(protokoll != nullptr, std::memory_order_relaxed);
             if (protokoll) schleifeAusProtokoll(plan, *protokoll);
             switch (protokoll ? 0 : plan.anzahl) {
                 case 1:

@@ -204,6 +204,11 @@ public:
     // Samples taken in the run and the time they took, for the rate.
     [[nodiscard]] std::uint64_t proben() const { return proben_.load(std::memory_order_relaxed); }
     [[nodiscard]] double probenJeSekunde() const;
+    // The run follows the port's change log instead of polling: it has no
+    // sample rate, it holds each write at its time.
+    [[nodiscard]] bool folgtProtokoll() const {
+        return folgtProtokoll_.load(std::memory_order_relaxed);
+    }
 
 private:
     void starteFaden();
@@ -229,6 +234,7 @@ private:
     std::atomic<bool> läuft_{false};
     std::atomic<bool> wartet_{false};
     std::atomic<std::uint64_t> proben_{0};
+    std::atomic<bool> folgtProtokoll_{false};
     std::atomic<std::uint64_t> startNs_{0};
     std::atomic<std::uint64_t> endeNs_{0};
 

@@ -94,4 +94,11 @@ QString achsenText(double ns, double schrittNs) {
            QString::fromUtf8(e.name);
 }
 
+QString erfassungText(const Aufnahmemaschine& maschine, const QLocale& ort) {
+    if (maschine.folgtProtokoll()) {
+        return QStringLiteral("jede Änderung aus dem Protokoll des Ports");
+    }
+    return rateText(maschine.probenJeSekunde(), ort);
+}
+
 }  // namespace dravel::analysator

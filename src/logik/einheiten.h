@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "logik/aufnahmemaschine.h"
+
 namespace dravel::analysator {
 
 // A duration in the unit that suits it (ns, µs, ms, s), with `stellen`
@@ -22,6 +24,9 @@ QString mitVorsatz(double wert, const QString& einheit, int stellen = 4,
 
 // A sample rate with three significant digits: "97,1 MS/s".
 QString rateText(double jeSekunde, const QLocale& ort = QLocale());
+// How a run read the lines: its sample rate, or that it followed the
+// simulated port's change log.
+QString erfassungText(const Aufnahmemaschine& maschine, const QLocale& ort = QLocale());
 
 // A share in percent with one decimal: "50,0 %".
 QString prozentText(double prozent, const QLocale& ort = QLocale());

@@ -129,13 +129,14 @@ private slots:
         QTemporaryDir hier;
         QVERIFY(QDir(hier.path()).mkdir("a.gtkw"));
         QProcess programm;
-        starte(programm, {"--port", "sim", "aufnehmen", "--leitungen", "10", "--dauer", "0.01",
-                          "--ausgabe", hier.filePath("a.vcd")});
+        starte(programm, {"--port", "sim", "aufnehmen", "--abtasten", "--leitungen", "10",
+                          "--dauer", "0.01", "--ausgabe", hier.filePath("a.vcd")});
         QVERIFY(programm.waitForFinished(20000));
         const QString fehler = QString::fromUtf8(programm.readAllStandardError());
         QVERIFY2(programm.exitCode() == 0 && fehler.contains("a.gtkw“ wird nicht geschrieben"),
                  qPrintable(fehler));
-        // The summary's rate reads as the window's ("97,1 MS/s").
+        // A polling capture's rate reads as the window's ("97,1 MS/s"); one
+        // that follows the port's log has none.
         QVERIFY2(fehler.contains(QRegularExpression(" \\d+(,\\d+)? [kMG]?S/s; Ende: ")),
                  qPrintable(fehler));
     }
@@ -189,6 +190,9 @@ private slots:
             l.waitForFinished();
         }
         QCOMPARE(aufnahme.exitCode(), 128 + SIGINT);
+        const QString summe = fehler + QString::fromUtf8(aufnahme.readAllStandardError());
+        QVERIFY2(summe.contains("jede Änderung aus dem Protokoll des Ports; Ende:"),
+                 qPrintable(summe));
 
         std::string grund;
         const auto vcd = dravel::test::leseVcdDatei(datei.toStdString(), grund);

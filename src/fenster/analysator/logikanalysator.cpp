@@ -86,7 +86,7 @@ public:
     QString zustand() const override {
         if (!maschine_) return {};
         if (maschine_->wartetAufAuslöser()) return QStringLiteral("Wartet auf Auslöser");
-        const QString rate = analysator::rateText(maschine_->probenJeSekunde());
+        const QString rate = analysator::erfassungText(*maschine_);
         if (maschine_->läuft()) return QStringLiteral("Läuft · %1").arg(rate);
         const auto a = maschine_->aktuelle();
         if (!a) return QStringLiteral("Angehalten vor dem Auslöser");
