@@ -23,11 +23,11 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -42,11 +42,12 @@
 #include <vector>
 
 #include "fenster/anwendung.h"
-#include "logik/kommandozeile.h"
-#include "logik/echtzeit.h"
 #include "fenster/generator/generator_fenster.h"
-#include "logik/generator_logik.h"
 #include "generator_trace.h"
+#include "last.h"
+#include "logik/echtzeit.h"
+#include "logik/generator_logik.h"
+#include "logik/kommandozeile.h"
 #include "port/backend.h"
 #include "port/port.h"
 #include "stempel.h"
@@ -187,7 +188,8 @@ Befehlslauf starteMuster(const QString& zeitbasis, std::size_t schritte) {
     int rohr[2];
     if (pipe(rohr) != 0) return lauf;
     const QByteArray basis = zeitbasis.toUtf8();
-    const QByteArray durchläufe = QByteArray::number(qulonglong(std::max<std::size_t>(1, schritte / 2)));
+    const QByteArray durchläufe =
+        QByteArray::number(qulonglong(std::max<std::size_t>(1, schritte / 2)));
     const auto wand0 = Uhr::now();
     const pid_t pid = fork();
     if (pid == 0) {
@@ -256,39 +258,8 @@ void druckeZeile(const char* name, double zeitbasisUs, const Auswertung& a) {
                 a.cpuAnteil * 100.0);
 }
 
-// Two processes that want a core each, as `yes > /dev/null` twice.
-class Lastprozesse {
-public:
-    Lastprozesse() {
-        for (pid_t& pid : pids_) {
-            pid = fork();
-            if (pid == 0) {
-                const int null = open("/dev/null", O_WRONLY);
-                dup2(null, STDOUT_FILENO);
-                execlp("yes", "yes", static_cast<char*>(nullptr));
-                _exit(127);
-            }
-        }
-        usleep(200'000);  // let them take their share
-    }
-    ~Lastprozesse() {
-        for (pid_t pid : pids_) {
-            if (pid <= 0) continue;
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    Lastprozesse(const Lastprozesse&) = delete;
-    Lastprozesse& operator=(const Lastprozesse&) = delete;
-
-private:
-    std::array<pid_t, 2> pids_{};
-};
-
-QByteArray last() {
-    QFile datei(QStringLiteral("/proc/loadavg"));
-    return datei.open(QIODevice::ReadOnly) ? datei.readLine().trimmed() : "?";
-}
+using dravel::bench::last;
+using dravel::bench::Lastprozesse;
 
 }  // namespace
 
@@ -313,7 +284,7 @@ int main(int argc, char* argv[]) {
         "Generator-Schrittzeiten, Plattform %s, Last %s\n"
         "Schrittfehler: Fristverfahren gegen den Zeitplan (Start + Summe der Zeitbasen), "
         "Verzögerungsverfahren gegen den vorigen Schritt + Zeitbasis.\n",
-        qPrintable(QGuiApplication::platformName()), last().constData());
+        qPrintable(QGuiApplication::platformName()), last().c_str());
 
     struct Konfiguration {
         const char* text;
@@ -329,7 +300,8 @@ int main(int argc, char* argv[]) {
         druckeZeile("bisher: Verzögerung", k.ms * 1000.0, messeVerzögerung(k.ms, k.schritte));
         druckeZeile("neu: Fristen", k.ms * 1000.0, messeMaschine(k.text, k.schritte, false));
         if (k.ms >= 50.0) {
-            druckeZeile("Befehl muster (ohne Start)", k.ms * 1000.0, messeBefehl(k.text, k.schritte));
+            druckeZeile("Befehl muster (ohne Start)", k.ms * 1000.0,
+                        messeBefehl(k.text, k.schritte));
         }
     }
 
@@ -338,14 +310,15 @@ int main(int argc, char* argv[]) {
         const Lastprozesse last2;
         std::printf(
             "Zeitbasis 0.1 ms, %zu Schritte, zwei Lastprozesse (yes > /dev/null), Last %s:\n",
-            schritte, last().constData());
+            schritte, last().c_str());
         druckeKopf();
         druckeZeile("bisher: Verzögerung", 100.0, messeVerzögerung(0.1, schritte));
         druckeZeile("neu: Fristen", 100.0, messeMaschine("0.1", schritte, false));
         if (prüfung.möglich) {
             druckeZeile("neu: Fristen, --echtzeit", 100.0, messeMaschine("0.1", schritte, true));
         } else {
-            std::printf("  neu: Fristen, --echtzeit: %s\n", dravel::app::echtzeitHinweis(prüfung.hindernis).c_str());
+            std::printf("  neu: Fristen, --echtzeit: %s\n",
+                        dravel::app::echtzeitHinweis(prüfung.hindernis).c_str());
         }
     }
 

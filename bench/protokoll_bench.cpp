@@ -30,6 +30,7 @@
 #include <string>
 #include <thread>
 
+#include "last.h"
 #include "logik/aufnahmemaschine.h"
 #include "logik/ausgabemaschine.h"
 #include "port/port.h"
@@ -45,43 +46,8 @@ using Uhr = std::chrono::steady_clock;
 constexpr std::uint16_t kBasis = 0x378;
 constexpr std::size_t kÄnderungen = 10000;
 
-// Two processes that want a core each, as `yes > /dev/null` twice.
-class Lastprozesse {
-public:
-    Lastprozesse() {
-        for (pid_t& pid : pids_) {
-            pid = fork();
-            if (pid == 0) {
-                const int null = open("/dev/null", O_WRONLY);
-                dup2(null, STDOUT_FILENO);
-                execlp("yes", "yes", static_cast<char*>(nullptr));
-                _exit(127);
-            }
-        }
-        usleep(200'000);
-    }
-    ~Lastprozesse() {
-        for (pid_t pid : pids_) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    Lastprozesse(const Lastprozesse&) = delete;
-    Lastprozesse& operator=(const Lastprozesse&) = delete;
-
-private:
-    std::array<pid_t, 2> pids_{};
-};
-
-std::string last() {
-    char zeile[128] = "?";
-    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
-        if (!std::fgets(zeile, sizeof zeile, f)) zeile[0] = 0;
-        std::fclose(f);
-    }
-    zeile[std::strcspn(zeile, "\n")] = 0;
-    return zeile;
-}
+using bench::last;
+using bench::Lastprozesse;
 
 // `dravel --port schleife muster 10 --leitung 3 --zeitbasis 0.1`: 10,000
 // changes of D3, which the plug feeds to /Ack.
