@@ -284,6 +284,8 @@ void TestVcdLaden::capturesOpenInGtkwaveAndSigrok() {
     aufnahme.hänge(5000, analysator::bitVon(10));
     aufnahme.nullpunktNs = 5000;
     aufnahme.setzeBisNs(9000);
+    aufnahme.setzeAuflösungNs(20);
+    aufnahme.hängeLücke({6000, 7000});  // its wire must open too
     const QString pfad = ordner.filePath(QStringLiteral("a.vcd"));
     std::string fehler;
     QVERIFY2(analysator::speichereVcd(aufnahme, pfad.toStdString(), fehler), fehler.c_str());
@@ -302,11 +304,14 @@ void TestVcdLaden::capturesOpenInGtkwaveAndSigrok() {
     s.close();
     const QString gesehen = lauf(xvfb, {"-a", gtkwave, "-f", pfad, "-S", skript});
     QVERIFY2(gesehen.contains("NAME aufnahme_0x378.Pin2_D0") &&
-                 gesehen.contains("NAME aufnahme_0x378.Pin10_nAck"),
+                 gesehen.contains("NAME aufnahme_0x378.Pin10_nAck") &&
+                 gesehen.contains("NAME aufnahme_0x378.nicht_gesehen"),
              qPrintable(gesehen));
 
     const QString bits = lauf(sigrok, {"-I", "vcd", "-i", pfad, "-O", "bits"});
-    QVERIFY2(bits.contains("Pin10_nAck:0000") && bits.contains("1111"), qPrintable(bits));
+    QVERIFY2(bits.contains("Pin10_nAck:0000") && bits.contains("1111") &&
+                 bits.contains("nicht_gesehen:"),
+             qPrintable(bits));
     // Dravel reads the trigger back from the file.
     const auto zurück = analysator::ladeVcd(pfad.toStdString(), fehler);
     QVERIFY2(zurück, fehler.c_str());
